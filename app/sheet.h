@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QPixmap>
+#include <QString>
+#include <array>
+
+// The window's off-window state: the sheet's text and stamps, the row display, the sort
+// workspace, the preview reel's face and the capture target of window-picture printing. None of
+// it is ever shown or printed as part of the window.
+struct Sheet {
+    static constexpr int kBlocks = 5;
+    static constexpr int kPositions = 6;
+    static constexpr int kCells = kBlocks * kPositions;
+
+    // Cell of block b (0..4), position p (0..5).
+    static constexpr int cell(int b, int p) { return b * kPositions + p; }
+
+    std::array<QString, kCells> LabelData;     // the number as decimal text, or empty
+    std::array<QString, kBlocks> LabelFN;      // block stamp "yyyy/mm/dd,hh:mm:ss", or empty
+    QString LabelFileName0;                    // sheet file name "yymmdd_hhmm.csv", or empty
+    std::array<QString, kPositions> LabelS;    // row display; the sort's work row
+    std::array<QString, kPositions> NumberLabelS{"1", "2", "3", "4", "5", "6"};  // sort result row
+    int ImageDummyFace = 1;                    // face shown by the preview reel
+    QPixmap Picture1;                          // the last captured window picture
+};

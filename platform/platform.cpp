@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+#include "platform/platform.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <ctime>
+
+qint64 bootTimeMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_BOOTTIME, &ts);
+    return static_cast<qint64>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+QDateTime SystemPlatform::now() { return QDateTime::currentDateTime(); }
+
+qint32 SystemPlatform::tickCount() {
+    // The low 32 bits, reinterpreted as signed, as a 32-bit tick counter reads.
+    return static_cast<qint32>(static_cast<quint32>(bootTimeMs()));
+}
+
+void SystemPlatform::beep() { QApplication::beep(); }
+
+void SystemPlatform::reseedRandom() {
+    const auto ms = static_cast<quint64>(QDateTime::currentMSecsSinceEpoch());
+    m_random.seed(static_cast<std::uint32_t>(ms ^ (ms >> 32)));
+}
+
+float SystemPlatform::nextRandom() { return m_random.next(); }
+
+QString SystemPlatform::programFolder() { return QCoreApplication::applicationDirPath(); }
+
+std::unique_ptr<QPrinter> SystemPlatform::defaultPrinter() {
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull()) {
+        return nullptr;
+    }
+    return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+}
+
+void SystemPlatform::showMessage(QWidget* parent, const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tavo V1.1"), text,
+                                QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}

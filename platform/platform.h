@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <memory>
+
+#include "platform/random.h"
+
+class QPrinter;
+class QWidget;
+
+// Everything the program takes from the system, behind one seam so tests can fix the clock, the
+// tick counter, the generator, the beep, the printer and the messages.
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // The system's local date and time.
+    virtual QDateTime now() = 0;
+    // Milliseconds since boot, read as a signed 32-bit value (it wraps after about 24.9 days).
+    virtual qint32 tickCount() = 0;
+    virtual void beep() = 0;
+    // Reseeds the generator from the system clock.
+    virtual void reseedRandom() = 0;
+    // The generator's next value R, 0 <= R < 1.
+    virtual float nextRandom() = 0;
+    // The folder of the executable, as the system gives it (no trailing separator but at "/").
+    virtual QString programFolder() = 0;
+    // The system's default printer; null when none is configured.
+    virtual std::unique_ptr<QPrinter> defaultPrinter() = 0;
+    // A short note to the user that never blocks the caller.
+    virtual void showMessage(QWidget* parent, const QString& text) = 0;
+};
+
+// The real system.
+class SystemPlatform : public Platform {
+public:
+    QDateTime now() override;
+    qint32 tickCount() override;
+    void beep() override;
+    void reseedRandom() override;
+    float nextRandom() override;
+    QString programFolder() override;
+    std::unique_ptr<QPrinter> defaultPrinter() override;
+    void showMessage(QWidget* parent, const QString& text) override;
+
+private:
+    RandomGenerator m_random;
+};
+
+// Milliseconds since boot from CLOCK_BOOTTIME, in 64 bits.
+qint64 bootTimeMs();

@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QtGlobal>
+#include <functional>
+
+// The program's waits. They keep the window alive by dispatching its events; when none is
+// pending they sleep until the next one arrives instead of spinning, so a wait costs no CPU.
+
+using TickSource = std::function<qint32()>;
+
+// Waits about ms milliseconds of the tick counter while dispatching events. 0 or less returns at
+// once without dispatching. The elapsed time is taken modulo 2^32, so a wrap of the 32-bit
+// counter inside the wait does not prolong it.
+void WaitMs(qint16 ms, const TickSource& ticks);
+
+// Dispatches events until condition() is false (tested before the first dispatch and after each).
+void waitWhile(const std::function<bool()>& condition);
+
+// One pass over the events pending now; never sleeps.
+void dispatchPendingEvents();
+
+// Closing the window ends every wait at once and keeps later ones from starting, so nothing is
+// left running without a window. A new window lifts the stop.
+void cancelAllWaits();
+bool waitsCancelled();
+void resumeWaits();

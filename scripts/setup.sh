@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tavo needs to build, run and test. A no-op when they are present.
+set -euo pipefail
+packages=(
+  cmake g++ make
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
+  poppler-utils desktop-file-utils appstream
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
