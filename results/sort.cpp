@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: MIT
+#include "results/sort.h"
+
+#include "app/mainwindow.h"
+#include "app/picturecontrol.h"
+#include "app/pictures.h"
+
+namespace {
+
+// One above the highest ball: a work cell already moved to the result row.
+const QString kTaken = QStringLiteral("44");
+constexpr qint16 kNoneBelow = 44;
+
+// A caption read as a 16-bit signed number; 0 when it does not convert (the empty caption).
+qint16 captionValue(const QString& caption, bool* ok = nullptr) {
+    return caption.toShort(ok);
+}
+
+}  // namespace
+
+void SortRow(Sheet& sheet) {
+    // Kept across passes: a pass that finds nothing below 44 (only when a cell already held
+    // "44") takes the cell the previous pass took.
+    int bestPos = 0;
+    for (int i = 0; i < Sheet::kPositions; ++i) {
+        qint16 best = kNoneBelow;
+        for (int j = 0; j < Sheet::kPositions; ++j) {
+            const qint16 v = captionValue(sheet.LabelS.at(static_cast<std::size_t>(j)));
+            // Strictly below: of equal values the leftmost goes first.
+            if (v < best) {
+                best = v;
+                bestPos = j;
+            }
+        }
+        sheet.NumberLabelS.at(static_cast<std::size_t>(i)) =
+            best == 0 ? QString() : QString::number(best);
+        sheet.LabelS.at(static_cast<std::size_t>(bestPos)) = kTaken;
+    }
+}
+
+void sortSheet(MainWindow& window) {
+    Sheet& sheet = window.sheet();
+    for (int b = 0; b < Sheet::kBlocks; ++b) {
+        for (int i = 0; i < Sheet::kPositions; ++i) {
+            sheet.LabelS.at(static_cast<std::size_t>(i)) =
+                sheet.LabelData.at(static_cast<std::size_t>(Sheet::cell(b, i)));
+        }
+        SortRow(sheet);
+        for (int i = 0; i < Sheet::kPositions; ++i) {
+            const int k = Sheet::cell(b, i);
+            const QString& caption = sheet.LabelData.at(static_cast<std::size_t>(k)) =
+                sheet.NumberLabelS.at(static_cast<std::size_t>(i));
+            bool ok = false;
+            const int n = captionValue(caption, &ok);
+            // An empty cell keeps the picture its reel shows; a value with no ball is skipped.
+            if (ok && n >= 0 && n < Pictures::kFaces) {
+                window.ImageWin(k)->showPicture(window.pictures().face(n));
+            }
+        }
+    }
+}

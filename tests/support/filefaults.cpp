@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: MIT
+#include "support/filefaults.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+QString errnoText(const char* call) {
+    return QString::fromLatin1(call) + QStringLiteral(": ") +
+           QString::fromLocal8Bit(strerror(errno));
+}
+
+// Changes the immutable flag; false with errno set when the file system refuses.
+bool setImmutable(const QByteArray& path, bool on) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (done) {
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return done;
+}
+
+}  // namespace
+
+ReadOnlyBind::ReadOnlyBind(const QString& path) : m_path(QFile::encodeName(path)) {
+    if (::mount(m_path.constData(), m_path.constData(), nullptr, MS_BIND, nullptr) != 0) {
+        m_error = errnoText("mount --bind");
+        return;
+    }
+    if (::mount(nullptr, m_path.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) !=
+        0) {
+        m_error = errnoText("mount -o remount,bind,ro");
+        ::umount2(m_path.constData(), MNT_DETACH);
+        return;
+    }
+    m_mounted = true;
+}
+
+ReadOnlyBind::~ReadOnlyBind() {
+    if (m_mounted) {
+        ::umount2(m_path.constData(), MNT_DETACH);
+    }
+}
+
+Immutable::Immutable(const QString& path) : m_path(QFile::encodeName(path)) {
+    m_set = setImmutable(m_path, true);
+    if (!m_set) {
+        m_error = errnoText("chattr +i");
+    }
+}
+
+Immutable::~Immutable() {
+    if (m_set) {
+        setImmutable(m_path, false);
+    }
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes) {
+    if (::getrlimit(RLIMIT_FSIZE, &m_previous) != 0) {
+        m_error = errnoText("getrlimit");
+        return;
+    }
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    if (::sigaction(SIGXFSZ, &ignore, &m_previousAction) != 0) {
+        m_error = errnoText("sigaction");
+        return;
+    }
+    rlimit limit = m_previous;
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+        m_error = errnoText("setrlimit");
+        ::sigaction(SIGXFSZ, &m_previousAction, nullptr);
+        return;
+    }
+    m_set = true;
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    if (m_set) {
+        ::setrlimit(RLIMIT_FSIZE, &m_previous);
+        ::sigaction(SIGXFSZ, &m_previousAction, nullptr);
+    }
+}

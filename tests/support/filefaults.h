@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <sys/resource.h>
+#include <QString>
+#include <csignal>
+
+// File failures a test can cause on a real file system, as root. Each one is undone when its
+// object goes out of scope; ok() says whether it could be put in place, error() why not.
+
+// Binds a file or a folder onto itself read-only: opening it for writing, creating files in it
+// or renaming over it fail with "Read-only file system" or "busy".
+class ReadOnlyBind {
+public:
+    explicit ReadOnlyBind(const QString& path);
+    ~ReadOnlyBind();
+    ReadOnlyBind(const ReadOnlyBind&) = delete;
+    ReadOnlyBind& operator=(const ReadOnlyBind&) = delete;
+    bool ok() const { return m_mounted; }
+    QString error() const { return m_error; }
+
+private:
+    QByteArray m_path;
+    bool m_mounted = false;
+    QString m_error;
+};
+
+// Sets the immutable attribute on a file or folder: not even root may change it.
+class Immutable {
+public:
+    explicit Immutable(const QString& path);
+    ~Immutable();
+    Immutable(const Immutable&) = delete;
+    Immutable& operator=(const Immutable&) = delete;
+    bool ok() const { return m_set; }
+    QString error() const { return m_error; }
+
+private:
+    QByteArray m_path;
+    bool m_set = false;
+    QString m_error;
+};
+
+// Lets no file written by this process grow past a size, as a disk that fills part-way: with
+// SIGXFSZ ignored, a write across the limit comes up short and the next one fails.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(qint64 bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool ok() const { return m_set; }
+    QString error() const { return m_error; }
+
+private:
+    rlimit m_previous{};
+    struct sigaction m_previousAction {};
+    bool m_set = false;
+    QString m_error;
+};

@@ -1,0 +1,260 @@
+// SPDX-License-Identifier: MIT
+// Sorting: the selection sort of one row, and the sort of a whole sheet on the real window,
+// numbers and reels alike.
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+
+#include "app/mainwindow.h"
+#include "app/picturecontrol.h"
+#include "draw/blockdraw.h"
+#include "results/sort.h"
+#include "support/fakeplatform.h"
+
+using Row = std::array<QString, Sheet::kPositions>;
+
+namespace {
+
+Row row(const QStringList& captions) {
+    Row r;
+    for (int i = 0; i < Sheet::kPositions; ++i) {
+        r.at(static_cast<std::size_t>(i)) = captions.value(i);
+    }
+    return r;
+}
+
+QStringList list(const Row& r) {
+    return QStringList(r.begin(), r.end());
+}
+
+const QStringList kTakenRow{u"44"_qs, u"44"_qs, u"44"_qs, u"44"_qs, u"44"_qs, u"44"_qs};
+const QStringList kEmptyRow{QString(), QString(), QString(), QString(), QString(), QString()};
+
+// Reel pictures that no sort would give, so a reel that was left alone is told apart from one
+// that was set.
+PictureId marker(int cell) {
+    return cell % 2 ? PictureId::Push : PictureId::BusyLit;
+}
+
+// Everything a sort may touch.
+struct Snapshot {
+    std::array<QString, Sheet::kCells> data;
+    Row work, result;
+    std::array<PictureId, Sheet::kCells> reels{};
+    bool operator==(const Snapshot& o) const {
+        return data == o.data && work == o.work && result == o.result && reels == o.reels;
+    }
+};
+
+Snapshot snapshot(MainWindow& w) {
+    Snapshot s{w.sheet().LabelData, w.sheet().LabelS, w.sheet().NumberLabelS, {}};
+    for (int i = 0; i < Sheet::kCells; ++i) {
+        s.reels.at(static_cast<std::size_t>(i)) = w.ImageWin(i)->pictureId();
+    }
+    return s;
+}
+
+// Puts captions into block b as a draw would leave them: each numbered cell's reel shows its
+// ball, each empty cell's reel a marker.
+void setBlock(MainWindow& w, int b, const QStringList& captions) {
+    for (int p = 0; p < Sheet::kPositions; ++p) {
+        const int k = Sheet::cell(b, p);
+        const QString caption = captions.value(p);
+        w.sheet().LabelData.at(static_cast<std::size_t>(k)) = caption;
+        w.ImageWin(k)->showPicture(caption.isEmpty() ? w.pictures().byId(marker(k))
+                                                     : w.pictures().face(caption.toInt()));
+    }
+}
+
+QStringList block(MainWindow& w, int b) {
+    QStringList out;
+    for (int p = 0; p < Sheet::kPositions; ++p) {
+        out << w.sheet().LabelData.at(static_cast<std::size_t>(Sheet::cell(b, p)));
+    }
+    return out;
+}
+
+// What each reel of block b must show after a sort: its ball, or the picture it had before.
+void verifyReels(MainWindow& w, int b, const Snapshot& before) {
+    for (int p = 0; p < Sheet::kPositions; ++p) {
+        const int k = Sheet::cell(b, p);
+        const QString caption = w.sheet().LabelData.at(static_cast<std::size_t>(k));
+        const PictureId want = caption.isEmpty() ? before.reels.at(static_cast<std::size_t>(k))
+                                                 : faceId(caption.toInt());
+        if (w.ImageWin(k)->pictureId() != want) {
+            QFAIL(qPrintable(u"reel %1 shows picture %2, expected %3"_qs.arg(k)
+                                 .arg(static_cast<int>(w.ImageWin(k)->pictureId()))
+                                 .arg(static_cast<int>(want))));
+        }
+    }
+}
+
+}  // namespace
+
+class TestSort : public QObject {
+    Q_OBJECT
+private slots:
+    void sortRow_data() {
+        QTest::addColumn<QStringList>("input");
+        QTest::addColumn<QStringList>("sorted");
+        QTest::newRow("draw order")
+            << QStringList{u"31"_qs, u"5"_qs, u"17"_qs, u"2"_qs, u"43"_qs, u"9"_qs}
+            << QStringList{u"2"_qs, u"5"_qs, u"9"_qs, u"17"_qs, u"31"_qs, u"43"_qs};
+        QTest::newRow("numbers, not texts")
+            << QStringList{u"10"_qs, u"9"_qs, u"1"_qs, u"30"_qs, u"2"_qs, u"20"_qs}
+            << QStringList{u"1"_qs, u"2"_qs, u"9"_qs, u"10"_qs, u"20"_qs, u"30"_qs};
+        QTest::newRow("already sorted")
+            << QStringList{u"1"_qs, u"2"_qs, u"3"_qs, u"41"_qs, u"42"_qs, u"43"_qs}
+            << QStringList{u"1"_qs, u"2"_qs, u"3"_qs, u"41"_qs, u"42"_qs, u"43"_qs};
+        QTest::newRow("descending")
+            << QStringList{u"43"_qs, u"42"_qs, u"30"_qs, u"12"_qs, u"7"_qs, u"1"_qs}
+            << QStringList{u"1"_qs, u"7"_qs, u"12"_qs, u"30"_qs, u"42"_qs, u"43"_qs};
+        QTest::newRow("ties") << QStringList{u"5"_qs, u"3"_qs, u"5"_qs, u"1"_qs, u"3"_qs, u"5"_qs}
+                              << QStringList{u"1"_qs, u"3"_qs, u"3"_qs, u"5"_qs, u"5"_qs, u"5"_qs};
+        QTest::newRow("empty") << kEmptyRow << kEmptyRow;
+        QTest::newRow("mixed: empty cells first, still empty")
+            << QStringList{u"40"_qs, QString(), u"3"_qs, QString(), u"12"_qs, QString()}
+            << QStringList{QString(), QString(), QString(), u"3"_qs, u"12"_qs, u"40"_qs};
+        QTest::newRow("one number last")
+            << QStringList{QString(), QString(), QString(), QString(), QString(), u"43"_qs}
+            << QStringList{QString(), QString(), QString(), QString(), QString(), u"43"_qs};
+        QTest::newRow("text that is no number counts as empty")
+            << QStringList{u"x"_qs, u"8"_qs, u"4"_qs, QString(), u"7"_qs, u"6"_qs}
+            << QStringList{QString(), QString(), u"4"_qs, u"6"_qs, u"7"_qs, u"8"_qs};
+    }
+    void sortRow() {
+        QFETCH(QStringList, input);
+        QFETCH(QStringList, sorted);
+        Sheet sheet;
+        sheet.LabelS = row(input);
+        SortRow(sheet);
+        QCOMPARE(list(sheet.NumberLabelS), sorted);
+        QCOMPARE(list(sheet.LabelS), kTakenRow);
+    }
+
+    void sortsEveryBlockOnItsOwn() {
+        FakePlatform platform;
+        MainWindow w(platform);
+        const QStringList blocks[] = {
+            {u"31"_qs, u"5"_qs, u"17"_qs, u"2"_qs, u"43"_qs, u"9"_qs},
+            {u"40"_qs, u"39"_qs, u"38"_qs, u"1"_qs, u"2"_qs, u"3"_qs},
+            {u"8"_qs, u"16"_qs, u"24"_qs, u"32"_qs, u"40"_qs, u"4"_qs},
+            {u"11"_qs, u"22"_qs, u"33"_qs, u"10"_qs, u"20"_qs, u"30"_qs},
+            {u"43"_qs, u"42"_qs, u"41"_qs, u"7"_qs, u"6"_qs, u"5"_qs},
+        };
+        for (int b = 0; b < Sheet::kBlocks; ++b) {
+            setBlock(w, b, blocks[b]);
+        }
+        w.sheet().LabelFN.fill(u"2024/03/09,14:05:07"_qs);
+        w.sheet().LabelFileName0 = u"240309_1405.csv"_qs;
+        w.LabelFileName()->setText(u"2024/03/09,14:05"_qs);
+
+        const Snapshot before = snapshot(w);
+        sortSheet(w);
+
+        const QStringList sorted[] = {
+            {u"2"_qs, u"5"_qs, u"9"_qs, u"17"_qs, u"31"_qs, u"43"_qs},
+            {u"1"_qs, u"2"_qs, u"3"_qs, u"38"_qs, u"39"_qs, u"40"_qs},
+            {u"4"_qs, u"8"_qs, u"16"_qs, u"24"_qs, u"32"_qs, u"40"_qs},
+            {u"10"_qs, u"11"_qs, u"20"_qs, u"22"_qs, u"30"_qs, u"33"_qs},
+            {u"5"_qs, u"6"_qs, u"7"_qs, u"41"_qs, u"42"_qs, u"43"_qs},
+        };
+        for (int b = 0; b < Sheet::kBlocks; ++b) {
+            QCOMPARE(block(w, b), sorted[b]);
+            verifyReels(w, b, before);
+        }
+        QCOMPARE(list(w.sheet().LabelS), kTakenRow);
+        QCOMPARE(list(w.sheet().NumberLabelS), sorted[4]);
+        // The stamps are not the sort's business.
+        for (const QString& stamp : w.sheet().LabelFN) {
+            QCOMPARE(stamp, u"2024/03/09,14:05:07"_qs);
+        }
+        QCOMPARE(w.sheet().LabelFileName0, u"240309_1405.csv"_qs);
+        QCOMPARE(w.LabelFileName()->text(), u"2024/03/09,14:05"_qs);
+    }
+
+    // Blocks left empty, and cells left empty inside a block: the reels of empty cells keep
+    // what they showed, whichever cell's number moved away from them.
+    void emptyCellsKeepTheirReels_data() {
+        QTest::addColumn<QList<QStringList>>("blocks");
+        QTest::addColumn<QList<QStringList>>("sorted");
+        QTest::newRow("nothing drawn")
+            << QList<QStringList>(5, kEmptyRow) << QList<QStringList>(5, kEmptyRow);
+        const QStringList a{u"12"_qs, u"3"_qs, u"30"_qs, u"21"_qs, u"1"_qs, u"9"_qs};
+        const QStringList aSorted{u"1"_qs, u"3"_qs, u"9"_qs, u"12"_qs, u"21"_qs, u"30"_qs};
+        const QStringList c{u"43"_qs, u"15"_qs, u"16"_qs, u"14"_qs, u"2"_qs, u"25"_qs};
+        const QStringList cSorted{u"2"_qs, u"14"_qs, u"15"_qs, u"16"_qs, u"25"_qs, u"43"_qs};
+        QTest::newRow("A and C drawn")
+            << QList<QStringList>{a, kEmptyRow, c, kEmptyRow, kEmptyRow}
+            << QList<QStringList>{aSorted, kEmptyRow, cSorted, kEmptyRow, kEmptyRow};
+        QTest::newRow("mixed cells in E")
+            << QList<QStringList>{kEmptyRow,
+                                  kEmptyRow,
+                                  kEmptyRow,
+                                  kEmptyRow,
+                                  {u"40"_qs, QString(), u"3"_qs, QString(), u"12"_qs, QString()}}
+            << QList<QStringList>{kEmptyRow,
+                                  kEmptyRow,
+                                  kEmptyRow,
+                                  kEmptyRow,
+                                  {QString(), QString(), QString(), u"3"_qs, u"12"_qs, u"40"_qs}};
+    }
+    void emptyCellsKeepTheirReels() {
+        QFETCH(QList<QStringList>, blocks);
+        QFETCH(QList<QStringList>, sorted);
+        FakePlatform platform;
+        MainWindow w(platform);
+        for (int b = 0; b < Sheet::kBlocks; ++b) {
+            setBlock(w, b, blocks.at(b));
+        }
+        const Snapshot before = snapshot(w);
+        sortSheet(w);
+        for (int b = 0; b < Sheet::kBlocks; ++b) {
+            QCOMPARE(block(w, b), sorted.at(b));
+            verifyReels(w, b, before);
+        }
+        QCOMPARE(list(w.sheet().LabelS), kTakenRow);
+        // The result row is left with block E, sorted: its design-time captions are gone.
+        QCOMPARE(list(w.sheet().NumberLabelS), sorted.at(4));
+    }
+
+    void sortingTwiceIsSortingOnce() {
+        FakePlatform platform;
+        MainWindow w(platform);
+        setBlock(w, 1, {u"31"_qs, u"5"_qs, u"17"_qs, u"2"_qs, u"43"_qs, u"9"_qs});
+        setBlock(w, 3, {u"40"_qs, QString(), u"3"_qs, QString(), u"12"_qs, QString()});
+        sortSheet(w);
+        const Snapshot once = snapshot(w);
+        sortSheet(w);
+        QVERIFY(snapshot(w) == once);
+    }
+
+    void refusedWhileADrawRuns() {
+        FakePlatform platform;
+        MainWindow w(platform);
+        setBlock(w, 0, {u"31"_qs, u"5"_qs, u"17"_qs, u"2"_qs, u"43"_qs, u"9"_qs});
+        setBlock(w, 4, {u"40"_qs, QString(), u"3"_qs, QString(), u"12"_qs, QString()});
+        w.sheet().LabelS = row({u"7"_qs, u"3"_qs, QString(), QString(), QString(), QString()});
+        const Snapshot before = snapshot(w);
+        w.draw().ActiveBlock = 1;
+        w.CommandSort_Click();
+        w.draw().ActiveBlock = 0;
+        QVERIFY(snapshot(w) == before);
+    }
+
+    void theButtonSorts() {
+        FakePlatform platform;
+        MainWindow w(platform);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        setBlock(w, 2, {u"31"_qs, u"5"_qs, u"17"_qs, u"2"_qs, u"43"_qs, u"9"_qs});
+        const Snapshot before = snapshot(w);
+        QTest::mouseClick(w.CommandSort(), Qt::LeftButton);
+        QCOMPARE(block(w, 2),
+                 (QStringList{u"2"_qs, u"5"_qs, u"9"_qs, u"17"_qs, u"31"_qs, u"43"_qs}));
+        verifyReels(w, 2, before);
+    }
+};
+
+QTEST_MAIN(TestSort)
+#include "test_sort.moc"
