@@ -15,7 +15,9 @@ enum class PictureId : int {
     BusyLit,
 };
 
-constexpr PictureId faceId(int n) { return static_cast<PictureId>(n); }
+constexpr PictureId faceId(int n) {
+    return static_cast<PictureId>(n);
+}
 
 struct Picture {
     PictureId id = PictureId::Blank;

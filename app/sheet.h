@@ -16,11 +16,12 @@ struct Sheet {
     // Cell of block b (0..4), position p (0..5).
     static constexpr int cell(int b, int p) { return b * kPositions + p; }
 
-    std::array<QString, kCells> LabelData;     // the number as decimal text, or empty
-    std::array<QString, kBlocks> LabelFN;      // block stamp "yyyy/mm/dd,hh:mm:ss", or empty
-    QString LabelFileName0;                    // sheet file name "yymmdd_hhmm.csv", or empty
-    std::array<QString, kPositions> LabelS;    // row display; the sort's work row
-    std::array<QString, kPositions> NumberLabelS{"1", "2", "3", "4", "5", "6"};  // sort result row
-    int ImageDummyFace = 1;                    // face shown by the preview reel
-    QPixmap Picture1;                          // the last captured window picture
+    std::array<QString, kCells> LabelData;   // the number as decimal text, or empty
+    std::array<QString, kBlocks> LabelFN;    // block stamp "yyyy/mm/dd,hh:mm:ss", or empty
+    QString LabelFileName0;                  // sheet file name "yymmdd_hhmm.csv", or empty
+    std::array<QString, kPositions> LabelS;  // row display; the sort's work row
+    std::array<QString, kPositions> NumberLabelS{u"1"_qs, u"2"_qs, u"3"_qs,
+                                                 u"4"_qs, u"5"_qs, u"6"_qs};  // sort result row
+    int ImageDummyFace = 1;  // face shown by the preview reel
+    QPixmap Picture1;        // the last captured window picture
 };

@@ -14,23 +14,31 @@ qint64 bootTimeMs() {
     return static_cast<qint64>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-QDateTime SystemPlatform::now() { return QDateTime::currentDateTime(); }
+QDateTime SystemPlatform::now() {
+    return QDateTime::currentDateTime();
+}
 
 qint32 SystemPlatform::tickCount() {
     // The low 32 bits, reinterpreted as signed, as a 32-bit tick counter reads.
     return static_cast<qint32>(static_cast<quint32>(bootTimeMs()));
 }
 
-void SystemPlatform::beep() { QApplication::beep(); }
+void SystemPlatform::beep() {
+    QApplication::beep();
+}
 
 void SystemPlatform::reseedRandom() {
     const auto ms = static_cast<quint64>(QDateTime::currentMSecsSinceEpoch());
     m_random.seed(static_cast<std::uint32_t>(ms ^ (ms >> 32)));
 }
 
-float SystemPlatform::nextRandom() { return m_random.next(); }
+float SystemPlatform::nextRandom() {
+    return m_random.next();
+}
 
-QString SystemPlatform::programFolder() { return QCoreApplication::applicationDirPath(); }
+QString SystemPlatform::programFolder() {
+    return QCoreApplication::applicationDirPath();
+}
 
 std::unique_ptr<QPrinter> SystemPlatform::defaultPrinter() {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();

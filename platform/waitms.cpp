@@ -46,7 +46,9 @@ void waitWhile(const std::function<bool()>& condition) {
     }
 }
 
-void dispatchPendingEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void dispatchPendingEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void cancelAllWaits() {
     g_cancelled = true;
@@ -55,6 +57,10 @@ void cancelAllWaits() {
     }
 }
 
-bool waitsCancelled() { return g_cancelled; }
+bool waitsCancelled() {
+    return g_cancelled;
+}
 
-void resumeWaits() { g_cancelled = false; }
+void resumeWaits() {
+    g_cancelled = false;
+}

@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QFontMetrics>
+#include <QPushButton>
+#include <QStringList>
+
+// A push button whose caption wraps onto centred lines at its spaces when it is wider than the
+// button, as the window's captions are laid out to do: "　ファイルに   保存" shows 保存 on a line
+// of its own. Unlike Qt's own wrapping it never breaks between two Japanese characters.
+class CaptionButton : public QPushButton {
+    Q_OBJECT
+public:
+    CaptionButton(const QString& caption, QWidget* parent);
+
+    // The caption's lines: words (runs without an ASCII space) joined greedily while they fit.
+    static QStringList wrapAtSpaces(const QString& caption, const QFontMetrics& metrics, int width);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};

@@ -1,0 +1,318 @@
+// SPDX-License-Identifier: MIT
+#include "app/mainwindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
+
+#include "app/captionbutton.h"
+#include "app/fonts.h"
+#include "app/picturecontrol.h"
+#include "app/timeformat.h"
+#include "draw/blockdraw.h"
+#include "platform/platform.h"
+#include "platform/waitms.h"
+#include "print/printcommand.h"
+#include "results/save.h"
+#include "results/sort.h"
+
+namespace {
+
+// Positions and sizes are laid out in twips, 15 to the pixel.
+constexpr int px(int twips) {
+    return twips / 15;
+}
+QRect twipRect(int left, int top, int width, int height) {
+    return {px(left), px(top), px(width), px(height)};
+}
+
+const QColor kPaleYellow(255, 255, 192);
+const QColor kPaleGreen(192, 255, 192);
+const QColor kGrey(128, 128, 128);
+const QColor kBlue(0, 0, 255);
+
+const char* const kDesignSize = "tavoDesignSize";
+
+QString indexed(const char* name, int i) {
+    return QLatin1String(name) + QLatin1Char('_') + QString::number(i);
+}
+
+void setBackground(QWidget* w, const QColor& colour) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, colour);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, const QRect& geometry,
+                  const QFont& font) {
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setFont(font);
+    label->setGeometry(geometry);
+    label->setProperty(kDesignSize, geometry.size());
+    label->setMargin(0);
+    label->setIndent(0);
+    label->setTextFormat(Qt::PlainText);
+    label->setFocusPolicy(Qt::NoFocus);
+    return label;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QString& tip, const QRect& geometry) {
+    auto* button = new CaptionButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setToolTip(tip);
+    button->setGeometry(geometry);
+    button->setCursor(Qt::ArrowCursor);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QGroupBox* makeFrame(QWidget* parent, const QString& name, const QString& caption,
+                     const QRect& geometry) {
+    auto* frame = new QGroupBox(caption, parent);
+    frame->setObjectName(name);
+    frame->setGeometry(geometry);
+    frame->setFocusPolicy(Qt::NoFocus);
+    frame->setCursor(Qt::ArrowCursor);
+    return frame;
+}
+
+// A line control: a one-pixel rule from (x1, y) to (x2, y), ends included.
+void makeLine(QWidget* parent, const QString& name, int x1, int x2, int y, const QColor& colour) {
+    auto* line = new QWidget(parent);
+    line->setObjectName(name);
+    line->setGeometry(px(x1), px(y), px(x2) - px(x1) + 1, 1);
+    setBackground(line, colour);
+}
+
+// The window's faces need the substitutions in place before its first paint, in tests too.
+Platform& withPreparedApplication(Platform& platform) {
+    fonts::prepareApplication();
+    return platform;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Platform& platform, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      m_platform(withPreparedApplication(platform)),
+      m_pictures(std::make_unique<Pictures>(qApp->devicePixelRatio())),
+      m_draw(std::make_unique<BlockDraw>(*this)) {
+    resumeWaits();
+    buildControls();
+    Form_Load();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildControls() {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Tavo V1.1"));
+    setWindowIcon(Pictures::windowIcon());
+    setFixedSize(kClientWidth, kClientHeight);
+    setBackground(this, kPaleYellow);
+    setCursor(Qt::CrossCursor);
+    // Buttons and frames keep the platform's own colours, not the window's yellow.
+    const QColor platformWindow = QApplication::palette().color(QPalette::Window);
+
+    const QFont clockCaptionFont = fonts::face(fonts::kPGothic, 9.75, false);
+    const QFont clockFont = fonts::face(fonts::kGothic, 12, true);
+    const QFont statusFont = fonts::face(fonts::kPGothic, 11.25, false);
+    QFont stampFont = fonts::face(fonts::kPGothic, 8.25, false);
+    // The substitute face's digits are wider than the original's; narrowed, the sixteen
+    // characters of the stamp fit inside their frame as laid out, at the same height and weight.
+    stampFont.setStretch(QFont::SemiCondensed);
+    const QFont letterFont = fonts::face(fonts::kAngela, 14.25, true);
+
+    m_label1 = makeLabel(this, "Label1", QStringLiteral("システム時刻"),
+                         twipRect(360, 120, 1125, 195), clockCaptionFont);
+    setAutoSizeCaption(m_label1, m_label1->text());
+    m_labelDateTime = makeLabel(this, "LabelDateTime", QStringLiteral("0000/00/00,00:00:00"),
+                                twipRect(1920, 120, 2565, 240), clockFont);
+    setAutoSizeCaption(m_labelDateTime, m_labelDateTime->text());
+
+    auto* frameData = makeFrame(this, QStringLiteral("FrameData"), QStringLiteral("データの処理"),
+                                twipRect(120, 480, 1575, 3015));
+    setBackground(frameData, platformWindow);
+    m_labelFileName =
+        makeLabel(frameData, "LabelFileName", QString(), twipRect(120, 240, 45, 165), stampFont);
+    m_commandSave = makeButton(frameData, "CommandSave", QStringLiteral("　ファイルに   保存"),
+                               QStringLiteral("TavoLog.csvに保存"), twipRect(120, 600, 1335, 615));
+    makeLine(frameData, QStringLiteral("Line1_1"), 120, 1440, 1320, kGrey);
+    makeLine(frameData, QStringLiteral("Line1_0"), 120, 1440, 1440, kGrey);
+    m_commandClr = makeButton(frameData, "CommandClr", QStringLiteral("表示をクリア"),
+                              QStringLiteral("表示内容をｸﾘｱ"), twipRect(120, 1560, 1335, 615));
+    m_commandSort = makeButton(frameData, "CommandSort", QStringLiteral("並べ替え"),
+                               QStringLiteral("ﾃﾞｰﾀを小→大"), twipRect(120, 2280, 1335, 615));
+
+    auto* framePrn = makeFrame(this, QStringLiteral("FramePrn"), QStringLiteral("印刷の設定"),
+                               twipRect(120, 3600, 1575, 2175));
+    setBackground(framePrn, platformWindow);
+    const QString optionCaptions[] = {QStringLiteral("文字印刷"), QStringLiteral("イメージ"),
+                                      QStringLiteral("フレーム")};
+    const QString optionTips[] = {QStringLiteral("ﾃｷｽﾄ印刷"), QStringLiteral("ｳｲﾝﾄﾞｳｲﾒｰｼﾞ印刷"),
+                                  QStringLiteral("ﾌﾚｰﾑ内部印刷")};
+    const QRect optionRects[] = {twipRect(240, 240, 1215, 375), twipRect(240, 600, 975, 375),
+                                 twipRect(240, 960, 975, 375)};
+    for (int i = 0; i < 3; ++i) {
+        auto* option = new QRadioButton(optionCaptions[i], framePrn);
+        option->setObjectName(indexed("OptionPrn", i));
+        option->setToolTip(optionTips[i]);
+        option->setGeometry(optionRects[i]);
+        option->setCursor(Qt::ArrowCursor);
+        m_optionPrn.at(idx(i)) = option;
+    }
+    m_optionPrn[0]->setChecked(true);
+    m_commandPrn = makeButton(framePrn, "CommandPrn", QStringLiteral("印刷"),
+                              QStringLiteral("印刷実行"), twipRect(120, 1440, 1335, 615));
+
+    const QString letters[] = {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
+                               QStringLiteral("D"), QStringLiteral("E")};
+    for (int k = 0; k < Sheet::kBlocks; ++k) {
+        auto* frame = makeFrame(this, indexed("FrameBlock", k), letters[k],
+                                twipRect(1920, 480 + 1080 * k, 3735, 975));
+        frame->setFont(letterFont);
+        setBackground(frame, kPaleGreen);
+        m_frameBlock.at(idx(k)) = frame;
+        for (int j = 0; j < Sheet::kPositions; ++j) {
+            auto* reel = new PictureControl(frame);
+            const int i = Sheet::cell(k, j);
+            reel->setObjectName(indexed("ImageWin", i));
+            reel->setGeometry(twipRect(120 + 600 * j, 360, 480, 480));
+            reel->showPicture(m_pictures->face(0));
+            m_imageWin.at(idx(i)) = reel;
+        }
+
+        QLabel* status = makeLabel(this, "LabelStat", QStringLiteral("開始"),
+                                   twipRect(6000, 600 + 1080 * k, 450, 225), statusFont);
+        status->setObjectName(indexed("LabelStat", k));
+        status->setAlignment(Qt::AlignCenter);
+        m_labelStat.at(idx(k)) = status;
+        setStatus(k, QStringLiteral("開始"), kBlue);
+
+        auto* sw = new PictureControl(this);
+        sw->setObjectName(indexed("ImageSwitch", k));
+        sw->setGeometry(twipRect(6000, 840 + 1080 * k, 480, 480));
+        sw->setToolTip(QStringLiteral("ｽﾀｰﾄ/ｽﾄｯﾌﾟ"));
+        sw->setCursor(Qt::ArrowCursor);
+        sw->showPicture(m_pictures->start());
+        connect(sw, &PictureControl::clicked, this, [this, k] { m_draw->ImageSwitch_Click(k); });
+        m_imageSwitch.at(idx(k)) = sw;
+    }
+
+    for (QLabel* label : {m_label1, m_labelDateTime}) {
+        label->setAutoFillBackground(true);
+    }
+
+    // Only the options and the buttons take the focus; Tab runs through them in this order.
+    setTabOrder(m_optionPrn[0], m_optionPrn[1]);
+    setTabOrder(m_optionPrn[1], m_optionPrn[2]);
+    setTabOrder(m_optionPrn[2], m_commandPrn);
+    setTabOrder(m_commandPrn, m_commandClr);
+    setTabOrder(m_commandClr, m_commandSave);
+    setTabOrder(m_commandSave, m_commandSort);
+    m_optionPrn[0]->setFocus();
+
+    connect(m_commandClr, &QPushButton::clicked, this, &MainWindow::CommandClr_Click);
+    connect(m_commandSort, &QPushButton::clicked, this, &MainWindow::CommandSort_Click);
+    connect(m_commandSave, &QPushButton::clicked, this, &MainWindow::CommandSave_Click);
+    connect(m_commandPrn, &QPushButton::clicked, this, &MainWindow::CommandPrn_Click);
+    m_timer1.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer1, &QTimer::timeout, this, &MainWindow::Timer1_Timer);
+}
+
+void MainWindow::setAutoSizeCaption(QLabel* label, const QString& text) {
+    label->setText(text);
+    // An empty caption keeps the size the label was laid out with.
+    const QSize size = text.isEmpty() ? label->property(kDesignSize).toSize() : label->sizeHint();
+    label->resize(size);
+}
+
+void MainWindow::setStatus(int k, const QString& caption, const QColor& colour) {
+    QLabel* status = LabelStat(k);
+    QPalette p = status->palette();
+    p.setColor(QPalette::WindowText, colour);
+    p.setColor(QPalette::Window, kPaleYellow);
+    status->setPalette(p);
+    status->setAutoFillBackground(true);
+    setAutoSizeCaption(status, caption);
+}
+
+void MainWindow::Form_Load() {
+    ShowClock();
+    m_timer1.setInterval(1000);
+    m_timer1.start();
+    if (AppFolder.isEmpty()) {
+        AppFolder = m_platform.programFolder();
+        if (!AppFolder.endsWith(QLatin1Char('/'))) {
+            AppFolder += QLatin1Char('/');
+        }
+    }
+    ClearSheet();
+}
+
+void MainWindow::Timer1_Timer() {
+    ShowClock();
+}
+
+void MainWindow::ShowClock() {
+    CurrentTime = m_platform.now();
+    m_labelDateTime->setText(clockText(CurrentTime));
+    setAutoSizeCaption(m_labelDateTime, m_labelDateTime->text());
+}
+
+void MainWindow::CommandClr_Click() {
+    if (m_draw->ActiveBlock != 0) {
+        return;
+    }
+    ClearSheet();
+}
+
+void MainWindow::ClearSheet() {
+    m_draw->ActiveBlock = 0;
+    m_draw->SheetStamped = 0;
+    for (int i = 0; i < Sheet::kCells; ++i) {
+        ImageWin(i)->showPicture(m_pictures->face(0));
+        m_sheet.LabelData.at(idx(i)).clear();
+    }
+    for (QString& stamp : m_sheet.LabelFN) {
+        stamp.clear();
+    }
+    setAutoSizeCaption(m_labelFileName, QString());
+    m_sheet.LabelFileName0.clear();
+}
+
+void MainWindow::CommandSort_Click() {
+    if (m_draw->ActiveBlock != 0) {
+        return;
+    }
+    sortSheet(*this);
+}
+
+void MainWindow::CommandSave_Click() {
+    if (m_draw->ActiveBlock != 0) {
+        return;
+    }
+    SaveSheet(*this);
+}
+
+void MainWindow::CommandPrn_Click() {
+    if (m_draw->ActiveBlock != 0) {
+        return;
+    }
+    printSheet(*this);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // A draw may be running inside a click: end its waits so it unwinds and the program ends.
+    cancelAllWaits();
+    m_draw->TimerDummy.stop();
+    m_draw->TimerFlick.stop();
+    m_timer1.stop();
+    event->accept();
+}

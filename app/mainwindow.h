@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The one window, "Tavo V1.1": five blocks A-E of six reels with a switch and a status label,
+// the clock, and the sort, save, clear and print commands.
+//
+// Flow of a draw: the first press on a block's switch (BlockDraw::ImageSwitch_Click) stamps the
+// block and arms it; its reels spin on the reel timer. The draw then runs inside that click,
+// waiting in loops that dispatch events, so the second press, the timers and the clock are
+// served from inside it: the second press clears ArmedBlock, and for each position the draw
+// hands a number over in StopTarget and waits until the reel timer has stopped the leftmost
+// spinning reel on it. The numbers go into the off-window sheet (Sheet), which sorting, saving
+// and printing read; while a draw runs (ActiveBlock != 0) those commands and the clear do
+// nothing.
+
+#include <QDateTime>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <memory>
+
+#include "app/pictures.h"
+#include "app/sheet.h"
+
+class BlockDraw;
+class Platform;
+class PictureControl;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kClientWidth = 448;
+    static constexpr int kClientHeight = 392;
+
+    explicit MainWindow(Platform& platform, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Visible controls, by control name and element index.
+    PictureControl* ImageWin(int i) const { return m_imageWin.at(idx(i)); }
+    PictureControl* ImageSwitch(int k) const { return m_imageSwitch.at(idx(k)); }
+    QLabel* LabelStat(int k) const { return m_labelStat.at(idx(k)); }
+    QGroupBox* FrameBlock(int k) const { return m_frameBlock.at(idx(k)); }
+    QRadioButton* OptionPrn(int i) const { return m_optionPrn.at(idx(i)); }
+    QLabel* LabelFileName() const { return m_labelFileName; }
+    QLabel* LabelDateTime() const { return m_labelDateTime; }
+    QPushButton* CommandSave() const { return m_commandSave; }
+    QPushButton* CommandClr() const { return m_commandClr; }
+    QPushButton* CommandSort() const { return m_commandSort; }
+    QPushButton* CommandPrn() const { return m_commandPrn; }
+
+    // Off-window state.
+    Sheet& sheet() { return m_sheet; }
+    const Sheet& sheet() const { return m_sheet; }
+    const Pictures& pictures() const { return *m_pictures; }
+    BlockDraw& draw() { return *m_draw; }
+    Platform& platform() { return m_platform; }
+    QTimer& Timer1() { return m_timer1; }
+
+    // Form state.
+    QDateTime CurrentTime;
+    QString AppFolder;
+    std::array<QString, Sheet::kBlocks> ResultLines;
+
+    // Sets a label's caption, growing or shrinking it to its text with its top-left corner kept.
+    static void setAutoSizeCaption(QLabel* label, const QString& text);
+    // Sets a status label's caption and text colour.
+    void setStatus(int k, const QString& caption, const QColor& colour);
+
+    // Event handlers and the window's procedures.
+    void Form_Load();
+    void Timer1_Timer();
+    void ShowClock();
+    void CommandClr_Click();
+    void ClearSheet();
+    void CommandSort_Click();
+    void CommandSave_Click();
+    void CommandPrn_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    static std::size_t idx(int i) { return static_cast<std::size_t>(i); }
+    void buildControls();
+
+    Platform& m_platform;
+    std::unique_ptr<Pictures> m_pictures;
+    Sheet m_sheet;
+    std::unique_ptr<BlockDraw> m_draw;
+    QTimer m_timer1;
+
+    std::array<PictureControl*, Sheet::kCells> m_imageWin{};
+    std::array<PictureControl*, Sheet::kBlocks> m_imageSwitch{};
+    std::array<QLabel*, Sheet::kBlocks> m_labelStat{};
+    std::array<QGroupBox*, Sheet::kBlocks> m_frameBlock{};
+    std::array<QRadioButton*, 3> m_optionPrn{};
+    QLabel* m_label1 = nullptr;
+    QLabel* m_labelDateTime = nullptr;
+    QLabel* m_labelFileName = nullptr;
+    QPushButton* m_commandSave = nullptr;
+    QPushButton* m_commandClr = nullptr;
+    QPushButton* m_commandSort = nullptr;
+    QPushButton* m_commandPrn = nullptr;
+};

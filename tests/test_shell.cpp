@@ -1,0 +1,275 @@
+// SPDX-License-Identifier: MIT
+// Start-up, the clock, the clear command and the timed wait.
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTimer>
+#include <QtTest>
+
+#include "app/mainwindow.h"
+#include "app/picturecontrol.h"
+#include "app/timeformat.h"
+#include "draw/blockdraw.h"
+#include "platform/waitms.h"
+#include "support/fakeplatform.h"
+
+namespace {
+
+// Counts the events that reach the application while installed.
+class EventCounter : public QObject {
+public:
+    int events = 0;
+    bool eventFilter(QObject*, QEvent*) override {
+        ++events;
+        return false;
+    }
+};
+
+qint32 realTicks() {
+    return static_cast<qint32>(static_cast<quint32>(bootTimeMs()));
+}
+
+}  // namespace
+
+class ShellTest : public QObject {
+    Q_OBJECT
+private slots:
+    void timeFormats_data() {
+        QTest::addColumn<QDateTime>("time");
+        QTest::addColumn<QString>("clock");
+        QTest::addColumn<QString>("stamp");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("afternoon")
+            << QDateTime(QDate(2010, 3, 9), QTime(14, 5, 7))
+            << QStringLiteral("2010/03/09,14:05:07") << QStringLiteral("2010/03/09,14:05")
+            << QStringLiteral("100309_1405.csv");
+        QTest::newRow("midnight") << QDateTime(QDate(2001, 1, 1), QTime(0, 0, 0))
+                                  << QStringLiteral("2001/01/01,00:00:00")
+                                  << QStringLiteral("2001/01/01,00:00")
+                                  << QStringLiteral("010101_0000.csv");
+        QTest::newRow("last second")
+            << QDateTime(QDate(2099, 12, 31), QTime(23, 59, 59))
+            << QStringLiteral("2099/12/31,23:59:59") << QStringLiteral("2099/12/31,23:59")
+            << QStringLiteral("991231_2359.csv");
+    }
+    void timeFormats() {
+        QFETCH(QDateTime, time);
+        QFETCH(QString, clock);
+        QFETCH(QString, stamp);
+        QFETCH(QString, file);
+        QCOMPARE(clockText(time), clock);
+        QCOMPARE(clockText(time).size(), 19);
+        QCOMPARE(sheetStampText(time), stamp);
+        QCOMPARE(sheetFileName(time), file);
+    }
+
+    // The clock shows the time before the window is first shown, then follows each tick.
+    void clock() {
+        FakePlatform platform;
+        QDateTime now(QDate(2010, 3, 9), QTime(14, 5, 7));
+        platform.clock = [&now] { return now; };
+        MainWindow w(platform);
+        QCOMPARE(w.LabelDateTime()->text(), QStringLiteral("2010/03/09,14:05:07"));
+        QCOMPARE(w.CurrentTime, now);
+        QVERIFY(w.Timer1().isActive());
+        QCOMPARE(w.Timer1().interval(), 1000);
+        QCOMPARE(w.Timer1().timerType(), Qt::PreciseTimer);
+        now = now.addSecs(1);
+        QVERIFY(QTest::qWaitFor([&] { return w.CurrentTime == now; }, 3000));
+        QCOMPARE(w.LabelDateTime()->text(), QStringLiteral("2010/03/09,14:05:08"));
+    }
+
+    void programFolder_data() {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("folder") << QStringLiteral("/opt/tavo") << QStringLiteral("/opt/tavo/");
+        QTest::newRow("root") << QStringLiteral("/") << QStringLiteral("/");
+    }
+    void programFolder() {
+        QFETCH(QString, given);
+        QFETCH(QString, expected);
+        FakePlatform platform;
+        platform.folder = given;
+        MainWindow w(platform);
+        QCOMPARE(w.AppFolder, expected);
+    }
+
+    // The clear empties the sheet and nothing else; twice is the same as once.
+    void clearSheet() {
+        FakePlatform platform;
+        MainWindow w(platform);
+        BlockDraw& d = w.draw();
+        Sheet& s = w.sheet();
+        for (int i = 0; i < Sheet::kCells; ++i) {
+            s.LabelData.at(static_cast<std::size_t>(i)) = QString::number(i % 43 + 1);
+            w.ImageWin(i)->showPicture(w.pictures().face(i % 43 + 1));
+        }
+        for (QString& stamp : s.LabelFN) {
+            stamp = QStringLiteral("2010/03/09,14:05:07");
+        }
+        MainWindow::setAutoSizeCaption(w.LabelFileName(), QStringLiteral("2010/03/09,14:05"));
+        s.LabelFileName0 = QStringLiteral("100309_1405.csv");
+        s.LabelS.fill(QStringLiteral("7"));
+        s.NumberLabelS.fill(QStringLiteral("9"));
+        s.ImageDummyFace = 17;
+        d.SheetStamped = 1;
+        d.ArmedBlock = 3;
+        d.StopTarget = 12;
+        d.ReelFace = 11;
+        d.FirstSpinningReel = 4;
+        d.BallIndex = 5;
+        d.FlickPhase = 1;
+        w.OptionPrn(1)->setChecked(true);
+        w.setStatus(2, QStringLiteral("停止"), QColor(255, 0, 0));
+        w.ImageSwitch(2)->showPicture(w.pictures().stop());
+        const QSize stampSize(3, 11);
+
+        for (int round = 0; round < 2; ++round) {
+            w.CommandClr_Click();
+            QCOMPARE(d.ActiveBlock, 0);
+            QCOMPARE(d.SheetStamped, qint16(0));
+            for (int i = 0; i < Sheet::kCells; ++i) {
+                QVERIFY(s.LabelData.at(static_cast<std::size_t>(i)).isEmpty());
+                QCOMPARE(w.ImageWin(i)->pictureId(), PictureId::Blank);
+            }
+            for (const QString& stamp : s.LabelFN) {
+                QVERIFY(stamp.isEmpty());
+            }
+            QVERIFY(w.LabelFileName()->text().isEmpty());
+            QCOMPARE(w.LabelFileName()->size(), stampSize);
+            QVERIFY(s.LabelFileName0.isEmpty());
+            // Left alone:
+            QCOMPARE(d.ArmedBlock, 3);
+            QCOMPARE(d.StopTarget, 12);
+            QCOMPARE(d.ReelFace, 11);
+            QCOMPARE(d.FirstSpinningReel, 4);
+            QCOMPARE(d.BallIndex, qint16(5));
+            QCOMPARE(d.FlickPhase, 1);
+            QCOMPARE(s.LabelS.at(0), QStringLiteral("7"));
+            QCOMPARE(s.NumberLabelS.at(5), QStringLiteral("9"));
+            QCOMPARE(s.ImageDummyFace, 17);
+            QVERIFY(w.OptionPrn(1)->isChecked());
+            QCOMPARE(w.LabelStat(2)->text(), QStringLiteral("停止"));
+            QCOMPARE(w.ImageSwitch(2)->pictureId(), PictureId::Stop);
+            QCOMPARE(w.ImageSwitch(1)->pictureId(), PictureId::Start);
+        }
+    }
+
+    // While a draw runs the clear does nothing.
+    void clearRefusedDuringDraw() {
+        FakePlatform platform;
+        MainWindow w(platform);
+        w.sheet().LabelData[4] = QStringLiteral("12");
+        w.ImageWin(4)->showPicture(w.pictures().face(12));
+        w.sheet().LabelFN[0] = QStringLiteral("2010/03/09,14:05:07");
+        w.draw().ActiveBlock = 1;
+        w.draw().SheetStamped = 1;
+        w.CommandClr_Click();
+        QCOMPARE(w.sheet().LabelData[4], QStringLiteral("12"));
+        QCOMPARE(w.ImageWin(4)->pictureId(), faceId(12));
+        QCOMPARE(w.sheet().LabelFN[0], QStringLiteral("2010/03/09,14:05:07"));
+        QCOMPARE(w.draw().ActiveBlock, 1);
+        QCOMPARE(w.draw().SheetStamped, qint16(1));
+    }
+
+    void waitNonPositiveDispatchesNothing() {
+        FakePlatform platform;
+        MainWindow w(platform);
+        EventCounter counter;
+        bool ran = false;
+        QTimer::singleShot(0, [&ran] { ran = true; });
+        qApp->installEventFilter(&counter);
+        for (qint16 ms : {qint16(0), qint16(-1), qint16(-32768)}) {
+            QElapsedTimer t;
+            t.start();
+            WaitMs(ms, realTicks);
+            QVERIFY(t.elapsed() < 50);
+        }
+        qApp->removeEventFilter(&counter);
+        QCOMPARE(counter.events, 0);
+        QVERIFY(!ran);
+    }
+
+    // About 300 ms, with the timers served inside; a nested wait returns first and the outer
+    // one keeps its own deadline.
+    void waitTimedAndNested() {
+        FakePlatform platform;
+        MainWindow w(platform);
+        int ticks = 0;
+        QTimer timer;
+        timer.setTimerType(Qt::PreciseTimer);
+        timer.setInterval(50);
+        QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+        timer.start();
+        QElapsedTimer t;
+        t.start();
+        WaitMs(300, realTicks);
+        const qint64 took = t.elapsed();
+        QVERIFY2(took >= 299, qPrintable(QString::number(took)));
+        QVERIFY2(ticks >= 4, qPrintable(QString::number(ticks)));
+
+        qint64 innerEnded = 0;
+        QTimer::singleShot(50, [&] {
+            WaitMs(100, realTicks);
+            innerEnded = t.elapsed();
+        });
+        t.restart();
+        WaitMs(400, realTicks);
+        const qint64 outer = t.elapsed();
+        QVERIFY2(innerEnded >= 149, qPrintable(QString::number(innerEnded)));
+        QVERIFY(innerEnded < outer);
+        QVERIFY2(outer >= 399, qPrintable(QString::number(outer)));
+    }
+
+    // A 32-bit tick counter that wraps inside the wait still ends it after about ms.
+    void waitAcrossTickWrap_data() {
+        QTest::addColumn<qint64>("startTick");
+        QTest::newRow("signed wrap") << qint64(0x7FFFFFFF) - 100;
+        QTest::newRow("unsigned wrap") << qint64(0xFFFFFFFF) - 100;
+    }
+    void waitAcrossTickWrap() {
+        QFETCH(qint64, startTick);
+        const qint64 offset = startTick - bootTimeMs();
+        const TickSource ticks = [offset] {
+            return static_cast<qint32>(static_cast<quint32>(bootTimeMs() + offset));
+        };
+        QElapsedTimer t;
+        t.start();
+        WaitMs(300, ticks);
+        QVERIFY2(t.elapsed() >= 299 && t.elapsed() < 5000,
+                 qPrintable(QString::number(t.elapsed())));
+    }
+
+    // Closing the window ends a wait at once.
+    void closeEndsWait() {
+        FakePlatform platform;
+        MainWindow w(platform);
+        w.show();
+        QTimer::singleShot(100, &w, [&w] { w.close(); });
+        QElapsedTimer t;
+        t.start();
+        WaitMs(10000, realTicks);
+        QVERIFY2(t.elapsed() < 5000, qPrintable(QString::number(t.elapsed())));
+        waitWhile([] { return true; });  // returns at once once cancelled
+        MainWindow again(platform);
+        QVERIFY(!waitsCancelled());
+    }
+
+    // The client area shows nothing but its own controls: no off-window text anywhere.
+    void grabShowsNoOffWindowState() {
+        FakePlatform platform;
+        MainWindow w(platform);
+        const QImage before = w.grab().toImage();
+        for (QString& cell : w.sheet().LabelData) {
+            cell = QStringLiteral("43");
+        }
+        w.sheet().LabelFN.fill(QStringLiteral("2010/03/09,14:05:07"));
+        w.sheet().LabelFileName0 = QStringLiteral("100309_1405.csv");
+        w.sheet().LabelS.fill(QStringLiteral("44"));
+        QCOMPARE(w.grab().toImage(), before);
+        QCOMPARE(w.grab().size(), QSize(448, 392));
+    }
+};
+
+QTEST_MAIN(ShellTest)
+#include "test_shell.moc"
