@@ -9,7 +9,10 @@
 class RandomGenerator {
 public:
     void seed(std::uint32_t value) { m_engine.seed(value); }
-    float next() { return static_cast<float>(m_engine() >> 8) * (1.0f / 16777216.0f); }
+    float next() { return toUnit(m_engine()); }
+    static float toUnit(std::uint32_t bits) {
+        return static_cast<float>(bits >> 8) * (1.0f / 16777216.0f);
+    }
 
 private:
     std::mt19937 m_engine{5489u};
