@@ -184,6 +184,13 @@ void MainWindow::buildControls() {
             const int i = Sheet::cell(k, j);
             reel->setObjectName(indexed("ImageWin", i));
             reel->setGeometry(twipRect(120 + 600 * j, 360, 480, 480));
+            reel->setAccessibleLabel(
+                PictureControl::Role::Reel,
+                QStringLiteral("Block %1, reel %2").arg(letters[k]).arg(j + 1));
+            reel->setAccessibleDescription(
+                QStringLiteral("Reel %1 of block %2: the number drawn for position %1")
+                    .arg(j + 1)
+                    .arg(letters[k]));
             reel->showPicture(m_pictures->face(0));
             m_imageWin.at(idx(i)) = reel;
         }
@@ -192,6 +199,7 @@ void MainWindow::buildControls() {
                                    twipRect(6000, 600 + 1080 * k, 450, 225), statusFont);
         status->setObjectName(indexed("LabelStat", k));
         status->setAlignment(Qt::AlignCenter);
+        status->setAccessibleName(QStringLiteral("Block %1 status").arg(letters[k]));
         m_labelStat.at(idx(k)) = status;
         setStatus(k, QStringLiteral("開始"), kBlue);
 
@@ -200,6 +208,11 @@ void MainWindow::buildControls() {
         sw->setGeometry(twipRect(6000, 840 + 1080 * k, 480, 480));
         sw->setToolTip(QStringLiteral("ｽﾀｰﾄ/ｽﾄｯﾌﾟ"));
         sw->setCursor(Qt::ArrowCursor);
+        sw->setAccessibleLabel(PictureControl::Role::Switch,
+                               QStringLiteral("Block %1 switch").arg(letters[k]));
+        sw->setAccessibleDescription(
+            QStringLiteral("Press once to arm block %1, again to draw its six numbers")
+                .arg(letters[k]));
         sw->showPicture(m_pictures->start());
         connect(sw, &PictureControl::clicked, this, [this, k] { m_draw->ImageSwitch_Click(k); });
         m_imageSwitch.at(idx(k)) = sw;
@@ -241,6 +254,14 @@ void MainWindow::setStatus(int k, const QString& caption, const QColor& colour) 
     status->setPalette(p);
     status->setAutoFillBackground(true);
     setAutoSizeCaption(status, caption);
+    // The caption is read out as the label's text; the description names the phase.
+    QString phase = QStringLiteral("idle");
+    if (caption == u"停止") {
+        phase = QStringLiteral("armed: reels spinning, press the switch to draw");
+    } else if (caption == u"動作中") {
+        phase = QStringLiteral("drawing");
+    }
+    status->setAccessibleDescription(phase);
 }
 
 void MainWindow::Form_Load() {

@@ -8,13 +8,49 @@ PictureControl::PictureControl(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+void PictureControl::setAccessibleLabel(Role role, const QString& label) {
+    m_role = role;
+    m_label = label;
+    updateAccessibleName();
+}
+
+QString PictureControl::describe(Role role, PictureId id) {
+    if (role == Role::Reel) {
+        const int n = static_cast<int>(id);
+        return n >= 1 && n <= 43 ? QString::number(n) : QStringLiteral("blank");
+    }
+    switch (id) {
+        case PictureId::Start:
+            return QStringLiteral("idle, press to arm");
+        case PictureId::Push:
+            return QStringLiteral("pressed");
+        case PictureId::Stop:
+            return QStringLiteral("armed, press to draw");
+        case PictureId::BusyDark:
+        case PictureId::BusyLit:
+            return QStringLiteral("drawing");
+        default:
+            return QString();
+    }
+}
+
+void PictureControl::updateAccessibleName() {
+    if (!m_label.isEmpty()) {
+        setAccessibleName(m_label + QStringLiteral(": ") + describe(m_role, m_id));
+    }
+}
+
 void PictureControl::showPicture(const Picture& picture) {
     // Sharing the template's pixmap is a reference count, not a copy: a reel tick stays cheap.
     if (m_id == picture.id && m_pixmap.cacheKey() == picture.pixmap.cacheKey()) {
         return;
     }
+    const bool sameMeaning = describe(m_role, m_id) == describe(m_role, picture.id);
     m_id = picture.id;
     m_pixmap = picture.pixmap;
+    if (!sameMeaning) {
+        updateAccessibleName();
+    }
     update();
 }
 

@@ -13,6 +13,12 @@ class PictureControl : public QWidget {
 public:
     explicit PictureControl(QWidget* parent = nullptr);
 
+    // What a screen reader says of the control: "<label>: <what it shows>", where a reel tells
+    // its number or "blank" and a switch its phase.
+    enum class Role { Reel, Switch };
+    void setAccessibleLabel(Role role, const QString& label);
+    static QString describe(Role role, PictureId id);
+
     void showPicture(const Picture& picture);
     PictureId pictureId() const { return m_id; }
     const QPixmap& pixmap() const { return m_pixmap; }
@@ -26,7 +32,11 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void updateAccessibleName();
+
     PictureId m_id = PictureId::Blank;
+    Role m_role = Role::Reel;
+    QString m_label;
     QPixmap m_pixmap;
     bool m_pressed = false;
 };

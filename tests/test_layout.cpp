@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The window as laid out: every visible control at its place, with its caption, tip, face,
 // colours and pointer, the tab order and the start-up focus.
+#include <QAccessible>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -8,6 +9,7 @@
 #include <QRadioButton>
 #include <QtTest>
 
+#include "app/captionbutton.h"
 #include "app/mainwindow.h"
 #include "app/picturecontrol.h"
 #include "draw/blockdraw.h"
@@ -266,6 +268,58 @@ private slots:
         QTest::mouseClick(m_window->OptionPrn(2), Qt::LeftButton);
         QVERIFY(m_window->OptionPrn(2)->isChecked());
         QVERIFY(!m_window->OptionPrn(0)->isChecked());
+    }
+
+    // The save caption wraps at its spaces, never between two Japanese characters; the others
+    // fit on one line.
+    void captionWrap() {
+        auto lines = [](QPushButton* b) {
+            return CaptionButton::wrapAtSpaces(b->text(), b->fontMetrics(), b->width() - 8);
+        };
+        QCOMPARE(lines(m_window->CommandSave()),
+                 QStringList({QStringLiteral("\u3000ファイルに"), QStringLiteral("保存")}));
+        for (QPushButton* b :
+             {m_window->CommandClr(), m_window->CommandSort(), m_window->CommandPrn()}) {
+            QCOMPARE(lines(b), QStringList(b->text()));
+        }
+        const QFontMetrics fm(m_window->font());
+        QCOMPARE(CaptionButton::wrapAtSpaces(QStringLiteral("ab  cd"), fm, 1000),
+                 QStringList(QStringLiteral("ab  cd")));
+        QCOMPARE(CaptionButton::wrapAtSpaces(QStringLiteral("ab  cd"), fm, 1),
+                 QStringList({QStringLiteral("ab"), QStringLiteral("cd")}));
+    }
+
+    // A screen reader can tell every reel, switch and status label: block, position, what it
+    // shows, the phase.
+    void accessibility() {
+        QAccessibleInterface* reel = QAccessible::queryAccessibleInterface(m_window->ImageWin(8));
+        QVERIFY(reel != nullptr);
+        QCOMPARE(reel->text(QAccessible::Name), QStringLiteral("Block B, reel 3: blank"));
+        QVERIFY(reel->text(QAccessible::Description).contains(QLatin1String("block B")));
+        m_window->ImageWin(8)->showPicture(m_window->pictures().face(27));
+        QCOMPARE(reel->text(QAccessible::Name), QStringLiteral("Block B, reel 3: 27"));
+
+        QAccessibleInterface* sw = QAccessible::queryAccessibleInterface(m_window->ImageSwitch(4));
+        QCOMPARE(sw->text(QAccessible::Name), QStringLiteral("Block E switch: idle, press to arm"));
+        QVERIFY(!sw->text(QAccessible::Description).isEmpty());
+        const std::pair<PictureId, const char*> phases[] = {
+            {PictureId::Push, "pressed"},
+            {PictureId::Stop, "armed, press to draw"},
+            {PictureId::BusyDark, "drawing"},
+            {PictureId::BusyLit, "drawing"},
+            {PictureId::Start, "idle, press to arm"}};
+        for (const auto& [id, words] : phases) {
+            m_window->ImageSwitch(4)->showPicture(m_window->pictures().byId(id));
+            QCOMPARE(sw->text(QAccessible::Name),
+                     QStringLiteral("Block E switch: ") + QLatin1String(words));
+        }
+
+        QAccessibleInterface* status =
+            QAccessible::queryAccessibleInterface(m_window->LabelStat(0));
+        QCOMPARE(status->text(QAccessible::Name), QStringLiteral("Block A status"));
+        QCOMPARE(status->text(QAccessible::Description), QStringLiteral("idle"));
+        m_window->setStatus(0, QStringLiteral("動作中"), QColor(0, 192, 0));
+        QCOMPARE(status->text(QAccessible::Description), QStringLiteral("drawing"));
     }
 
     // Nothing of the off-window state is a widget, so nothing of it can ever be seen.
