@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <array>
+#include <vector>
+
+#include "app/sheet.h"
+
+class MainWindow;
+class QPainter;
+class QPaintDevice;
+
+// The text page: six double-spaced lines on a grid of character cells, a column 1/12 inch wide
+// and a row 1/6 inch high, counted from the printable area's top-left corner. The face is
+// "ＭＳ 明朝" at 12 points, whose half-width characters fill one column each, so texts printed
+// at fixed columns join up into continuous lines.
+
+struct TextCell {
+    qint32 column = 0;
+    qint32 row = 0;
+    QString text;
+
+    bool operator==(const TextCell& o) const {
+        return column == o.column && row == o.row && text == o.text;
+    }
+};
+
+// Everything the page shows, as the window holds it when the page is printed.
+struct TextPageTexts {
+    QString sheetStamp;                                // LabelFileName
+    QString title;                                     // the window's title
+    std::array<QString, Sheet::kBlocks> blockStamps;   // LabelFN
+    std::array<QString, Sheet::kBlocks> blockLetters;  // captions of FrameBlock
+    std::array<QString, Sheet::kCells> cells;          // LabelData
+
+    static TextPageTexts fromWindow(const MainWindow& window);
+};
+
+// The texts in the order they are printed, each at its cell.
+std::vector<TextCell> textPageCells(const TextPageTexts& texts);
+
+// The grid on a paint device whose origin is the printable area's corner.
+struct CharacterGrid {
+    explicit CharacterGrid(const QPaintDevice& device);
+    float columnWidth = 0;  // device units
+    float rowHeight = 0;
+};
+
+// Prints text with its top-left corner at the top-left corner of the cell (column, row), in the
+// painter's current font.
+void PrintAt(QPainter& painter, const CharacterGrid& grid, qint32 column, qint32 row,
+             const QString& text);
+
+// Prints the window's sheet as one text page.
+void PrintText(MainWindow& window);

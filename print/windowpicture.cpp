@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: MIT
+#include "print/windowpicture.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QPainter>
+#include <QPrinter>
+#include <QScreen>
+#include <QWidget>
+#include <algorithm>
+
+#include "app/mainwindow.h"
+#include "platform/platform.h"
+#include "platform/waitms.h"
+#include "print/printjob.h"
+
+QPixmap snapshotWindow(QWidget& window) {
+    QPixmap shot;
+    if (QScreen* screen = window.screen()) {
+        const QRect frame = window.frameGeometry().translated(-screen->geometry().topLeft());
+        shot = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    }
+    if (shot.isNull()) {
+        shot = window.grab();
+    }
+    return shot;
+}
+
+void captureWindowPicture(MainWindow& window) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    // Emptied first, so no earlier picture can stand in for a snapshot that did not arrive.
+    clipboard->clear();
+    clipboard->setImage(snapshotWindow(window).toImage());
+    dispatchPendingEvents();
+    QImage picture;
+    if (const QMimeData* data = clipboard->mimeData(); data != nullptr && data->hasImage()) {
+        picture = qvariant_cast<QImage>(data->imageData());
+    }
+    window.sheet().Picture1 = QPixmap::fromImage(picture);
+}
+
+PictureSize pictureSizeHmm(const QImage& picture, double fallbackDotsPerInch) {
+    const double fallback = fallbackDotsPerInch / 0.0254;
+    const double dpmX = picture.dotsPerMeterX() > 0 ? picture.dotsPerMeterX() : fallback;
+    const double dpmY = picture.dotsPerMeterY() > 0 ? picture.dotsPerMeterY() : fallback;
+    return {pixelsToHundredthsMm(picture.width(), dpmX),
+            pixelsToHundredthsMm(picture.height(), dpmY)};
+}
+
+namespace {
+
+class WindowPicturePage : public PrintPage {
+public:
+    WindowPicturePage(QImage picture, PictureSize size)
+        : m_picture(std::move(picture)), m_size(size) {
+        // Drawn by its pixels, whatever screen it came from.
+        m_picture.setDevicePixelRatio(1.0);
+    }
+
+    bool layOut(const QPrinter& printer, QString& problem) override {
+        // The painter measures in device dots from the printable area's corner.
+        const QRectF printable = printer.pageRect(QPrinter::DevicePixel);
+        const PrinterUnit unit = PrinterUnit::dots(printer.logicalDpiX(), printer.logicalDpiY());
+        m_fit = fitPicture(m_size.widthHmm, m_size.heightHmm, static_cast<float>(printable.width()),
+                           static_cast<float>(printable.height()), unit);
+        switch (m_fit.error) {
+            case FitError::None:
+                return true;
+            case FitError::InvalidOperation:
+            case FitError::DivisionByZero:
+                problem = QStringLiteral(
+                    "ウィンドウの画像を取り込めなかったため、印刷できませんでした。");
+                return false;
+            case FitError::Overflow:
+                problem = QStringLiteral(
+                    "ウィンドウの画像の大きさを扱えないため、印刷できませんでした。");
+                return false;
+        }
+        return false;
+    }
+
+    void draw(QPainter& painter, QPrinter&) override {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(m_fit.left, m_fit.top, m_fit.width, m_fit.height), m_picture);
+    }
+
+private:
+    QImage m_picture;
+    PictureSize m_size;
+    PictureFit m_fit;
+};
+
+class ClientAreaPage : public PrintPage {
+public:
+    explicit ClientAreaPage(QWidget& window) : m_window(window) {}
+
+    void draw(QPainter& painter, QPrinter& printer) override {
+        // The screen's size on paper; shrunk only where it would not fit the printable area.
+        qreal sx = printer.logicalDpiX() / qreal(m_window.logicalDpiX());
+        qreal sy = printer.logicalDpiY() / qreal(m_window.logicalDpiY());
+        const QRectF printable = printer.pageRect(QPrinter::DevicePixel);
+        const qreal shrink = std::min({1.0, printable.width() / (m_window.width() * sx),
+                                       printable.height() / (m_window.height() * sy)});
+        sx *= shrink;
+        sy *= shrink;
+        painter.scale(sx, sy);
+        m_window.render(&painter, QPoint(), QRegion(),
+                        QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    }
+
+private:
+    QWidget& m_window;
+};
+
+}  // namespace
+
+void printCapturedPicture(MainWindow& window) {
+    const QImage picture = window.sheet().Picture1.toImage();
+    const double screenDpi = window.screen() ? window.screen()->logicalDotsPerInch() : 96.0;
+    WindowPicturePage page(picture, pictureSizeHmm(picture, screenDpi));
+    printPage(window, page);
+}
+
+void PrintWindowPicture(MainWindow& window) {
+    captureWindowPicture(window);
+    printCapturedPicture(window);
+}
+
+void printClientArea(MainWindow& window) {
+    ClientAreaPage page(window);
+    printPage(window, page);
+}

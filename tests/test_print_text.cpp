@@ -1,0 +1,425 @@
+// SPDX-License-Identifier: MIT
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+
+#include "app/mainwindow.h"
+#include "app/picturecontrol.h"
+#include "app/timeformat.h"
+#include "draw/blockdraw.h"
+#include "print/textpage.h"
+#include "support/fakeplatform.h"
+#include "support/pdfprobe.h"
+
+namespace {
+
+// A page whose printable area starts away from the paper's corner, by different amounts across
+// and down, so a position taken from the wrong corner or axis shows.
+QPageLayout testLayout() {
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(42, 57, 30, 30),
+                       QPageLayout::Point);
+}
+
+using Lines = QMap<int, QString>;
+
+// The page read back as text on the character grid: each word is put at the column and row its
+// box starts in. Every word must start on a cell's corner and take one column per character.
+Lines gridLines(const QString& pdf, const QPageLayout& layout, QStringList* faults) {
+    const QPointF corner = layout.paintRect(QPageLayout::Point).topLeft();
+    Lines lines;
+    for (const pdfprobe::Word& w : pdfprobe::words(pdf)) {
+        const double col = (w.xMin - corner.x()) / 6.0;
+        const double row = (w.yMin - corner.y()) / 12.0;
+        const double cols = (w.xMax - w.xMin) / 6.0;
+        const int c = static_cast<int>(std::lround(col));
+        const int r = static_cast<int>(std::lround(row));
+        if (std::fabs(col - c) > 0.05 || std::fabs(row - r) > 0.05 ||
+            std::fabs(cols - w.text.size()) > 0.05 || w.page != 1) {
+            *faults << QStringLiteral("%1 at column %2, row %3, %4 columns wide, page %5")
+                           .arg(w.text)
+                           .arg(col)
+                           .arg(row)
+                           .arg(cols)
+                           .arg(w.page);
+        }
+        QString& line = lines[r];
+        if (line.size() < c + w.text.size()) {
+            line = line.leftJustified(c + static_cast<int>(w.text.size()));
+        }
+        line.replace(c, w.text.size(), w.text);
+    }
+    return lines;
+}
+
+// A4 with 10 mm margins: the page the program prints to a file when there is no printer.
+QPageLayout fallbackLayout() {
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
+                       QPageLayout::Millimeter);
+}
+
+void setBlock(MainWindow& w, int block, const QString& stamp, const QStringList& numbers) {
+    w.sheet().LabelFN.at(static_cast<std::size_t>(block)) = stamp;
+    for (int p = 0; p < Sheet::kPositions; ++p) {
+        w.sheet().LabelData.at(static_cast<std::size_t>(Sheet::cell(block, p))) = numbers.value(p);
+    }
+}
+
+QStringList split(const char* numbers) {
+    return QString::fromLatin1(numbers).split(QLatin1Char(','));
+}
+
+// A sheet as three draws leave it: blocks A, C and E drawn, B and D not.
+void setDrawnSheet(MainWindow& w) {
+    w.LabelFileName()->setText(QStringLiteral("2005/03/12,20:15"));
+    setBlock(w, 0, QStringLiteral("2005/03/12,20:15:07"), split("3,12,15,20,33,41"));
+    setBlock(w, 2, QStringLiteral("2005/03/12,20:16:59"), split("43,10,27,38,11,22"));
+    setBlock(w, 4, QStringLiteral("2005/03/12,23:59:00"), split("9,1,7,5,8,2"));
+}
+
+// Everything printing must leave as it found it.
+QStringList stateOf(MainWindow& w) {
+    const Sheet& s = w.sheet();
+    QStringList out;
+    out << QStringList(s.LabelData.begin(), s.LabelData.end())
+        << QStringList(s.LabelFN.begin(), s.LabelFN.end()) << s.LabelFileName0
+        << QStringList(s.LabelS.begin(), s.LabelS.end())
+        << QStringList(s.NumberLabelS.begin(), s.NumberLabelS.end())
+        << QString::number(s.ImageDummyFace) << w.LabelFileName()->text()
+        << w.CurrentTime.toString(Qt::ISODateWithMs) << w.AppFolder
+        << QStringList(w.ResultLines.begin(), w.ResultLines.end());
+    const BlockDraw& d = w.draw();
+    out << QString::number(d.ActiveBlock) << QString::number(d.ArmedBlock)
+        << QString::number(d.BallIndex) << QString::number(d.SheetStamped)
+        << QString::number(d.StopTarget) << QString::number(d.ReelFace)
+        << QString::number(d.FirstSpinningReel) << QString::number(d.FlickPhase);
+    for (int i = 0; i < 3; ++i) {
+        out << QString::number(w.OptionPrn(i)->isChecked());
+    }
+    for (int k = 0; k < Sheet::kBlocks; ++k) {
+        out << w.FrameBlock(k)->title() << w.LabelStat(k)->text()
+            << QString::number(static_cast<int>(w.ImageSwitch(k)->pictureId()));
+    }
+    for (int i = 0; i < Sheet::kCells; ++i) {
+        out << QString::number(static_cast<int>(w.ImageWin(i)->pictureId()));
+    }
+    return out;
+}
+
+}  // namespace
+
+class TestPrintText : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void cellsOfTheTextPage();
+    void printedPage_data();
+    void printedPage();
+    void blockLetterIsTheFrameCaption();
+    void onePagePerPress();
+    void nothingWhileADrawRuns_data();
+    void nothingWhileADrawRuns();
+    void nothingWithoutAMode();
+    void printingLeavesTheStateAlone_data();
+    void printingLeavesTheStateAlone();
+    void withoutAPrinterThePageGoesToAFile_data();
+    void withoutAPrinterThePageGoesToAFile();
+    void nowhereToPrintIsReported();
+
+private:
+    QStringList filesInFolder() const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<FakePlatform> m_platform;
+    QStringList m_printed;  // one file per printer handed out
+};
+
+void TestPrintText::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_platform = std::make_unique<FakePlatform>();
+    m_platform->folder = m_dir->path();
+    m_platform->clock = [] { return QDateTime(QDate(2005, 3, 12), QTime(20, 15, 7)); };
+    m_printed.clear();
+    m_platform->printer = [this] {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        m_printed << m_dir->filePath(QStringLiteral("out%1.pdf").arg(m_printed.size()));
+        printer->setOutputFileName(m_printed.last());
+        printer->setPageLayout(testLayout());
+        return printer;
+    };
+}
+
+void TestPrintText::cleanup() {
+    m_platform.reset();
+    m_dir.reset();
+}
+
+QStringList TestPrintText::filesInFolder() const {
+    return QDir(m_dir->path()).entryList(QDir::Files);
+}
+
+void TestPrintText::cellsOfTheTextPage() {
+    TextPageTexts t;
+    t.sheetStamp = QStringLiteral("2005/03/12,20:15");
+    t.title = QStringLiteral("Title");
+    t.blockLetters = {QStringLiteral("V"), QStringLiteral("W"), QStringLiteral("X"),
+                      QStringLiteral("Y"), QStringLiteral("Z")};
+    for (int i = 0; i < Sheet::kCells; ++i) {
+        t.cells.at(static_cast<std::size_t>(i)) = QString::number(i + 10);
+    }
+    t.blockStamps.at(3) = QStringLiteral("stamp D");
+    t.cells.at(19) = QString();  // block D, position 2
+
+    const std::vector<TextCell> cells = textPageCells(t);
+    QCOMPARE(cells.size(), std::size_t{2 + 5 * 8});
+    QCOMPARE(cells.at(0), (TextCell{0, 1, QStringLiteral("2005/03/12,20:15")}));
+    QCOMPARE(cells.at(1), (TextCell{21, 1, QStringLiteral("Title")}));
+    // Block D: its stamp, then its cells at the fixed columns, with the letter of its frame.
+    const std::vector<TextCell> blockD(cells.begin() + 2 + 3 * 8, cells.begin() + 2 + 4 * 8);
+    const std::vector<TextCell> expected{
+        {0, 9, QStringLiteral("stamp D")}, {21, 9, QStringLiteral("Y: [28")},
+        {27, 9, QStringLiteral("] [")},    {32, 9, QStringLiteral("] [30")},
+        {37, 9, QStringLiteral("] [31")},  {42, 9, QStringLiteral("] [32")},
+        {47, 9, QStringLiteral("] [33")},  {52, 9, QStringLiteral("]")}};
+    QCOMPARE(blockD, expected);
+    // The blocks come A to E down the page, every other row.
+    for (int b = 0; b < Sheet::kBlocks; ++b) {
+        const TextCell& first = cells.at(static_cast<std::size_t>(2 + b * 8 + 1));
+        QCOMPARE(first.row, 3 + 2 * b);
+        QVERIFY(first.text.startsWith(t.blockLetters.at(static_cast<std::size_t>(b))));
+    }
+}
+
+void TestPrintText::printedPage_data() {
+    QTest::addColumn<QString>("sheet");
+    QTest::addColumn<Lines>("expected");
+    const QString title = QStringLiteral("Tavo V1.1");
+    QTest::newRow("drawn") << QStringLiteral("drawn")
+                           << Lines{
+                                  {1, QStringLiteral("2005/03/12,20:15     Tavo V1.1")},
+                                  {3, QStringLiteral("2005/03/12,20:15:07  A: [3 ] [12] [15] "
+                                                     "[20] [33] [41]")},
+                                  {5, QStringLiteral("                     B: [  ] [  ] [  ] "
+                                                     "[  ] [  ] [  ]")},
+                                  {7, QStringLiteral("2005/03/12,20:16:59  C: [43] [10] [27] "
+                                                     "[38] [11] [22]")},
+                                  {9, QStringLiteral("                     D: [  ] [  ] [  ] "
+                                                     "[  ] [  ] [  ]")},
+                                  {11, QStringLiteral("2005/03/12,23:59:00  E: [9 ] [1 ] [7 ] "
+                                                      "[5 ] [8 ] [2 ]")},
+                              };
+    QTest::newRow("sorted") << QStringLiteral("sorted")
+                            << Lines{
+                                   {1, QStringLiteral("2005/03/12,20:15     Tavo V1.1")},
+                                   {3, QStringLiteral("2005/03/12,20:15:07  A: [3 ] [12] [15] "
+                                                      "[20] [33] [41]")},
+                                   {5, QStringLiteral("                     B: [  ] [  ] [  ] "
+                                                      "[  ] [  ] [  ]")},
+                                   {7, QStringLiteral("2005/03/12,20:16:59  C: [10] [11] [22] "
+                                                      "[27] [38] [43]")},
+                                   {9, QStringLiteral("                     D: [  ] [  ] [  ] "
+                                                      "[  ] [  ] [  ]")},
+                                   {11, QStringLiteral("2005/03/12,23:59:00  E: [1 ] [2 ] [5 ] "
+                                                       "[7 ] [8 ] [9 ]")},
+                               };
+    const QString empty = QStringLiteral("[  ] [  ] [  ] [  ] [  ] [  ]");
+    const QString pad(21, QLatin1Char(' '));
+    QTest::newRow("cleared") << QStringLiteral("cleared")
+                             << Lines{
+                                    {1, pad + title},
+                                    {3, pad + QStringLiteral("A: ") + empty},
+                                    {5, pad + QStringLiteral("B: ") + empty},
+                                    {7, pad + QStringLiteral("C: ") + empty},
+                                    {9, pad + QStringLiteral("D: ") + empty},
+                                    {11, pad + QStringLiteral("E: ") + empty},
+                                };
+}
+
+void TestPrintText::printedPage() {
+    QFETCH(QString, sheet);
+    QFETCH(Lines, expected);
+    MainWindow w(*m_platform);
+    setDrawnSheet(w);
+    if (sheet == QLatin1String("sorted")) {
+        w.CommandSort_Click();
+        QCOMPARE(w.sheet().LabelData.at(Sheet::cell(2, 0)), QStringLiteral("10"));
+    } else if (sheet == QLatin1String("cleared")) {
+        w.CommandClr_Click();
+    }
+    w.CommandPrn()->click();
+
+    QCOMPARE(m_printed.size(), 1);
+    QCOMPARE(pdfprobe::pageCount(m_printed[0]), 1);
+    QStringList faults;
+    const Lines lines = gridLines(m_printed[0], testLayout(), &faults);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1String("; "))));
+    QCOMPARE(lines, expected);
+    QVERIFY(m_platform->messages.isEmpty());
+}
+
+void TestPrintText::blockLetterIsTheFrameCaption() {
+    MainWindow w(*m_platform);
+    w.FrameBlock(1)->setTitle(QStringLiteral("Q"));
+    w.CommandPrn()->click();
+    QCOMPARE(m_printed.size(), 1);
+    QStringList faults;
+    const Lines lines = gridLines(m_printed[0], testLayout(), &faults);
+    QVERIFY(faults.isEmpty());
+    QCOMPARE(lines.value(5).mid(21, 4), QStringLiteral("Q: ["));
+}
+
+void TestPrintText::onePagePerPress() {
+    MainWindow w(*m_platform);
+    setDrawnSheet(w);
+    for (int press = 1; press <= 3; ++press) {
+        w.CommandPrn()->click();
+        QCOMPARE(m_printed.size(), press);
+        QCOMPARE(pdfprobe::pageCount(m_printed.last()), 1);
+    }
+    QStringList faults;
+    QCOMPARE(gridLines(m_printed[2], testLayout(), &faults),
+             gridLines(m_printed[0], testLayout(), &faults));
+    QVERIFY(faults.isEmpty());
+}
+
+void TestPrintText::nothingWhileADrawRuns_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("activeBlock");
+    QTest::newRow("text, block A") << 0 << 1;
+    QTest::newRow("window picture, block C") << 1 << 3;
+    QTest::newRow("client area, block E") << 2 << 5;
+}
+
+void TestPrintText::nothingWhileADrawRuns() {
+    QFETCH(int, mode);
+    QFETCH(int, activeBlock);
+    MainWindow w(*m_platform);
+    setDrawnSheet(w);
+    w.OptionPrn(mode)->setChecked(true);
+    QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+    w.draw().ActiveBlock = activeBlock;
+    w.CommandPrn()->click();
+    w.CommandPrn_Click();
+    QVERIFY(m_printed.isEmpty());
+    QVERIFY(filesInFolder().isEmpty());
+    QVERIFY(m_platform->messages.isEmpty());
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+    QVERIFY(w.sheet().Picture1.isNull());
+
+    // Once the draw is over, the same press prints.
+    w.draw().ActiveBlock = 0;
+    w.CommandPrn()->click();
+    QCOMPARE(m_printed.size(), 1);
+}
+
+void TestPrintText::nothingWithoutAMode() {
+    MainWindow w(*m_platform);
+    for (int i = 0; i < 3; ++i) {
+        w.OptionPrn(i)->setAutoExclusive(false);
+        w.OptionPrn(i)->setChecked(false);
+    }
+    w.CommandPrn()->click();
+    QVERIFY(m_printed.isEmpty());
+    QVERIFY(filesInFolder().isEmpty());
+    QVERIFY(m_platform->messages.isEmpty());
+}
+
+void TestPrintText::printingLeavesTheStateAlone_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("withPrinter");
+    for (int mode = 0; mode < 3; ++mode) {
+        QTest::addRow("mode %d, printer", mode) << mode << true;
+        QTest::addRow("mode %d, to a file", mode) << mode << false;
+    }
+}
+
+void TestPrintText::printingLeavesTheStateAlone() {
+    QFETCH(int, mode);
+    QFETCH(bool, withPrinter);
+    if (!withPrinter) {
+        m_platform->printer = nullptr;
+    }
+    MainWindow w(*m_platform);
+    setDrawnSheet(w);
+    w.sheet().LabelFileName0 = QStringLiteral("050312_2015.csv");
+    w.ResultLines.at(0) = QStringLiteral("result line");
+    w.draw().SheetStamped = 1;
+    w.draw().ReelFace = 17;
+    w.OptionPrn(mode)->setChecked(true);
+    const QStringList before = stateOf(w);
+    w.CommandPrn()->click();
+    QCOMPARE(stateOf(w), before);
+    QCOMPARE(filesInFolder().size(), 1);
+}
+
+void TestPrintText::withoutAPrinterThePageGoesToAFile_data() {
+    QTest::addColumn<bool>("printerOpens");
+    QTest::newRow("no printer configured") << false;
+    QTest::newRow("the printer does not open") << true;
+}
+
+void TestPrintText::withoutAPrinterThePageGoesToAFile() {
+    QFETCH(bool, printerOpens);
+    if (printerOpens) {
+        // A printer that is there but cannot be opened: its output has nowhere to go.
+        m_platform->printer = [this] {
+            auto printer = std::make_unique<QPrinter>();
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(m_dir->filePath(QStringLiteral("missing/out.pdf")));
+            return printer;
+        };
+    } else {
+        m_platform->printer = nullptr;
+    }
+    MainWindow w(*m_platform);
+    setDrawnSheet(w);
+    w.CommandPrn()->click();
+
+    const QString name =
+        QStringLiteral("Tavo_") + compactStamp(m_platform->clock()) + QStringLiteral(".pdf");
+    QCOMPARE(name, QStringLiteral("Tavo_050312_201507.pdf"));
+    QCOMPARE(filesInFolder(), QStringList{name});
+    const QString path = w.AppFolder + name;
+    QCOMPARE(pdfprobe::pageCount(path), 1);
+    QStringList faults;
+    const Lines lines = gridLines(path, fallbackLayout(), &faults);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1String("; "))));
+    QCOMPARE(lines.value(3),
+             QStringLiteral("2005/03/12,20:15:07  A: [3 ] [12] [15] [20] [33] [41]"));
+    QCOMPARE(m_platform->messages.size(), 1);
+    QVERIFY2(m_platform->messages[0].contains(name), qPrintable(m_platform->messages[0]));
+
+    // A second print in the same second keeps the first file.
+    w.CommandPrn()->click();
+    const QString second = QStringLiteral("Tavo_050312_201507_2.pdf");
+    QCOMPARE(filesInFolder(), (QStringList{name, second}));
+    QCOMPARE(m_platform->messages.size(), 2);
+    QVERIFY(m_platform->messages[1].contains(second));
+}
+
+void TestPrintText::nowhereToPrintIsReported() {
+    m_platform->printer = nullptr;
+    MainWindow w(*m_platform);
+    setDrawnSheet(w);
+    w.AppFolder = m_dir->filePath(QStringLiteral("gone/"));
+    w.CommandPrn()->click();
+    QVERIFY(filesInFolder().isEmpty());
+    QVERIFY(!QFileInfo::exists(w.AppFolder));
+    QCOMPARE(m_platform->messages, QStringList{QStringLiteral("印刷できませんでした。")});
+}
+
+QTEST_MAIN(TestPrintText)
+#include "test_print_text.moc"
