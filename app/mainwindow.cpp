@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
@@ -87,6 +89,10 @@ void makeLine(QWidget* parent, const QString& name, int x1, int x2, int y, const
     line->setObjectName(name);
     line->setGeometry(px(x1), px(y), px(x2) - px(x1) + 1, 1);
     setBackground(line, colour);
+}
+
+QString withSeparator(const QString& folder) {
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
 // The window's faces need the substitutions in place before its first paint, in tests too.
@@ -269,9 +275,16 @@ void MainWindow::Form_Load() {
     m_timer1.setInterval(1000);
     m_timer1.start();
     if (AppFolder.isEmpty()) {
-        AppFolder = m_platform.programFolder();
-        if (!AppFolder.endsWith(QLatin1Char('/'))) {
-            AppFolder += QLatin1Char('/');
+        AppFolder = withSeparator(m_platform.programFolder());
+        // Installed for all users, the program's folder is not the user's to write: the results
+        // go to the user's own data folder rather than being lost at every save.
+        if (!QFileInfo(AppFolder).isWritable()) {
+            const QString data = m_platform.userDataFolder();
+            if (!data.isEmpty() && QDir().mkpath(data)) {
+                qWarning("Tavo: %s is read-only; results are saved in %s", qPrintable(AppFolder),
+                         qPrintable(data));
+                AppFolder = withSeparator(data);
+            }
         }
     }
     ClearSheet();

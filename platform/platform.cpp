@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QStandardPaths>
 #include <ctime>
 
 qint64 bootTimeMs() {
@@ -38,6 +39,10 @@ float SystemPlatform::nextRandom() {
 
 QString SystemPlatform::programFolder() {
     return QCoreApplication::applicationDirPath();
+}
+
+QString SystemPlatform::userDataFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 }
 
 std::unique_ptr<QPrinter> SystemPlatform::defaultPrinter() {

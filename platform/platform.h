@@ -27,6 +27,8 @@ public:
     virtual float nextRandom() = 0;
     // The folder of the executable, as the system gives it (no trailing separator but at "/").
     virtual QString programFolder() = 0;
+    // The user's own folder for the program's files, for when the program folder is read-only.
+    virtual QString userDataFolder() = 0;
     // The system's default printer; null when none is configured.
     virtual std::unique_ptr<QPrinter> defaultPrinter() = 0;
     // A short note to the user that never blocks the caller.
@@ -42,6 +44,7 @@ public:
     void reseedRandom() override;
     float nextRandom() override;
     QString programFolder() override;
+    QString userDataFolder() override;
     std::unique_ptr<QPrinter> defaultPrinter() override;
     void showMessage(QWidget* parent, const QString& text) override;
 

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -12,6 +13,7 @@
 #include "draw/blockdraw.h"
 #include "platform/waitms.h"
 #include "support/fakeplatform.h"
+#include "support/filefaults.h"
 
 namespace {
 
@@ -82,7 +84,7 @@ private slots:
     void programFolder_data() {
         QTest::addColumn<QString>("given");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("folder") << QStringLiteral("/opt/tavo") << QStringLiteral("/opt/tavo/");
+        QTest::newRow("folder") << QStringLiteral("/tmp") << QStringLiteral("/tmp/");
         QTest::newRow("root") << QStringLiteral("/") << QStringLiteral("/");
     }
     void programFolder() {
@@ -92,6 +94,24 @@ private slots:
         platform.folder = given;
         MainWindow w(platform);
         QCOMPARE(w.AppFolder, expected);
+    }
+
+    // A read-only program folder (an installed program) sends the results to the user's data
+    // folder instead of losing them.
+    void readOnlyProgramFolder() {
+        QTemporaryDir program, data;
+        ReadOnlyBind readOnly(program.path());
+        if (!readOnly.ok()) {
+            QSKIP(qPrintable(QStringLiteral("cannot make a read-only folder here: ") +
+                             readOnly.error()));
+        }
+        FakePlatform platform;
+        platform.folder = program.path();
+        platform.dataFolder = data.filePath(QStringLiteral("Tavo"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("read-only")));
+        MainWindow w(platform);
+        QCOMPARE(w.AppFolder, data.filePath(QStringLiteral("Tavo")) + QLatin1Char('/'));
+        QVERIFY(QFileInfo(w.AppFolder).isDir());
     }
 
     // The clear empties the sheet and nothing else; twice is the same as once.
@@ -177,7 +197,8 @@ private slots:
         MainWindow w(platform);
         EventCounter counter;
         bool ran = false;
-        QTimer::singleShot(0, [&ran] { ran = true; });
+        QObject context;  // takes the pending timer with it at the end of the test
+        QTimer::singleShot(0, &context, [&ran] { ran = true; });
         qApp->installEventFilter(&counter);
         for (qint16 ms : {qint16(0), qint16(-1), qint16(-32768)}) {
             QElapsedTimer t;
@@ -209,7 +230,7 @@ private slots:
         QVERIFY2(ticks >= 4, qPrintable(QString::number(ticks)));
 
         qint64 innerEnded = 0;
-        QTimer::singleShot(50, [&] {
+        QTimer::singleShot(50, &w, [&] {
             WaitMs(100, realTicks);
             innerEnded = t.elapsed();
         });

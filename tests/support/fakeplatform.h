@@ -19,6 +19,7 @@ public:
     qint64 tickOffset = 0;             // added to the real boot-time milliseconds
     std::function<float()> random;     // null: the real generator, reseeded as usual
     QString folder;                    // empty: the real program folder
+    QString dataFolder;                // empty: the real user data folder
     std::function<std::unique_ptr<QPrinter>()> printer;  // null: no printer configured
     int beeps = 0;
     int reseeds = 0;
@@ -36,6 +37,9 @@ public:
     float nextRandom() override { return random ? random() : SystemPlatform::nextRandom(); }
     QString programFolder() override {
         return folder.isEmpty() ? SystemPlatform::programFolder() : folder;
+    }
+    QString userDataFolder() override {
+        return dataFolder.isEmpty() ? SystemPlatform::userDataFolder() : dataFolder;
     }
     std::unique_ptr<QPrinter> defaultPrinter() override { return printer ? printer() : nullptr; }
     void showMessage(QWidget*, const QString& text) override { messages << text; }
