@@ -5,7 +5,7 @@ packages=(
   cmake g++ make
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
-  poppler-utils desktop-file-utils appstream
+  poppler-utils desktop-file-utils appstream dpkg-dev file
 )
 missing=()
 for p in "${packages[@]}"; do

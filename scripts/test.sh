@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
-# Installs what Tavo needs, builds it with its tests and runs the whole suite.
-# Extra arguments go to CMake's configure step (e.g. -DTAVO_SANITIZE=ON).
+# Installs what Tavo needs, builds it with its tests and runs the whole suite; then builds it
+# again with AddressSanitizer and UndefinedBehaviorSanitizer and runs the program's tests there.
+# TAVO_NO_SANITIZERS=1 skips the second round.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-"$here/scripts/build.sh" "$@"
-cd "${TAVO_BUILD_DIR:-$here/build}"
-ctest --output-on-failure -j2
+build=${TAVO_BUILD_DIR:-$here/build}
+TAVO_BUILD_DIR=$build "$here/scripts/build.sh"
+(cd "$build" && ctest --output-on-failure -j2)
+if [ "${TAVO_NO_SANITIZERS:-0}" != 1 ]; then
+  echo "== the same tests under ASan and UBSan"
+  TAVO_BUILD_DIR=$build-asan "$here/scripts/build.sh" -DCMAKE_BUILD_TYPE=Debug -DTAVO_SANITIZE=ON
+  (cd "$build-asan" && ctest --output-on-failure -j2 -E '^(packaging_|clang_format)')
+fi
