@@ -35,8 +35,13 @@ QString PictureControl::describe(Role role, PictureId id) {
 }
 
 void PictureControl::updateAccessibleName() {
-    if (!m_label.isEmpty()) {
-        setAccessibleName(m_label + QStringLiteral(": ") + describe(m_role, m_id));
+    if (m_label.isEmpty()) {
+        return;
+    }
+    // The lamp's two pictures mean the same phase: a screen reader hears no change.
+    const QString name = m_label + QStringLiteral(": ") + describe(m_role, m_id);
+    if (name != accessibleName()) {
+        setAccessibleName(name);
     }
 }
 
@@ -45,10 +50,10 @@ void PictureControl::showPicture(const Picture& picture) {
     if (m_id == picture.id && m_pixmap.cacheKey() == picture.pixmap.cacheKey()) {
         return;
     }
-    const bool sameMeaning = describe(m_role, m_id) == describe(m_role, picture.id);
+    const bool changed = m_id != picture.id;
     m_id = picture.id;
     m_pixmap = picture.pixmap;
-    if (!sameMeaning) {
+    if (changed) {
         updateAccessibleName();
     }
     update();
