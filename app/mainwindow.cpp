@@ -296,8 +296,7 @@ void MainWindow::Timer1_Timer() {
 
 void MainWindow::ShowClock() {
     CurrentTime = m_platform.now();
-    m_labelDateTime->setText(clockText(CurrentTime));
-    setAutoSizeCaption(m_labelDateTime, m_labelDateTime->text());
+    setAutoSizeCaption(m_labelDateTime, clockText(CurrentTime));
 }
 
 void MainWindow::CommandClr_Click() {

@@ -118,19 +118,3 @@ QByteArray TextFile::encode(const QStringList& lines) {
     }
     return out;
 }
-
-bool appendLines(const QString& path, const QStringList& lines) {
-    TextFile file(path, TextFile::Mode::AppendOrCreate);
-    for (const QString& line : lines) {
-        file.writeLine(line);
-    }
-    return file.close();
-}
-
-bool replaceLines(const QString& path, const QStringList& lines) {
-    TextFile file(path, TextFile::Mode::CreateOrReplace);
-    for (const QString& line : lines) {
-        file.writeLine(line);
-    }
-    return file.close();
-}

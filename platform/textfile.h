@@ -52,7 +52,3 @@ private:
     std::unique_ptr<QFile> m_log;
     std::unique_ptr<QSaveFile> m_replacement;
 };
-
-// One-call forms: open, write every line, close. True when the lines are in the file.
-bool appendLines(const QString& path, const QStringList& lines);
-bool replaceLines(const QString& path, const QStringList& lines);

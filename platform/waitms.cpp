@@ -25,11 +25,10 @@ void WaitMs(qint16 ms, const TickSource& ticks) {
     if (elapsed() >= length || g_cancelled) {
         return;
     }
-    // Wakes the sleeping dispatch at the deadline; re-armed for whatever remains.
+    // Its timer event wakes the sleeping dispatch at the deadline; re-armed for what remains.
     QTimer wake;
     wake.setSingleShot(true);
     wake.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&wake, &QTimer::timeout, [] {});
     while (!g_cancelled) {
         const quint32 done = elapsed();
         if (done >= length) {

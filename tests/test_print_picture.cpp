@@ -87,14 +87,8 @@ void TestPrintPicture::init() {
     m_platform->clock = [] { return QDateTime(QDate(2010, 3, 9), QTime(14, 5, 30)); };
     m_layout = pageLayout(QPageLayout::Portrait);
     m_printed.clear();
-    m_platform->printer = [this] {
-        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        m_printed << m_dir->filePath(QStringLiteral("out%1.pdf").arg(m_printed.size()));
-        printer->setOutputFileName(m_printed.last());
-        printer->setPageLayout(m_layout);
-        return printer;
-    };
+    m_platform->printer =
+        pdfprobe::pdfPrinters(m_dir->path(), m_printed, [this] { return m_layout; });
 }
 
 void TestPrintPicture::cleanup() {

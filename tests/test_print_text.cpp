@@ -152,14 +152,7 @@ void TestPrintText::init() {
     m_platform->folder = m_dir->path();
     m_platform->clock = [] { return QDateTime(QDate(2005, 3, 12), QTime(20, 15, 7)); };
     m_printed.clear();
-    m_platform->printer = [this] {
-        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        m_printed << m_dir->filePath(QStringLiteral("out%1.pdf").arg(m_printed.size()));
-        printer->setOutputFileName(m_printed.last());
-        printer->setPageLayout(testLayout());
-        return printer;
-    };
+    m_platform->printer = pdfprobe::pdfPrinters(m_dir->path(), m_printed, testLayout);
 }
 
 void TestPrintText::cleanup() {

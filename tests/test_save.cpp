@@ -71,24 +71,9 @@ QByteArray allFiveLines() {
     return out;
 }
 
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 ino_t inode(const QString& path) {
     struct stat st {};
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
-}
-
-QStringList entries(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                                  QDir::Name);
-}
-
-void expectReport(const QString& path) {
-    QTest::ignoreMessage(QtWarningMsg,
-                         QRegularExpression(QRegularExpression::escape(path) + u":.+"_qs));
 }
 
 // A window whose program folder is a fresh temporary folder.

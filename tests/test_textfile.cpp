@@ -12,26 +12,25 @@
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void writeRaw(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
-QStringList entries(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                                  QDir::Name);
+// One-call forms: open, write every line, close. True when the lines are in the file.
+bool writeLines(const QString& path, TextFile::Mode mode, const QStringList& lines) {
+    TextFile file(path, mode);
+    for (const QString& line : lines) {
+        file.writeLine(line);
+    }
+    return file.close();
 }
-
-// The writer must say what failed and where.
-void expectReport(const QString& path) {
-    QTest::ignoreMessage(QtWarningMsg,
-                         QRegularExpression(QRegularExpression::escape(path) + u":.+"_qs));
+bool appendLines(const QString& path, const QStringList& lines) {
+    return writeLines(path, TextFile::Mode::AppendOrCreate, lines);
+}
+bool replaceLines(const QString& path, const QStringList& lines) {
+    return writeLines(path, TextFile::Mode::CreateOrReplace, lines);
 }
 
 enum class Fault { DirectoryAtPath, MissingFolder, ReadOnlyFile, ReadOnlyFolder, ImmutableFile };

@@ -6,9 +6,27 @@
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <unistd.h>
+#include <QDir>
 #include <QFile>
+#include <QRegularExpression>
+#include <QtTest>
 #include <cerrno>
 #include <cstring>
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList entries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                                  QDir::Name);
+}
+
+void expectReport(const QString& path) {
+    QTest::ignoreMessage(
+        QtWarningMsg, QRegularExpression(QRegularExpression::escape(path) + QStringLiteral(":.+")));
+}
 
 namespace {
 

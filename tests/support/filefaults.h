@@ -2,8 +2,17 @@
 #pragma once
 
 #include <sys/resource.h>
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <csignal>
+
+// A file's bytes; empty when it cannot be read.
+QByteArray readAll(const QString& path);
+// Everything in a folder, hidden entries included, by name.
+QStringList entries(const QString& folder);
+// Expects the writer's report on standard error, naming the path and a reason.
+void expectReport(const QString& path);
 
 // File failures a test can cause on a real file system, as root. Each one is undone when its
 // object goes out of scope; ok() says whether it could be put in place, error() why not.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "support/pdfprobe.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -90,6 +91,18 @@ QRect inkBounds(const QImage& page) {
         }
     }
     return bounds;
+}
+
+std::function<std::unique_ptr<QPrinter>()> pdfPrinters(const QString& folder, QStringList& printed,
+                                                       std::function<QPageLayout()> layout) {
+    return [folder, &printed, layout = std::move(layout)] {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printed << QDir(folder).filePath(QStringLiteral("out%1.pdf").arg(printed.size()));
+        printer->setOutputFileName(printed.last());
+        printer->setPageLayout(layout());
+        return printer;
+    };
 }
 
 }  // namespace pdfprobe

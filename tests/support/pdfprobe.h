@@ -3,7 +3,12 @@
 
 #include <QImage>
 #include <QList>
+#include <QPageLayout>
+#include <QPrinter>
 #include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
 
 // Reading printed PDF files back with poppler's tools, for tests of what a page really shows.
 namespace pdfprobe {
@@ -23,5 +28,10 @@ int pageCount(const QString& pdfPath);
 QImage rasterise(const QString& pdfPath, int dpi);
 // The smallest rectangle holding every pixel that differs noticeably from white.
 QRect inkBounds(const QImage& page);
+
+// A printer factory for FakePlatform::printer: each printer writes the next file "outN.pdf" in
+// folder, recorded in printed, on the page layout that layout() gives at that moment.
+std::function<std::unique_ptr<QPrinter>()> pdfPrinters(const QString& folder, QStringList& printed,
+                                                       std::function<QPageLayout()> layout);
 
 }  // namespace pdfprobe
