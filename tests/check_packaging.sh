@@ -72,8 +72,9 @@ validate_appstream() {
   out=$(appstreamcli "$@" --no-net --pedantic --strict 2>&1) || rc=$?
   printf '%s\n' "$out"
   [ $rc -eq 0 ] && return 0
-  grep -E '^[EWI]: ' <<<"$out" | grep -vE '^I: [^ ]+ unknown-tag developer$' | grep -q . && return 1
-  grep -qE '^I: [^ ]+ unknown-tag developer$' <<<"$out"
+  # validate-tree indents its issues under each file's name.
+  grep -E '^ *[EWI]: ' <<<"$out" | grep -vE '^ *I: [^ ]+ unknown-tag developer$' | grep -q . && return 1
+  grep -qE '^ *I: [^ ]+ unknown-tag developer$' <<<"$out"
 }
 
 # Checks the files of an install rooted at $1 (a prefix holding the expected tree).
