@@ -5,7 +5,9 @@ packages=(
   cmake g++ make
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
-  poppler-utils desktop-file-utils appstream dpkg-dev file
+  poppler-utils desktop-file-utils appstream dpkg-dev file man-db
+  # Building and checking the Debian package (debian/control's Build-Depends among them)
+  build-essential debhelper fakeroot lintian libcanberra-dev libcups2-dev
 )
 missing=()
 for p in "${packages[@]}"; do
