@@ -6,6 +6,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
   poppler-utils desktop-file-utils appstream dpkg-dev file
+  xvfb openbox xdotool dbus-daemon dbus-bin at-spi2-core python3-pyatspi python3-gi
 )
 missing=()
 for p in "${packages[@]}"; do
