@@ -8,6 +8,8 @@ packages=(
   poppler-utils desktop-file-utils appstream dpkg-dev file man-db
   # Building and checking the Debian package (debian/control's Build-Depends among them)
   build-essential debhelper fakeroot lintian libcanberra-dev libcups2-dev
+  # The accessibility bus test: a display, a window manager, D-Bus, AT-SPI and its Python client
+  xvfb openbox xdotool dbus-daemon dbus-bin at-spi2-core python3-pyatspi python3-gi
 )
 missing=()
 for p in "${packages[@]}"; do
