@@ -34,6 +34,7 @@ int main(int argc, char* argv[]) {
     fonts::prepareApplication();
 
     SystemPlatform platform;
+    platform.prepareBeep();
     MainWindow window(platform);
     window.show();
     return QApplication::exec();
