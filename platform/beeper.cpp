@@ -34,8 +34,8 @@ struct Beeper::Shared {
     void warn(const char* what, const QString& error) {
         if (!warned) {
             warned = true;
-            qWarning().noquote() << "tavo: the beep" << what << "(" << error
-                                 << "); the X bell instead";
+            qWarning().noquote() << QStringLiteral("tavo: the beep %1 (%2); the X bell instead")
+                                        .arg(QLatin1String(what), error);
         }
     }
 };

@@ -6,6 +6,9 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
   poppler-utils desktop-file-utils appstream dpkg-dev file
+  # beeps through the sound server; the tests run a PulseAudio of their own and record it
+  libcanberra-dev libcanberra-pulse sound-theme-freedesktop pkgconf
+  pulseaudio pulseaudio-utils sox
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -26,11 +26,13 @@ expected=(
   "$datadir/icons/hicolor/scalable/apps/$app_id.svg"
 )
 # Runtime packages the .deb must depend on: the Qt libraries, the xcb platform plugin
-# (only recommended by libqt6gui6) and the fonts the window substitutes for its faces.
+# (only recommended by libqt6gui6), the fonts the window substitutes for its faces and
+# libcanberra for the beep, whose pulse backend and sound theme are recommended.
 required_depends=(
   libqt6gui6 libqt6widgets6 libqt6printsupport6 qt6-qpa-plugins
-  fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
+  fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core libcanberra0
 )
+required_recommends=(libcanberra-pulse sound-theme-freedesktop)
 
 failures=0
 fail() {
@@ -156,6 +158,11 @@ deb)
   mapfile -t depend_names < <(tr ',|' '\n' <<<"$depends" | sed -E 's/\(.*\)//; s/^ +//; s/ +$//' | grep -v '^$')
   for pkg in "${required_depends[@]}"; do
     printf '%s\n' "${depend_names[@]}" | grep -qxF "$pkg" || fail "Depends lacks $pkg: $depends"
+  done
+  recommends=$(dpkg-deb -f "$deb" Recommends)
+  for pkg in "${required_recommends[@]}"; do
+    tr ',' '\n' <<<"$recommends" | sed -E 's/\(.*\)//; s/^ +//; s/ +$//' | grep -qxF "$pkg" ||
+      fail "Recommends lacks $pkg: $recommends"
   done
   # A misspelt dependency would make the package uninstallable; apt knows every real one.
   if command -v apt-cache >/dev/null; then
