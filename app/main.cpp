@@ -38,6 +38,7 @@ int main(int argc, char* argv[]) {
     fonts::prepareApplication();
 
     SystemPlatform platform;
+    platform.prepareBeep();
     MainWindow window(platform);
     window.show();
     return QApplication::exec();

@@ -10,6 +10,8 @@ packages=(
   build-essential debhelper fakeroot lintian libcanberra-dev libcups2-dev
   # The accessibility bus test: a display, a window manager, D-Bus, AT-SPI and its Python client
   xvfb openbox xdotool dbus-daemon dbus-bin at-spi2-core python3-pyatspi python3-gi
+  # Beeps through the sound server; the tests run a PulseAudio of their own and record it
+  libcanberra-pulse sound-theme-freedesktop pkgconf pulseaudio pulseaudio-utils sox
 )
 missing=()
 for p in "${packages[@]}"; do

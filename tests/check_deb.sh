@@ -96,6 +96,12 @@ for pkg in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 qt6-q
   tr ',|' '\n\n' <<<"$depends" | sed -E 's/\(.*\)//; s/^ +//; s/ +$//' | grep -qxF "$pkg" ||
     fail "Depends lacks $pkg"
 done
+# The beep is heard only through libcanberra's pulse backend and a bell in a sound theme.
+recommends=$(dpkg-deb -f "$deb" Recommends)
+for pkg in libcanberra-pulse sound-theme-freedesktop; do
+  tr ',|' '\n\n' <<<"$recommends" | sed -E 's/\(.*\)//; s/^ +//; s/ +$//' | grep -qxF "$pkg" ||
+    fail "Recommends lacks $pkg"
+done
 
 # The installed program: hardened and finding its libraries where the system puts them.
 dpkg-deb -x "$deb" "$work/root"
