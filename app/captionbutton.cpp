@@ -53,7 +53,12 @@ void CaptionButton::paintEvent(QPaintEvent*) {
     }
     painter.setPen(
         palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-    const QStringList lines = wrapAtSpaces(caption, fontMetrics(), area.width());
+    // Each line is centred on its text: blanks at its ends, the spaces it wrapped at or the
+    // full-width space that opens the save caption, would push its letters off the middle.
+    QStringList lines = wrapAtSpaces(caption, fontMetrics(), area.width());
+    for (QString& line : lines) {
+        line = line.trimmed();
+    }
     painter.drawText(area, Qt::AlignCenter, lines.join(QLatin1Char('\n')));
 }
 

@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
 
@@ -74,9 +73,9 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     return button;
 }
 
-QGroupBox* makeFrame(QWidget* parent, const QString& name, const QString& caption,
-                     const QRect& geometry) {
-    auto* frame = new QGroupBox(caption, parent);
+GroupFrame* makeFrame(QWidget* parent, const QString& name, const QString& caption,
+                      const QRect& geometry) {
+    auto* frame = new GroupFrame(caption, parent);
     frame->setObjectName(name);
     frame->setGeometry(geometry);
     frame->setFocusPolicy(Qt::NoFocus);

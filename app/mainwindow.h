@@ -20,13 +20,13 @@
 #include <array>
 #include <memory>
 
+#include "app/groupframe.h"
 #include "app/pictures.h"
 #include "app/sheet.h"
 
 class BlockDraw;
 class Platform;
 class PictureControl;
-class QGroupBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -44,7 +44,7 @@ public:
     PictureControl* ImageWin(int i) const { return m_imageWin.at(idx(i)); }
     PictureControl* ImageSwitch(int k) const { return m_imageSwitch.at(idx(k)); }
     QLabel* LabelStat(int k) const { return m_labelStat.at(idx(k)); }
-    QGroupBox* FrameBlock(int k) const { return m_frameBlock.at(idx(k)); }
+    GroupFrame* FrameBlock(int k) const { return m_frameBlock.at(idx(k)); }
     QRadioButton* OptionPrn(int i) const { return m_optionPrn.at(idx(i)); }
     QLabel* LabelFileName() const { return m_labelFileName; }
     QLabel* LabelDateTime() const { return m_labelDateTime; }
@@ -113,7 +113,7 @@ private:
     std::array<PictureControl*, Sheet::kCells> m_imageWin{};
     std::array<PictureControl*, Sheet::kBlocks> m_imageSwitch{};
     std::array<QLabel*, Sheet::kBlocks> m_labelStat{};
-    std::array<QGroupBox*, Sheet::kBlocks> m_frameBlock{};
+    std::array<GroupFrame*, Sheet::kBlocks> m_frameBlock{};
     std::array<QRadioButton*, 3> m_optionPrn{};
     QLabel* m_label1 = nullptr;
     QLabel* m_labelDateTime = nullptr;

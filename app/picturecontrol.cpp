@@ -133,3 +133,10 @@ void PictureControl::keyPressEvent(QKeyEvent* event) {
     }
     QWidget::keyPressEvent(event);
 }
+
+// The second press of a double-click is no click: the double-click has no handler, and the
+// release that ends it must not count either. (QWidget would take it for a second press.)
+void PictureControl::mouseDoubleClickEvent(QMouseEvent* event) {
+    m_pressed = false;
+    event->accept();
+}

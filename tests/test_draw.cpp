@@ -416,6 +416,61 @@ private slots:
         QVERIFY(!w.draw().TimerDummy.isActive());
         QVERIFY(!w.draw().TimerFlick.isActive());
     }
+
+    // A double-click on a switch is one press: it arms the block, which stays armed. Two presses
+    // within the 300 ms that the platform does not pair into a double-click release it at once.
+    void doubleClick_data() {
+        QTest::addColumn<int>("secondAfter");  // platform time of the second press; -1: none
+        QTest::addColumn<bool>("released");
+        // Through the window as a display sends them; Qt adds the double-click event itself.
+        QTest::newRow("double-click") << 80 << false;
+        QTest::newRow("two clicks, not paired") << 5000 << true;
+        // As QTest delivers a double-click to a widget: press, release, double-click, release.
+        QTest::newRow("widget events") << -1 << false;
+    }
+    void doubleClick() {
+        QFETCH(int, secondAfter);
+        QFETCH(bool, released);
+        FakePlatform platform;
+        MainWindow w(platform);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        PictureControl* sw = w.ImageSwitch(2);
+        QWindow* window = w.windowHandle();
+        const QPointF at = sw->mapTo(&w, QPointF(16, 16));
+        static int t0 = 1000000;
+        t0 += 100000;
+        auto send = [&](QEvent::Type type, int t) {
+            const bool down = type != QEvent::MouseButtonRelease;
+            qt_handleMouseEvent(window, at, window->mapToGlobal(at),
+                                down ? Qt::LeftButton : Qt::NoButton, Qt::LeftButton, type,
+                                Qt::NoModifier, t0 + t);
+        };
+        QTimer::singleShot(100, &w, [&] {
+            if (secondAfter < 0) {
+                QTest::mouseDClick(sw, Qt::LeftButton);
+                QTest::mouseRelease(sw, Qt::LeftButton);
+            } else {
+                send(QEvent::MouseButtonPress, secondAfter);
+                send(QEvent::MouseButtonRelease, secondAfter + 20);
+            }
+        });
+        int armed = -1;
+        QString status;
+        QTimer::singleShot(600, &w, [&] {
+            armed = w.draw().ArmedBlock;
+            status = w.LabelStat(2)->text();
+            w.close();  // ends the draw
+        });
+        if (secondAfter < 0) {
+            QTest::mouseClick(sw, Qt::LeftButton);
+        } else {
+            send(QEvent::MouseButtonPress, 0);
+            send(QEvent::MouseButtonRelease, 20);
+        }
+        QCOMPARE(armed, released ? 0 : 3);
+        QCOMPARE(status, released ? QStringLiteral("動作中") : QStringLiteral("停止"));
+    }
 };
 
 QTEST_MAIN(DrawTest)

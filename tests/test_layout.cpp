@@ -3,13 +3,13 @@
 // colours and pointer, the tab order and the start-up focus.
 #include <QAccessible>
 #include <QFontInfo>
-#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
 
 #include "app/captionbutton.h"
+#include "app/groupframe.h"
 #include "app/mainwindow.h"
 #include "app/picturecontrol.h"
 #include "draw/blockdraw.h"
@@ -116,7 +116,7 @@ private slots:
         if (auto* button = qobject_cast<QAbstractButton*>(w)) {
             QCOMPARE(button->text(), caption);
             QCOMPARE(button->cursor().shape(), Qt::ArrowCursor);
-        } else if (auto* frame = qobject_cast<QGroupBox*>(w)) {
+        } else if (auto* frame = qobject_cast<GroupFrame*>(w)) {
             QCOMPARE(frame->title(), caption);
         } else {
             QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);  // the switches
