@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: MIT
+#include "platform/printqueue.h"
+
+#include <cups/cups.h>
+#include <QFile>
+
+namespace printqueue {
+
+namespace {
+
+QString lastError() {
+    const char* text = cupsLastErrorString();
+    return text != nullptr && *text != '\0' ? QString::fromUtf8(text) : QString();
+}
+
+QString option(const cups_dest_t& dest, const char* name) {
+    const char* value = cupsGetOption(name, dest.num_options, dest.options);
+    return value != nullptr ? QString::fromUtf8(value) : QString();
+}
+
+}  // namespace
+
+Check check(const QString& queue) {
+    const QByteArray name = queue.toUtf8();
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(), nullptr);
+    if (dest == nullptr) {
+        const QString why = lastError();
+        return {false, QStringLiteral("The printer \"%1\" does not exist%2")
+                           .arg(queue, why.isEmpty() ? QString() : QStringLiteral(": ") + why)};
+    }
+    Check result{true, QString()};
+    if (option(*dest, "printer-is-accepting-jobs") == u"false") {
+        const QString message = option(*dest, "printer-state-message");
+        result = {false, QStringLiteral("The printer \"%1\" is not accepting jobs%2")
+                             .arg(queue, message.isEmpty() ? QString()
+                                                           : QStringLiteral(": ") + message)};
+    }
+    cupsFreeDests(1, dest);
+    return result;
+}
+
+Submission submitPdf(const QString& queue, const QString& pdfPath, const QString& title) {
+    cups_option_t* options = nullptr;
+    int count = cupsAddOption("document-format", "application/pdf", 0, &options);
+    const int job = cupsPrintFile(queue.toUtf8().constData(), QFile::encodeName(pdfPath).constData(),
+                                  title.toUtf8().constData(), count, options);
+    cupsFreeOptions(count, options);
+    if (job > 0) {
+        return {job, QString()};
+    }
+    const QString why = lastError();
+    return {0, why.isEmpty() ? QStringLiteral("The print server did not take the job") : why};
+}
+
+}  // namespace printqueue
