@@ -18,6 +18,26 @@ QString option(const cups_dest_t& dest, const char* name) {
     return value != nullptr ? QString::fromUtf8(value) : QString();
 }
 
+// The operator's note on the queue (cupsreject -r, a stopped printer's reason): not among the
+// options a destination carries, so asked of the server.
+QString stateMessage(const cups_dest_t& dest) {
+    const char* uri = cupsGetOption("printer-uri-supported", dest.num_options, dest.options);
+    if (uri == nullptr) {
+        return QString();
+    }
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    static const char* const wanted[] = {"printer-state-message"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 1, nullptr,
+                  wanted);
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    ipp_attribute_t* attribute = ippFindAttribute(response, "printer-state-message", IPP_TAG_TEXT);
+    const char* text = attribute != nullptr ? ippGetString(attribute, 0, nullptr) : nullptr;
+    const QString message = text != nullptr ? QString::fromUtf8(text) : QString();
+    ippDelete(response);
+    return message;
+}
+
 }  // namespace
 
 Check check(const QString& queue) {
@@ -30,10 +50,10 @@ Check check(const QString& queue) {
     }
     Check result{true, QString()};
     if (option(*dest, "printer-is-accepting-jobs") == u"false") {
-        const QString message = option(*dest, "printer-state-message");
-        result = {false, QStringLiteral("The printer \"%1\" is not accepting jobs%2")
-                             .arg(queue, message.isEmpty() ? QString()
-                                                           : QStringLiteral(": ") + message)};
+        const QString message = stateMessage(*dest);
+        result = {false,
+                  QStringLiteral("The printer \"%1\" is not accepting jobs%2")
+                      .arg(queue, message.isEmpty() ? QString() : QStringLiteral(": ") + message)};
     }
     cupsFreeDests(1, dest);
     return result;
@@ -42,8 +62,9 @@ Check check(const QString& queue) {
 Submission submitPdf(const QString& queue, const QString& pdfPath, const QString& title) {
     cups_option_t* options = nullptr;
     int count = cupsAddOption("document-format", "application/pdf", 0, &options);
-    const int job = cupsPrintFile(queue.toUtf8().constData(), QFile::encodeName(pdfPath).constData(),
-                                  title.toUtf8().constData(), count, options);
+    const int job =
+        cupsPrintFile(queue.toUtf8().constData(), QFile::encodeName(pdfPath).constData(),
+                      title.toUtf8().constData(), count, options);
     cupsFreeOptions(count, options);
     if (job > 0) {
         return {job, QString()};

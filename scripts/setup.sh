@@ -6,6 +6,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
   poppler-utils desktop-file-utils appstream dpkg-dev file
+  libcups2-dev cups-daemon cups-client cups-filters
 )
 missing=()
 for p in "${packages[@]}"; do
