@@ -40,7 +40,7 @@ QString notRegularReason(mode_t mode) {
     if (S_ISDIR(mode)) {
         return systemError(EISDIR);
     }
-    const char* kind = S_ISFIFO(mode)                    ? "a FIFO"
+    const char* kind = S_ISFIFO(mode)                   ? "a FIFO"
                        : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
                        : S_ISSOCK(mode)                 ? "a socket"
                                                         : "not a file";
@@ -70,7 +70,8 @@ qint64 ageMs(const struct stat& st) {
 qint64 writeAll(int fd, const QByteArray& bytes, QString& reason) {
     qint64 done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -254,8 +255,8 @@ int TextFile::removeStaleCopies(const QString& path) {
             continue;
         }
         const QByteArray native = QFile::encodeName(folder.filePath(name));
-        const int fd = ::open(native.constData(),
-                              O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+        const int fd =
+            ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) {
             continue;
         }

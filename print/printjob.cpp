@@ -38,8 +38,8 @@ const QString& failedText() {
 
 // Draws the page into a PDF file on the given layout. False with the reason when the file is
 // not there whole.
-bool printToPdf(const QString& path, const QPageLayout& layout, PrintPage& page,
-                QString& problem, bool& laidOut) {
+bool printToPdf(const QString& path, const QPageLayout& layout, PrintPage& page, QString& problem,
+                bool& laidOut) {
     QPrinter file(QPrinter::HighResolution);
     file.setOutputFormat(QPrinter::PdfFormat);
     file.setOutputFileName(path);
@@ -141,8 +141,8 @@ PrintOutcome printPage(MainWindow& window, PrintPage& page) {
             return PrintOutcome::NotLaidOut;
         }
         QFile::remove(path);  // a part of a page is no page
-        qWarning().noquote() << QStringLiteral("Tavo: cannot print (%1) nor save %2: %3")
-                                    .arg(why, path, problem);
+        qWarning().noquote()
+            << QStringLiteral("Tavo: cannot print (%1) nor save %2: %3").arg(why, path, problem);
         platform.showMessage(&window, notPrintedMessage(why, path, problem));
         return PrintOutcome::Failed;
     }

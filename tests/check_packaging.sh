@@ -25,10 +25,10 @@ expected=(
   "$datadir/icons/hicolor/128x128/apps/$app_id.png"
   "$datadir/icons/hicolor/scalable/apps/$app_id.svg"
 )
-# Runtime packages the .deb must depend on: the Qt libraries, the xcb platform plugin
+# Runtime packages the .deb must depend on: the Qt libraries, libcups, the xcb platform plugin
 # (only recommended by libqt6gui6) and the fonts the window substitutes for its faces.
 required_depends=(
-  libqt6gui6 libqt6widgets6 libqt6printsupport6 qt6-qpa-plugins
+  libqt6gui6 libqt6widgets6 libqt6printsupport6 libcups2 qt6-qpa-plugins
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
 )
 

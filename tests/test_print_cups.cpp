@@ -65,6 +65,10 @@ QString pageText(const QString& pdf) {
 
 class TestPrintCups : public QObject {
     Q_OBJECT
+public:
+    // Also when a test function stopped half-way.
+    ~TestPrintCups() override { stopServer(); }
+
 private slots:
     void initTestCase();
     void cleanupTestCase();
@@ -76,6 +80,7 @@ private slots:
     void refusedPagesGoToAFile();
 
 private:
+    void stopServer();
     // Runs a CUPS client command against our server; its output, or a test failure.
     QString run(const QString& program, const QStringList& arguments);
     QStringList jobs(const QString& which);
@@ -158,6 +163,10 @@ void TestPrintCups::initTestCase() {
 }
 
 void TestPrintCups::cleanupTestCase() {
+    stopServer();
+}
+
+void TestPrintCups::stopServer() {
     if (m_cupsd.state() != QProcess::NotRunning) {
         // Our own server, by its own process id.
         ::kill(static_cast<pid_t>(m_cupsd.processId()), SIGTERM);

@@ -417,8 +417,9 @@ void TestPrintText::nowhereToPrintIsReported() {
     QVERIFY(!QFileInfo::exists(w.AppFolder));
     QCOMPARE(m_platform->messages.size(), 1);
     const QString& message = m_platform->messages[0];
-    QVERIFY2(message.startsWith(QStringLiteral("印刷できませんでした。PDFファイルにも保存できません")),
-             qPrintable(message));
+    QVERIFY2(
+        message.startsWith(QStringLiteral("印刷できませんでした。PDFファイルにも保存できません")),
+        qPrintable(message));
     QVERIFY(message.contains(w.AppFolder + QStringLiteral("Tavo_050312_201507.pdf")));
     QVERIFY(message.contains(QString::fromLocal8Bit(strerror(ENOENT))));
 }

@@ -37,17 +37,17 @@ private slots:
         QTest::addColumn<QString>("documents");
         QTest::addColumn<QString>("folder");
         QTest::addColumn<bool>("inDocuments");
-        QTest::newRow("unpacked build") << u"/home/u/tavo/build"_qs << true << u"/usr/bin"_qs
-                                        << u"/home/u/Documents"_qs << u"/home/u/tavo/build/"_qs
-                                        << false;
-        QTest::newRow("at the root") << u"/"_qs << true << u"/usr/bin"_qs << u"/home/u/Documents"_qs
-                                     << u"/"_qs << false;
-        QTest::newRow("installed, not the user's") << u"/usr/bin"_qs << false << u"/usr/bin"_qs
-                                                   << u"/home/u/Documents"_qs
-                                                   << u"/home/u/Documents/Tavo/"_qs << true;
-        QTest::newRow("read-only elsewhere") << u"/opt/tavo"_qs << false << u"/usr/bin"_qs
-                                             << u"/home/u/Dokumente/"_qs
-                                             << u"/home/u/Dokumente/Tavo/"_qs << true;
+        QTest::newRow("unpacked build")
+            << u"/home/u/tavo/build"_qs << true << u"/usr/bin"_qs << u"/home/u/Documents"_qs
+            << u"/home/u/tavo/build/"_qs << false;
+        QTest::newRow("at the root")
+            << u"/"_qs << true << u"/usr/bin"_qs << u"/home/u/Documents"_qs << u"/"_qs << false;
+        QTest::newRow("installed, not the user's")
+            << u"/usr/bin"_qs << false << u"/usr/bin"_qs << u"/home/u/Documents"_qs
+            << u"/home/u/Documents/Tavo/"_qs << true;
+        QTest::newRow("read-only elsewhere")
+            << u"/opt/tavo"_qs << false << u"/usr/bin"_qs << u"/home/u/Dokumente/"_qs
+            << u"/home/u/Dokumente/Tavo/"_qs << true;
         QTest::newRow("installed, run by root")
             << u"/usr/bin"_qs << true << u"/usr/bin/"_qs << u"/root/Documents"_qs
             << u"/root/Documents/Tavo/"_qs << true;
@@ -101,8 +101,8 @@ private slots:
         }
         MainWindow w(platform);
         const bool installed = kind != u"writable";
-        const QString results = installed ? home.filePath(u"Documents/Tavo/"_qs)
-                                          : program.path() + QLatin1Char('/');
+        const QString results =
+            installed ? home.filePath(u"Documents/Tavo/"_qs) : program.path() + QLatin1Char('/');
         QCOMPARE(w.AppFolder, results);
         // Nothing is made at start-up.
         QCOMPARE(entries(home.path()), QStringList());

@@ -7,8 +7,8 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 #include <QDir>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -207,7 +207,8 @@ private slots:
         const QString path = folder + u"/f.csv"_qs;
         const QStringList before = entries(dir.path());
         expectReport(path);
-        TextFile file(path, append ? TextFile::Mode::AppendOrCreate : TextFile::Mode::CreateOrReplace);
+        TextFile file(path,
+                      append ? TextFile::Mode::AppendOrCreate : TextFile::Mode::CreateOrReplace);
         file.writeLine(u"new"_qs);
         QVERIFY(!file.close());
         QVERIFY(!file.errorString().isEmpty());
