@@ -45,8 +45,15 @@ Check check(const QString& queue) {
     cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(), nullptr);
     if (dest == nullptr) {
         const QString why = lastError();
-        return {false, QStringLiteral("The printer \"%1\" does not exist%2")
-                           .arg(queue, why.isEmpty() ? QString() : QStringLiteral(": ") + why)};
+        const QString detail = why.isEmpty() ? QString() : QStringLiteral(": ") + why;
+        // A server that answered does not know the queue; otherwise it could not be asked.
+        if (cupsLastError() < IPP_STATUS_ERROR_INTERNAL) {
+            return {false,
+                    QStringLiteral("The printer \"%1\" does not exist%2").arg(queue, detail)};
+        }
+        return {
+            false,
+            QStringLiteral("The print server cannot be asked about \"%1\"%2").arg(queue, detail)};
     }
     Check result{true, QString()};
     if (option(*dest, "printer-is-accepting-jobs") == u"false") {
