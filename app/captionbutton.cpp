@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/captionbutton.h"
 
+#include <QKeyEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -54,4 +55,15 @@ void CaptionButton::paintEvent(QPaintEvent*) {
         palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     const QStringList lines = wrapAtSpaces(caption, fontMetrics(), area.width());
     painter.drawText(area, Qt::AlignCenter, lines.join(QLatin1Char('\n')));
+}
+
+void CaptionButton::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !event->isAutoRepeat() &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        event->accept();
+        click();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
 }

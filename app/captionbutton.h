@@ -18,4 +18,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // Return presses the focused button, as Space does.
+    void keyPressEvent(QKeyEvent* event) override;
 };

@@ -1,39 +1,44 @@
 // SPDX-License-Identifier: MIT
 #include <QApplication>
 #include <cstdio>
-#include <cstdlib>
+#include <memory>
 
+#include "app/commandline.h"
 #include "app/fonts.h"
 #include "app/mainwindow.h"
 #include "platform/platform.h"
 
-namespace {
-
-bool haveDisplay() {
-    const auto set = [](const char* name) {
-        const char* value = std::getenv(name);
-        return value != nullptr && *value != '\0';
-    };
-    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
-}
-
-}  // namespace
-
 int main(int argc, char* argv[]) {
-    if (!haveDisplay()) {
+    switch (parseCommandLine(argc, argv)) {
+        case CommandLineAction::Help:
+            std::fputs(helpText().c_str(), stdout);
+            return 0;
+        case CommandLineAction::Version:
+            std::puts(versionText().c_str());
+            return 0;
+        case CommandLineAction::Refuse:
+            std::fprintf(stderr, "%s\n", refusalLine(argc, argv).c_str());
+            return 2;
+        case CommandLineAction::Run:
+            break;
+    }
+    if (!haveDisplaySetting()) {
         std::fputs(
             "tavo: no display found (DISPLAY is not set); run it on a desktop, or as "
             "'xvfb-run -a tavo' for a virtual one.\n",
             stderr);
         return 2;
     }
+    auto guard = std::make_unique<DisplayStartGuard>();
     QApplication app(argc, argv);
+    guard.reset();
     QApplication::setApplicationName(QStringLiteral("Tavo"));
-    QApplication::setApplicationVersion(QStringLiteral("1.1"));
+    QApplication::setApplicationVersion(QStringLiteral(TAVO_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("io.github.tavo.Tavo"));
     fonts::prepareApplication();
 
     SystemPlatform platform;
+    platform.prepareBeep();
     MainWindow window(platform);
     window.show();
     return QApplication::exec();

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QRadioButton>
 
+#include "app/accessible.h"
 #include "app/captionbutton.h"
 #include "app/fonts.h"
 #include "app/picturecontrol.h"
@@ -106,6 +107,7 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
       m_pictures(std::make_unique<Pictures>(qApp->devicePixelRatio())),
       m_draw(std::make_unique<BlockDraw>(*this)) {
     resumeWaits();
+    accessible::install();
     buildControls();
     Form_Load();
 }
@@ -188,11 +190,9 @@ void MainWindow::buildControls() {
             reel->setGeometry(twipRect(120 + 600 * j, 360, 480, 480));
             reel->setAccessibleLabel(
                 PictureControl::Role::Reel,
-                QStringLiteral("Block %1, reel %2").arg(letters[k]).arg(j + 1));
+                QStringLiteral("ブロック%1 リール%2").arg(letters[k]).arg(j + 1));
             reel->setAccessibleDescription(
-                QStringLiteral("Reel %1 of block %2: the number drawn for position %1")
-                    .arg(j + 1)
-                    .arg(letters[k]));
+                QStringLiteral("ブロック%1の%2番目に抽選された数字").arg(letters[k]).arg(j + 1));
             reel->showPicture(m_pictures->face(0));
             m_imageWin.at(idx(i)) = reel;
         }
@@ -201,7 +201,6 @@ void MainWindow::buildControls() {
                                    twipRect(6000, 600 + 1080 * k, 450, 225), statusFont);
         status->setObjectName(indexed("LabelStat", k));
         status->setAlignment(Qt::AlignCenter);
-        status->setAccessibleName(QStringLiteral("Block %1 status").arg(letters[k]));
         m_labelStat.at(idx(k)) = status;
         setStatus(k, QStringLiteral("開始"), kBlue);
 
@@ -211,12 +210,14 @@ void MainWindow::buildControls() {
         sw->setToolTip(QStringLiteral("ｽﾀｰﾄ/ｽﾄｯﾌﾟ"));
         sw->setCursor(Qt::ArrowCursor);
         sw->setAccessibleLabel(PictureControl::Role::Switch,
-                               QStringLiteral("Block %1 switch").arg(letters[k]));
+                               QStringLiteral("ブロック%1 スイッチ").arg(letters[k]));
         sw->setAccessibleDescription(
-            QStringLiteral("Press once to arm block %1, again to draw its six numbers")
+            QStringLiteral("1回押すとブロック%1のリールが回り、もう1回押すと6つの数字を抽選します")
                 .arg(letters[k]));
+        sw->setShortcut(QKeySequence(Qt::ALT | static_cast<Qt::Key>(Qt::Key_A + k)));
         sw->showPicture(m_pictures->start());
-        connect(sw, &PictureControl::clicked, this, [this, k] { m_draw->ImageSwitch_Click(k); });
+        connect(sw, &PictureControl::clicked, this, [this, k] { pressSwitch(k, false); });
+        connect(sw, &PictureControl::triggered, this, [this, k] { pressSwitch(k, true); });
         m_imageSwitch.at(idx(k)) = sw;
     }
 
@@ -232,6 +233,10 @@ void MainWindow::buildControls() {
     setTabOrder(m_commandClr, m_commandSave);
     setTabOrder(m_commandSave, m_commandSort);
     m_optionPrn[0]->setFocus();
+
+    connect(m_draw.get(), &BlockDraw::blockArmed, this, &MainWindow::announceArmed);
+    connect(m_draw.get(), &BlockDraw::numberDrawn, this, &MainWindow::announceNumber);
+    connect(m_draw.get(), &BlockDraw::drawFinished, this, &MainWindow::announceFinished);
 
     connect(m_commandClr, &QPushButton::clicked, this, &MainWindow::CommandClr_Click);
     connect(m_commandSort, &QPushButton::clicked, this, &MainWindow::CommandSort_Click);
@@ -256,12 +261,14 @@ void MainWindow::setStatus(int k, const QString& caption, const QColor& colour) 
     status->setPalette(p);
     status->setAutoFillBackground(true);
     setAutoSizeCaption(status, caption);
-    // The caption is read out as the label's text; the description names the phase.
-    QString phase = QStringLiteral("idle");
+    // A screen reader reads the caption with the block; the description says what it means.
+    status->setAccessibleName(
+        QStringLiteral("ブロック%1 状態: %2").arg(FrameBlock(k)->title(), caption));
+    QString phase = QStringLiteral("待機中。スイッチを押すとリールが回ります");
     if (caption == u"停止") {
-        phase = QStringLiteral("armed: reels spinning, press the switch to draw");
+        phase = QStringLiteral("リール回転中。スイッチをもう1回押すと抽選します");
     } else if (caption == u"動作中") {
-        phase = QStringLiteral("drawing");
+        phase = QStringLiteral("抽選中");
     }
     status->setAccessibleDescription(phase);
 }
@@ -311,6 +318,7 @@ void MainWindow::ClearSheet() {
     }
     setAutoSizeCaption(m_labelFileName, QString());
     m_sheet.LabelFileName0.clear();
+    announceSheet();
 }
 
 void MainWindow::CommandSort_Click() {
@@ -318,6 +326,7 @@ void MainWindow::CommandSort_Click() {
         return;
     }
     sortSheet(*this);
+    announceSheet();
 }
 
 void MainWindow::CommandSave_Click() {
@@ -332,6 +341,79 @@ void MainWindow::CommandPrn_Click() {
         return;
     }
     printSheet(*this);
+}
+
+void MainWindow::pressSwitch(int k, bool fromKeyboard) {
+    const bool starts = m_draw->ActiveBlock == 0;
+    const bool releases = !starts && m_draw->ArmedBlock - 1 == k;
+    if (starts) {
+        m_focusFollowsDraw = fromKeyboard;
+        setCommandsAvailable(false, k);
+    }
+    // A first press returns only when its draw has ended.
+    m_draw->ImageSwitch_Click(k);
+    if (releases && m_draw->ArmedBlock == 0) {
+        accessible::setUnavailable(ImageSwitch(k), true);
+    }
+    if (starts) {
+        setCommandsAvailable(true, k);
+        m_focusFollowsDraw = false;
+    }
+}
+
+void MainWindow::setCommandsAvailable(bool available, int drawing) {
+    for (QPushButton* b : {m_commandSave, m_commandClr, m_commandSort, m_commandPrn}) {
+        accessible::setUnavailable(b, !available);
+    }
+    for (int k = 0; k < Sheet::kBlocks; ++k) {
+        accessible::setUnavailable(ImageSwitch(k), !available && k != drawing);
+    }
+}
+
+QString MainWindow::resultText(int k) const {
+    QStringList numbers;
+    for (int p = 0; p < Sheet::kPositions; ++p) {
+        const QString& n = m_sheet.LabelData.at(idx(Sheet::cell(k, p)));
+        if (!n.isEmpty()) {
+            numbers << n;
+        }
+    }
+    return numbers.isEmpty() ? QString() : QStringLiteral("結果: ") + numbers.join(u", ");
+}
+
+void MainWindow::announceArmed(int block) {
+    const int k = block - 1;
+    ImageSwitch(k)->setAccessibleDetail(QString());
+    for (int p = 0; p < Sheet::kPositions; ++p) {
+        ImageWin(Sheet::cell(k, p))->announceSpinning();
+    }
+}
+
+void MainWindow::announceNumber(int block, int position, int) {
+    PictureControl* reel = ImageWin(Sheet::cell(block - 1, position - 1));
+    reel->announceFace();
+    if (m_focusFollowsDraw) {
+        reel->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void MainWindow::announceFinished(int block) {
+    const int k = block - 1;
+    PictureControl* sw = ImageSwitch(k);
+    setCommandsAvailable(true, k);
+    sw->setAccessibleDetail(resultText(k));
+    if (m_focusFollowsDraw) {
+        sw->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void MainWindow::announceSheet() {
+    for (PictureControl* reel : m_imageWin) {
+        reel->announceFace();
+    }
+    for (int k = 0; k < Sheet::kBlocks; ++k) {
+        ImageSwitch(k)->setAccessibleDetail(resultText(k));
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

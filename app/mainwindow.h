@@ -83,18 +83,34 @@ public:
     void CommandSave_Click();
     void CommandPrn_Click();
 
+    // A press on switch k, from the mouse or else from the keyboard or assistive technology;
+    // a draw started from the keyboard takes the focus along, so a screen reader speaks it.
+    void pressSwitch(int k, bool fromKeyboard);
+
+    // What assistive technology hears of the draw and the sheet, beyond what the controls tell
+    // by themselves: reels spinning, each number as it stands, the numbers on the switch.
+    void announceArmed(int block);
+    void announceNumber(int block, int position, int number);
+    void announceFinished(int block);
+    // After the sheet was set at once (cleared, sorted): every reel and switch anew.
+    void announceSheet();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     static std::size_t idx(int i) { return static_cast<std::size_t>(i); }
     void buildControls();
+    // The commands and every switch but the drawing block's do nothing during a draw.
+    void setCommandsAvailable(bool available, int drawing);
+    QString resultText(int k) const;
 
     Platform& m_platform;
     std::unique_ptr<Pictures> m_pictures;
     Sheet m_sheet;
     std::unique_ptr<BlockDraw> m_draw;
     QTimer m_timer1;
+    bool m_focusFollowsDraw = false;
 
     std::array<PictureControl*, Sheet::kCells> m_imageWin{};
     std::array<PictureControl*, Sheet::kBlocks> m_imageSwitch{};

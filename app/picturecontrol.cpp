@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "app/picturecontrol.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QShortcut>
 
 PictureControl::PictureControl(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -17,32 +19,69 @@ void PictureControl::setAccessibleLabel(Role role, const QString& label) {
 QString PictureControl::describe(Role role, PictureId id) {
     if (role == Role::Reel) {
         const int n = static_cast<int>(id);
-        return n >= 1 && n <= 43 ? QString::number(n) : QStringLiteral("blank");
+        return n >= 1 && n <= 43 ? QString::number(n) : QStringLiteral("空白");
     }
     switch (id) {
         case PictureId::Start:
-            return QStringLiteral("idle, press to arm");
+            return QStringLiteral("開始");
         case PictureId::Push:
-            return QStringLiteral("pressed");
+            return QStringLiteral("押下");
         case PictureId::Stop:
-            return QStringLiteral("armed, press to draw");
+            return QStringLiteral("回転中、押すと停止");
         case PictureId::BusyDark:
         case PictureId::BusyLit:
-            return QStringLiteral("drawing");
+            return QStringLiteral("抽選中");
         default:
             return QString();
     }
+}
+
+void PictureControl::setAccessibleDetail(const QString& detail) {
+    m_detail = detail;
+    updateAccessibleName();
+}
+
+void PictureControl::announceSpinning() {
+    m_spinning = true;
+    updateAccessibleName();
+}
+
+void PictureControl::announceFace() {
+    m_spinning = false;
+    updateAccessibleName();
 }
 
 void PictureControl::updateAccessibleName() {
     if (m_label.isEmpty()) {
         return;
     }
+    QString state = m_spinning ? QStringLiteral("回転中") : describe(m_role, m_id);
+    if (m_role == Role::Switch && m_id == PictureId::Start && !m_detail.isEmpty()) {
+        state += QStringLiteral("、") + m_detail;
+    }
     // The lamp's two pictures mean the same phase: a screen reader hears no change.
-    const QString name = m_label + QStringLiteral(": ") + describe(m_role, m_id);
+    const QString name = m_label + QStringLiteral(": ") + state;
     if (name != accessibleName()) {
         setAccessibleName(name);
     }
+}
+
+void PictureControl::setShortcut(const QKeySequence& key) {
+    if (m_shortcut == nullptr) {
+        m_shortcut = new QShortcut(this);
+        // Holding the key down is one press, as holding the mouse button is.
+        m_shortcut->setAutoRepeat(false);
+        connect(m_shortcut, &QShortcut::activated, this, &PictureControl::trigger);
+    }
+    m_shortcut->setKey(key);
+}
+
+QKeySequence PictureControl::shortcut() const {
+    return m_shortcut != nullptr ? m_shortcut->key() : QKeySequence();
+}
+
+void PictureControl::trigger() {
+    QMetaObject::invokeMethod(this, &PictureControl::triggered, Qt::QueuedConnection);
 }
 
 void PictureControl::showPicture(const Picture& picture) {
@@ -53,7 +92,7 @@ void PictureControl::showPicture(const Picture& picture) {
     const bool changed = m_id != picture.id;
     m_id = picture.id;
     m_pixmap = picture.pixmap;
-    if (changed) {
+    if (changed && m_role == Role::Switch) {
         updateAccessibleName();
     }
     update();
@@ -79,4 +118,18 @@ void PictureControl::mouseReleaseEvent(QMouseEvent* event) {
     if (click) {
         emit clicked();
     }
+}
+
+// The focus reaches a switch only when a draw started from the keyboard returns it there; then
+// Space or Return presses it, as on a button.
+void PictureControl::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    const bool press = key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (m_role == Role::Switch && press && !event->isAutoRepeat() &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        event->accept();
+        trigger();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -1,35 +1,56 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QKeySequence>
 #include <QWidget>
 
 #include "app/pictures.h"
 
+class QShortcut;
+
 // A picture control: shows one template picture unscaled at its top-left corner, with no
 // border. It remembers which template it shows, so the rest of the program (and its tests) can
-// ask. A switch is a picture control that reports clicks.
+// ask. A switch is a picture control that reports clicks, and presses from the keyboard or from
+// assistive technology.
 class PictureControl : public QWidget {
     Q_OBJECT
 public:
     explicit PictureControl(QWidget* parent = nullptr);
 
-    // What a screen reader says of the control: "<label>: <what it shows>", where a reel tells
-    // its number or "blank" and a switch its phase.
+    // What a screen reader says of the control: "<label>: <state>". A switch tells its phase,
+    // which follows its picture, and while idle the detail the window gives it (the numbers
+    // drawn). A reel tells its number, 空白 or 回転中; it changes only when the window announces
+    // it, never with the pictures of the spin.
     enum class Role { Reel, Switch };
     void setAccessibleLabel(Role role, const QString& label);
+    Role role() const { return m_role; }
     static QString describe(Role role, PictureId id);
+    void setAccessibleDetail(const QString& detail);
+    void announceSpinning();
+    void announceFace();
+
+    // A switch's key: pressing it anywhere in the window presses the switch.
+    void setShortcut(const QKeySequence& key);
+    QKeySequence shortcut() const;
 
     void showPicture(const Picture& picture);
     PictureId pictureId() const { return m_id; }
     const QPixmap& pixmap() const { return m_pixmap; }
 
+public slots:
+    // Presses the switch from the event loop, right after the caller returns: a first press runs
+    // the whole draw, which must not run inside a key handler or an accessibility call.
+    void trigger();
+
 signals:
-    void clicked();
+    void clicked();    // by the mouse
+    void triggered();  // by the keyboard or assistive technology, queued
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void updateAccessibleName();
@@ -37,6 +58,9 @@ private:
     PictureId m_id = PictureId::Blank;
     Role m_role = Role::Reel;
     QString m_label;
+    QString m_detail;
+    bool m_spinning = false;
+    QShortcut* m_shortcut = nullptr;
     QPixmap m_pixmap;
     bool m_pressed = false;
 };

@@ -74,6 +74,7 @@ void BlockDraw::DrawBlock() {
     }
     TimerDummy.setInterval(50);
     TimerDummy.start();
+    emit blockArmed(ActiveBlock);
     dispatchPendingEvents();
     platform.reseedRandom();
     platform.beep();

@@ -34,6 +34,8 @@ public:
     void TimerFlick_Timer();
 
 signals:
+    // The block's reels have started spinning; the draw waits for its second press.
+    void blockArmed(int block);
     // A number has stopped and stands in the sheet (position 1..6 of the active block).
     void numberDrawn(int block, int position, int number);
     // The block is idle again after its draw.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "platform/platform.h"
 
+#include "platform/beeper.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -24,8 +26,22 @@ qint32 SystemPlatform::tickCount() {
     return static_cast<qint32>(static_cast<quint32>(bootTimeMs()));
 }
 
+SystemPlatform::SystemPlatform() = default;
+SystemPlatform::~SystemPlatform() = default;
+
+void SystemPlatform::prepareBeep() {
+    if (!m_beeper) {
+        m_beeper = std::make_unique<Beeper>(makeSystemBeepPlayer(), [] { QApplication::beep(); });
+    }
+}
+
+BeepCounts SystemPlatform::beepCounts() const {
+    return m_beeper ? m_beeper->counts() : BeepCounts{};
+}
+
 void SystemPlatform::beep() {
-    QApplication::beep();
+    prepareBeep();
+    m_beeper->beep();
 }
 
 void SystemPlatform::reseedRandom() {

@@ -5,8 +5,10 @@
 #include <QString>
 #include <memory>
 
+#include "platform/beepcounts.h"
 #include "platform/random.h"
 
+class Beeper;
 class QPrinter;
 class QWidget;
 
@@ -43,6 +45,13 @@ public:
 // The real system.
 class SystemPlatform : public Platform {
 public:
+    SystemPlatform();
+    ~SystemPlatform() override;
+    // Connects to the sound server ahead of the first beep (on a worker: never blocks).
+    void prepareBeep();
+    // What became of the beeps so far (all zero before the first).
+    BeepCounts beepCounts() const;
+
     QDateTime now() override;
     qint32 tickCount() override;
     void beep() override;
@@ -57,6 +66,7 @@ public:
 
 private:
     RandomGenerator m_random;
+    std::unique_ptr<Beeper> m_beeper;
 };
 
 // Milliseconds since boot from CLOCK_BOOTTIME, in 64 bits.

@@ -5,8 +5,15 @@ packages=(
   cmake g++ make
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
-  poppler-utils desktop-file-utils appstream dpkg-dev file
-  libcups2-dev cups-daemon cups-client cups-filters
+  poppler-utils desktop-file-utils appstream dpkg-dev file man-db
+  # Building and checking the Debian package (debian/control's Build-Depends among them)
+  build-essential debhelper fakeroot lintian libcanberra-dev libcups2-dev
+  # The accessibility bus test: a display, a window manager, D-Bus, AT-SPI and its Python client
+  xvfb openbox xdotool dbus-daemon dbus-bin at-spi2-core python3-pyatspi python3-gi
+  # Beeps through the sound server; the tests run a PulseAudio of their own and record it
+  libcanberra-pulse sound-theme-freedesktop pkgconf pulseaudio pulseaudio-utils sox
+  # Printing through a print server of the tests' own: cupsd, its clients, the generic PDF driver
+  cups-daemon cups-client cups-filters
 )
 missing=()
 for p in "${packages[@]}"; do

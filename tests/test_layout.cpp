@@ -294,32 +294,36 @@ private slots:
     void accessibility() {
         QAccessibleInterface* reel = QAccessible::queryAccessibleInterface(m_window->ImageWin(8));
         QVERIFY(reel != nullptr);
-        QCOMPARE(reel->text(QAccessible::Name), QStringLiteral("Block B, reel 3: blank"));
-        QVERIFY(reel->text(QAccessible::Description).contains(QLatin1String("block B")));
+        QCOMPARE(reel->text(QAccessible::Name), QStringLiteral("ブロックB リール3: 空白"));
+        QVERIFY(reel->text(QAccessible::Description).contains(QStringLiteral("ブロックB")));
         m_window->ImageWin(8)->showPicture(m_window->pictures().face(27));
-        QCOMPARE(reel->text(QAccessible::Name), QStringLiteral("Block B, reel 3: 27"));
+        m_window->ImageWin(8)->announceFace();
+        QCOMPARE(reel->text(QAccessible::Name), QStringLiteral("ブロックB リール3: 27"));
+        m_window->ImageWin(8)->announceSpinning();
+        QCOMPARE(reel->text(QAccessible::Name), QStringLiteral("ブロックB リール3: 回転中"));
 
         QAccessibleInterface* sw = QAccessible::queryAccessibleInterface(m_window->ImageSwitch(4));
-        QCOMPARE(sw->text(QAccessible::Name), QStringLiteral("Block E switch: idle, press to arm"));
+        QCOMPARE(sw->text(QAccessible::Name), QStringLiteral("ブロックE スイッチ: 開始"));
         QVERIFY(!sw->text(QAccessible::Description).isEmpty());
-        const std::pair<PictureId, const char*> phases[] = {
-            {PictureId::Push, "pressed"},
-            {PictureId::Stop, "armed, press to draw"},
-            {PictureId::BusyDark, "drawing"},
-            {PictureId::BusyLit, "drawing"},
-            {PictureId::Start, "idle, press to arm"}};
+        m_window->ImageSwitch(4)->setAccessibleDetail(QStringLiteral("結果: 1, 2"));
+        const std::pair<PictureId, QString> phases[] = {
+            {PictureId::Push, QStringLiteral("押下")},
+            {PictureId::Stop, QStringLiteral("回転中、押すと停止")},
+            {PictureId::BusyDark, QStringLiteral("抽選中")},
+            {PictureId::BusyLit, QStringLiteral("抽選中")},
+            {PictureId::Start, QStringLiteral("開始、結果: 1, 2")}};
         for (const auto& [id, words] : phases) {
             m_window->ImageSwitch(4)->showPicture(m_window->pictures().byId(id));
-            QCOMPARE(sw->text(QAccessible::Name),
-                     QStringLiteral("Block E switch: ") + QLatin1String(words));
+            QCOMPARE(sw->text(QAccessible::Name), QStringLiteral("ブロックE スイッチ: ") + words);
         }
 
         QAccessibleInterface* status =
             QAccessible::queryAccessibleInterface(m_window->LabelStat(0));
-        QCOMPARE(status->text(QAccessible::Name), QStringLiteral("Block A status"));
-        QCOMPARE(status->text(QAccessible::Description), QStringLiteral("idle"));
+        QCOMPARE(status->text(QAccessible::Name), QStringLiteral("ブロックA 状態: 開始"));
+        QVERIFY(!status->text(QAccessible::Description).isEmpty());
         m_window->setStatus(0, QStringLiteral("動作中"), QColor(0, 192, 0));
-        QCOMPARE(status->text(QAccessible::Description), QStringLiteral("drawing"));
+        QCOMPARE(status->text(QAccessible::Name), QStringLiteral("ブロックA 状態: 動作中"));
+        QCOMPARE(status->text(QAccessible::Description), QStringLiteral("抽選中"));
     }
 
     // Nothing of the off-window state is a widget, so nothing of it can ever be seen.

@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: MIT
+#include "app/commandline.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QtGlobal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#ifndef TAVO_VERSION
+#error "TAVO_VERSION must be defined by the build"
+#endif
+
+namespace {
+
+const char* env(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
+struct HeldMessage {
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+
+QtMessageHandler previousHandler = nullptr;
+QList<HeldMessage>* heldMessages = nullptr;
+
+void holdMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtFatalMsg) {
+        // Qt is about to abort with a page of advice about reinstalling; the user needs to
+        // know which display could not be opened, and a script needs a usage-class status.
+        const std::string line = unreachableDisplayLine() + "\n";
+        std::fputs(line.c_str(), stderr);
+        std::fflush(stderr);
+        std::_Exit(2);
+    }
+    heldMessages->append({type, QByteArray(context.category), text});
+}
+
+}  // namespace
+
+CommandLineAction parseCommandLine(int argc, const char* const* argv) {
+    if (argc <= 1) {
+        return CommandLineAction::Run;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        return CommandLineAction::Help;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        return CommandLineAction::Version;
+    }
+    return CommandLineAction::Refuse;
+}
+
+const char* usageLine() {
+    return "usage: tavo [--help | --version]";
+}
+
+std::string refusalLine(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") != 0 && std::strcmp(argv[i], "--version") != 0) {
+            return std::string("tavo: unexpected argument '") + argv[i] + "'; " + usageLine();
+        }
+    }
+    return std::string("tavo: one option at most; ") + usageLine();
+}
+
+std::string helpText() {
+    return std::string(usageLine()) +
+           "\n"
+           "Pick six distinct lottery numbers from 1 to 43 on spinning reels, in five blocks.\n"
+           "The window is in Japanese and has no command-line options of its own.\n"
+           "\n"
+           "  --help     print this help and exit\n"
+           "  --version  print the version and exit\n"
+           "\n"
+           "Results are saved as TavoLog.csv and yymmdd_hhmm.csv, and prints that find no\n"
+           "printer as Tavo_yymmdd_hhmmss.pdf, beside the program when its folder is yours\n"
+           "to write, otherwise in your documents folder under Tavo/.\n"
+           "Needs a display: DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM.\n"
+           "Exit status: 0 on success, 2 for a bad argument or no usable display.\n"
+           "See tavo(1) for more.\n";
+}
+
+std::string versionText() {
+    return std::string("tavo ") + TAVO_VERSION;
+}
+
+bool haveDisplaySetting() {
+    return env("DISPLAY") != nullptr || env("WAYLAND_DISPLAY") != nullptr ||
+           env("QT_QPA_PLATFORM") != nullptr;
+}
+
+std::string unreachableDisplayLine() {
+    std::string setting;
+    if (const char* platform = env("QT_QPA_PLATFORM")) {
+        setting = std::string("QT_QPA_PLATFORM=") + platform;
+    } else if (const char* wayland = env("WAYLAND_DISPLAY")) {
+        setting = std::string("WAYLAND_DISPLAY=") + wayland;
+        if (const char* x = env("DISPLAY")) {
+            setting += std::string(", DISPLAY=") + x;
+        }
+    } else if (const char* x = env("DISPLAY")) {
+        setting = std::string("DISPLAY=") + x;
+    } else {
+        setting = "no DISPLAY";
+    }
+    return "tavo: cannot open the display (" + setting +
+           "); run it on a desktop, or as 'xvfb-run -a tavo' for a virtual one.";
+}
+
+DisplayStartGuard::DisplayStartGuard() {
+    heldMessages = new QList<HeldMessage>;
+    previousHandler = qInstallMessageHandler(holdMessage);
+}
+
+DisplayStartGuard::~DisplayStartGuard() {
+    qInstallMessageHandler(previousHandler);
+    for (const HeldMessage& held : *heldMessages) {
+        const QMessageLogContext context(nullptr, 0, nullptr, held.category.constData());
+        // Qt 6 hands back its default handler, never null, when none was installed.
+        previousHandler(held.type, context, held.text);
+    }
+    delete heldMessages;
+    heldMessages = nullptr;
+}

@@ -1,0 +1,162 @@
+// SPDX-License-Identifier: MIT
+#include "platform/beeper.h"
+
+#include <QDebug>
+#include <QObject>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+struct Beeper::Shared {
+    std::unique_ptr<BeepPlayer> player;
+    std::function<void()> fallback;
+    std::chrono::milliseconds staleAfter{};
+
+    mutable std::mutex mutex;
+    std::condition_variable wake;    // a request or the stop
+    std::condition_variable exited;  // the worker has returned
+    std::deque<Clock::time_point> requests;
+    QObject* home = nullptr;  // null once the beeper is gone
+    bool stop = false;
+    bool done = false;
+    bool warned = false;
+    Counts counts;
+
+    // Has the fallback sounded on the beeper's own thread. Called with the mutex held.
+    void postFallback() {
+        if (home == nullptr) {
+            return;
+        }
+        ++counts.fallbacks;
+        QMetaObject::invokeMethod(home, fallback, Qt::QueuedConnection);
+    }
+    // Says once why beeps are not the sound server's. Called with the mutex held.
+    void warn(const char* what, const QString& error) {
+        if (!warned) {
+            warned = true;
+            qWarning().noquote() << QStringLiteral("tavo: the beep %1 (%2); the X bell instead")
+                                        .arg(QLatin1String(what), error);
+        }
+    }
+};
+
+namespace {
+// A stalled server can leave a pile of requests; far more than a draw makes in a quarter second.
+constexpr std::size_t kMaxQueued = 32;
+}  // namespace
+
+Beeper::Beeper(std::unique_ptr<BeepPlayer> player, std::function<void()> fallback,
+               std::chrono::milliseconds staleAfter)
+    : m_shared(std::make_shared<Shared>()), m_home(std::make_unique<QObject>()) {
+    m_shared->fallback = std::move(fallback);
+    m_shared->staleAfter = staleAfter;
+    m_shared->home = m_home.get();
+    if (!player) {
+        m_shared->counts.failed = true;
+        m_shared->warn("has no sound server player in this build",
+                       QStringLiteral("no libcanberra"));
+        return;
+    }
+    m_shared->player = std::move(player);
+    m_worker = std::thread(&Beeper::run, m_shared);
+}
+
+Beeper::~Beeper() {
+    std::unique_lock lock(m_shared->mutex);
+    m_shared->stop = true;
+    m_shared->home = nullptr;
+    m_shared->wake.notify_all();
+    if (!m_worker.joinable()) {
+        return;
+    }
+    if (m_shared->exited.wait_for(lock, kShutdownWait, [this] { return m_shared->done; })) {
+        lock.unlock();
+        m_worker.join();
+    } else {
+        // Stuck in the sound server: the thread keeps its share of the state (the player and its
+        // connection) and ends with the process. Joining could wait forever.
+        lock.unlock();
+        m_worker.detach();
+    }
+}
+
+void Beeper::beep() {
+    Shared& s = *m_shared;
+    std::unique_lock lock(s.mutex);
+    if (s.counts.failed) {
+        ++s.counts.fallbacks;
+        lock.unlock();
+        s.fallback();
+        return;
+    }
+    if (s.requests.size() >= kMaxQueued) {
+        s.requests.pop_front();
+        ++s.counts.dropped;
+    }
+    s.requests.push_back(Clock::now());
+    lock.unlock();
+    s.wake.notify_one();
+}
+
+Beeper::Counts Beeper::counts() const {
+    std::lock_guard lock(m_shared->mutex);
+    return m_shared->counts;
+}
+
+void Beeper::run(const std::shared_ptr<Shared>& shared) {
+    Shared& s = *shared;
+    const auto finish = [&s] {
+        std::lock_guard lock(s.mutex);
+        s.done = true;
+        s.exited.notify_all();
+    };
+    QString error;
+    const bool opened = s.player->open(error);
+    {
+        std::lock_guard lock(s.mutex);
+        s.counts.opened = opened;
+        if (!opened) {
+            // From now on beep() sounds the fallback itself; what came meanwhile gets it too.
+            s.counts.failed = true;
+            s.warn("cannot reach the sound server", error);
+            const auto now = Clock::now();
+            for (const auto t : s.requests) {
+                if (now - t <= s.staleAfter) {
+                    s.postFallback();
+                } else {
+                    ++s.counts.dropped;
+                }
+            }
+            s.requests.clear();
+        }
+    }
+    for (;;) {
+        if (!opened) {
+            break;
+        }
+        std::unique_lock lock(s.mutex);
+        s.wake.wait(lock, [&s] { return s.stop || !s.requests.empty(); });
+        if (s.stop) {
+            break;
+        }
+        const auto requested = s.requests.front();
+        s.requests.pop_front();
+        if (Clock::now() - requested > s.staleAfter) {
+            ++s.counts.dropped;
+            continue;
+        }
+        lock.unlock();
+        const bool played = s.player->play(error);
+        lock.lock();
+        if (played) {
+            ++s.counts.played;
+        } else {
+            s.warn("could not be played", error);
+            s.postFallback();
+        }
+    }
+    // The connection goes with the thread that used it, so that closing it can never hold up
+    // the destructor's bounded wait either.
+    s.player.reset();
+    finish();
+}

@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: MIT
+#include "platform/beeper.h"
+
+#ifdef TAVO_HAVE_CANBERRA
+
+#include <canberra.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <cstdint>
+
+namespace {
+
+constexpr const char* kAppName = "Tavo";
+constexpr const char* kAppId = "io.github.tavo.Tavo";
+
+// The sound theme the desktop names for GTK programs (the user's settings.ini, then the
+// system's), as a GTK program would take it without a settings daemon; empty: libcanberra's
+// own default, the freedesktop theme, which every theme falls back to anyway.
+QByteArray desktopSoundTheme() {
+    QStringList files;
+    files << QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                 QStringLiteral("/gtk-3.0/settings.ini");
+    for (const QString& dir :
+         QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation)) {
+        files << dir + QStringLiteral("/gtk-3.0/settings.ini");
+    }
+    files << QStringLiteral("/etc/gtk-3.0/settings.ini");
+    for (const QString& file : files) {
+        if (!QFileInfo(file).isFile()) {
+            continue;
+        }
+        const QSettings ini(file, QSettings::IniFormat);
+        const QString name = ini.value(QStringLiteral("Settings/gtk-sound-theme-name")).toString();
+        if (!name.isEmpty()) {
+            return name.toUtf8();
+        }
+    }
+    return {};
+}
+
+// The desktop's sound through libcanberra: the sound theme's "bell" event, tagged as an event
+// sound (so the desktop's alert volume applies) of this application. The sample is kept in the
+// server's cache, so that a beep starts within milliseconds of the request.
+class CanberraPlayer : public BeepPlayer {
+public:
+    ~CanberraPlayer() override {
+        if (m_context != nullptr) {
+            ca_context_destroy(m_context);
+        }
+    }
+
+    bool open(QString& error) override {
+        int rc = ca_context_create(&m_context);
+        if (rc == CA_SUCCESS) {
+            rc = ca_context_change_props(m_context, CA_PROP_APPLICATION_NAME, kAppName,
+                                         CA_PROP_APPLICATION_ID, kAppId, nullptr);
+        }
+        const QByteArray theme = desktopSoundTheme();
+        if (rc == CA_SUCCESS && !theme.isEmpty()) {
+            rc = ca_context_change_props(m_context, CA_PROP_CANBERRA_XDG_THEME_NAME,
+                                         theme.constData(), nullptr);
+        }
+        if (rc == CA_SUCCESS) {
+            rc = ca_context_open(m_context);
+        }
+        if (rc != CA_SUCCESS) {
+            error = QString::fromUtf8(ca_strerror(rc));
+            return false;
+        }
+        // Not every backend has a cache; then each play reads the file, a little later.
+        ca_context_cache(m_context, CA_PROP_EVENT_ID, "bell", nullptr);
+        return true;
+    }
+
+    bool play(QString& error) override {
+        // A new id per beep: a play never cancels the one before, so back-to-back beeps are two.
+        const int rc = ca_context_play(
+            m_context, ++m_id, CA_PROP_EVENT_ID, "bell", CA_PROP_EVENT_DESCRIPTION, "Draw beep",
+            CA_PROP_MEDIA_ROLE, "event", CA_PROP_CANBERRA_CACHE_CONTROL, "permanent", nullptr);
+        if (rc != CA_SUCCESS) {
+            error = QString::fromUtf8(ca_strerror(rc));
+            return false;
+        }
+        return true;
+    }
+
+private:
+    ca_context* m_context = nullptr;
+    std::uint32_t m_id = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<BeepPlayer> makeSystemBeepPlayer() {
+    return std::make_unique<CanberraPlayer>();
+}
+
+#else
+
+std::unique_ptr<BeepPlayer> makeSystemBeepPlayer() {
+    return nullptr;
+}
+
+#endif

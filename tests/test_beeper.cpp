@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: MIT
+// The beeper's hand-over between the user-interface thread and its worker, with a player that
+// the test holds: blocked, failing or unable to open.
+#include <QTest>
+#include <QThread>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "platform/beeper.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Outlives the beeper, as a worker stuck in play() keeps its player past the beeper's end.
+struct PlayerState {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool canOpen = true;
+    bool playsWork = true;
+    bool blocking = false;  // play() waits until released
+    int entered = 0;
+    int plays = 0;
+
+    void release() {
+        std::lock_guard lock(mutex);
+        blocking = false;
+        changed.notify_all();
+    }
+    // Waits (bounded) until play() has been entered n times.
+    bool waitEntered(int n) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, 10s, [&] { return entered >= n; });
+    }
+    int played() {
+        std::lock_guard lock(mutex);
+        return plays;
+    }
+};
+
+class FakePlayer : public BeepPlayer {
+public:
+    explicit FakePlayer(std::shared_ptr<PlayerState> state) : m_state(std::move(state)) {}
+    bool open(QString& error) override {
+        std::lock_guard lock(m_state->mutex);
+        error = QStringLiteral("no sound server");
+        return m_state->canOpen;
+    }
+    bool play(QString& error) override {
+        std::unique_lock lock(m_state->mutex);
+        ++m_state->entered;
+        m_state->changed.notify_all();
+        m_state->changed.wait(lock, [this] { return !m_state->blocking; });
+        ++m_state->plays;
+        error = QStringLiteral("server gone");
+        return m_state->playsWork;
+    }
+
+private:
+    std::shared_ptr<PlayerState> m_state;
+};
+
+}  // namespace
+
+class TestBeeper : public QObject {
+    Q_OBJECT
+private:
+    std::shared_ptr<PlayerState> m_state;
+    int m_fallbacks = 0;
+    QThread* m_fallbackThread = nullptr;
+
+    std::unique_ptr<Beeper> makeBeeper(std::chrono::milliseconds staleAfter = Beeper::kStaleAfter) {
+        return std::make_unique<Beeper>(
+            std::make_unique<FakePlayer>(m_state),
+            [this] {
+                ++m_fallbacks;
+                m_fallbackThread = QThread::currentThread();
+            },
+            staleAfter);
+    }
+
+private slots:
+    void init() {
+        m_state = std::make_shared<PlayerState>();
+        m_fallbacks = 0;
+        m_fallbackThread = nullptr;
+    }
+
+    // The call only queues: it returns while the player is still held in its first play, and
+    // two beeps in quick succession are two plays, neither cancelling the other.
+    void callNeverWaitsForThePlayer() {
+        m_state->blocking = true;
+        auto beeper = makeBeeper(60s);
+        beeper->beep();
+        QVERIFY(m_state->waitEntered(1));
+        beeper->beep();
+        beeper->beep();
+        QCOMPARE(m_state->played(), 0);  // all three calls returned with the player held
+        m_state->release();
+        QTRY_COMPARE(m_state->played(), 3);
+        QCOMPARE(beeper->counts().played, 3);
+        QCOMPARE(beeper->counts().dropped, 0);
+        QCOMPARE(m_fallbacks, 0);
+    }
+
+    // Beeps that waited longer than the stale limit behind a stalled play are dropped, not
+    // played late in a burst; the next fresh one plays again.
+    void staleBeepsAreDropped() {
+        m_state->blocking = true;
+        auto beeper = makeBeeper(100ms);
+        beeper->beep();
+        QVERIFY(m_state->waitEntered(1));
+        beeper->beep();
+        beeper->beep();
+        QTest::qWait(300);
+        m_state->release();
+        QTRY_COMPARE(beeper->counts().dropped, 2);
+        QCOMPARE(m_state->played(), 1);
+        beeper->beep();
+        QTRY_COMPARE(m_state->played(), 2);
+    }
+
+    // The end of the beeper does not wait for a worker stuck in the sound server.
+    void shutdownLeavesAStuckPlayer() {
+        m_state->blocking = true;
+        auto beeper = makeBeeper();
+        beeper->beep();
+        QVERIFY(m_state->waitEntered(1));
+        beeper.reset();
+        QCOMPARE(m_state->played(), 0);  // gone while the play still hangs
+        m_state->release();
+        QTRY_COMPARE(m_state->played(), 1);
+        QCOMPARE(m_fallbacks, 0);  // nothing sounds for a beeper that is gone
+    }
+
+    // Without a working player every beep is the fallback's, on the caller's thread.
+    void fallbackWhenThePlayerCannotOpen() {
+        m_state->canOpen = false;
+        auto beeper = makeBeeper();
+        beeper->beep();
+        QTRY_COMPARE(m_fallbacks, 1);
+        QTRY_VERIFY(beeper->counts().failed);
+        beeper->beep();
+        QCOMPARE(m_fallbacks, 2);  // known by now: sounded at once
+        QCOMPARE(m_fallbackThread, QThread::currentThread());
+        QCOMPARE(m_state->entered, 0);
+    }
+
+    void fallbackWithoutAPlayer() {
+        Beeper beeper(nullptr, [this] { ++m_fallbacks; });
+        beeper.beep();
+        QCOMPARE(m_fallbacks, 1);
+        QVERIFY(beeper.counts().failed);
+    }
+
+    void fallbackForAFailedPlay() {
+        m_state->playsWork = false;
+        auto beeper = makeBeeper();
+        beeper->beep();
+        QTRY_COMPARE(m_fallbacks, 1);
+        QCOMPARE(m_fallbackThread, QThread::currentThread());
+        QCOMPARE(beeper->counts().played, 0);
+        QVERIFY(!beeper->counts().failed);  // the next beep tries the server again
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBeeper)
+#include "test_beeper.moc"
