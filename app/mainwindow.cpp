@@ -91,10 +91,6 @@ void makeLine(QWidget* parent, const QString& name, int x1, int x2, int y, const
     setBackground(line, colour);
 }
 
-QString withSeparator(const QString& folder) {
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
-
 // The window's faces need the substitutions in place before its first paint, in tests too.
 Platform& withPreparedApplication(Platform& platform) {
     fonts::prepareApplication();
@@ -281,17 +277,14 @@ void MainWindow::Form_Load() {
     m_timer1.setInterval(1000);
     m_timer1.start();
     if (AppFolder.isEmpty()) {
-        AppFolder = withSeparator(m_platform.programFolder());
-        // Installed for all users, the program's folder is not the user's to write: the results
-        // go to the user's own data folder rather than being lost at every save.
-        if (!QFileInfo(AppFolder).isWritable()) {
-            const QString data = m_platform.userDataFolder();
-            if (!data.isEmpty() && QDir().mkpath(data)) {
-                qWarning("Tavo: %s is read-only; results are saved in %s", qPrintable(AppFolder),
-                         qPrintable(data));
-                AppFolder = withSeparator(data);
-            }
-        }
+        // Nothing is made or said here: an installed program's folder in the user's documents
+        // is made by the first save or print that needs it.
+        const QString program = m_platform.programFolder();
+        const ResultsFolderChoice choice =
+            chooseResultsFolder(program, QFileInfo(program).isWritable(),
+                                m_platform.installFolder(), m_platform.documentsFolder());
+        AppFolder = choice.folder;
+        AppFolderUse = ResultsFolderUse(choice.inDocuments);
     }
     ClearSheet();
 }
@@ -428,5 +421,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     m_draw->TimerDummy.stop();
     m_draw->TimerFlick.stop();
     m_timer1.stop();
+    // Open messages go with the window, so the program ends.
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow()) {
+            child->close();
+        }
+    }
     event->accept();
 }

@@ -23,6 +23,7 @@
 #include "app/groupframe.h"
 #include "app/pictures.h"
 #include "app/sheet.h"
+#include "platform/resultsfolder.h"
 
 class BlockDraw;
 class Platform;
@@ -64,6 +65,7 @@ public:
     // Form state.
     QDateTime CurrentTime;
     QString AppFolder;
+    ResultsFolderUse AppFolderUse;  // whether AppFolder is made on first use and named once
     std::array<QString, Sheet::kBlocks> ResultLines;
 
     // Sets a label's caption, growing or shrinking it to its text with its top-left corner kept.

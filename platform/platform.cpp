@@ -61,6 +61,14 @@ QString SystemPlatform::userDataFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 }
 
+QString SystemPlatform::documentsFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+QString SystemPlatform::installFolder() {
+    return QStringLiteral(TAVO_INSTALL_BINDIR);
+}
+
 std::unique_ptr<QPrinter> SystemPlatform::defaultPrinter() {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
     if (info.isNull()) {
@@ -73,5 +81,7 @@ void SystemPlatform::showMessage(QWidget* parent, const QString& text) {
     auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tavo V1.1"), text,
                                 QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    // Not modal, not even to the window: the user may go on working, or close the window.
+    box->setWindowModality(Qt::NonModal);
+    box->show();
 }

@@ -29,11 +29,16 @@ public:
     virtual float nextRandom() = 0;
     // The folder of the executable, as the system gives it (no trailing separator but at "/").
     virtual QString programFolder() = 0;
-    // The user's own folder for the program's files, for when the program folder is read-only.
+    // The user's own folder for the program's files.
     virtual QString userDataFolder() = 0;
+    // The user's documents folder (XDG); where an installed program keeps its results.
+    virtual QString documentsFolder() = 0;
+    // The installation's binary folder this program was built for.
+    virtual QString installFolder() = 0;
     // The system's default printer; null when none is configured.
     virtual std::unique_ptr<QPrinter> defaultPrinter() = 0;
-    // A short note to the user that never blocks the caller.
+    // A short note to the user that never blocks the caller nor holds the window: closing the
+    // window closes it too.
     virtual void showMessage(QWidget* parent, const QString& text) = 0;
 };
 
@@ -54,6 +59,8 @@ public:
     float nextRandom() override;
     QString programFolder() override;
     QString userDataFolder() override;
+    QString documentsFolder() override;
+    QString installFolder() override;
     std::unique_ptr<QPrinter> defaultPrinter() override;
     void showMessage(QWidget* parent, const QString& text) override;
 

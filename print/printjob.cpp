@@ -1,17 +1,22 @@
 // SPDX-License-Identifier: MIT
 #include "print/printjob.h"
 
+#include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
+#include <QTemporaryDir>
 #include <memory>
 
 #include "app/mainwindow.h"
 #include "app/timeformat.h"
 #include "platform/platform.h"
+#include "platform/printqueue.h"
+#include "print/printreport.h"
 
 namespace {
 
@@ -31,6 +36,59 @@ const QString& failedText() {
     return text;
 }
 
+// Draws the page into a PDF file on the given layout. False with the reason when the file is
+// not there whole.
+bool printToPdf(const QString& path, const QPageLayout& layout, PrintPage& page, QString& problem,
+                bool& laidOut) {
+    QPrinter file(QPrinter::HighResolution);
+    file.setOutputFormat(QPrinter::PdfFormat);
+    file.setOutputFileName(path);
+    file.setPageLayout(layout);
+    laidOut = page.layOut(file, problem);
+    if (!laidOut) {
+        return false;
+    }
+    const PageResult result = printOn(file, page);
+    if (result == PageResult::NotOpened) {
+        // The PDF writer opens its file as the painter begins.
+        QFile probe(path);
+        problem = probe.open(QIODevice::WriteOnly) ? QStringLiteral("cannot open the file")
+                                                   : probe.errorString();
+        probe.remove();
+        return false;
+    }
+    if (!pdfWrittenWhole(path, problem)) {
+        return false;
+    }
+    return true;
+}
+
+// The page through the print server: drawn into a PDF file laid out for the queue's paper, as
+// Qt's own engine does, then handed over as one job whose acceptance is read back. False with
+// the server's reason when the queue is missing, takes no jobs, or refused this one.
+bool printThroughServer(QPrinter& printer, PrintPage& page, QString& reason) {
+    const QString queue = printer.printerName();
+    const printqueue::Check check = printqueue::check(queue);
+    if (!check.usable) {
+        reason = check.reason;
+        return false;
+    }
+    QTemporaryDir spool;
+    if (!spool.isValid()) {
+        reason = spool.errorString();
+        return false;
+    }
+    const QString pdf = spool.filePath(QStringLiteral("page.pdf"));
+    bool laidOut = true;
+    if (!printToPdf(pdf, printer.pageLayout(), page, reason, laidOut)) {
+        return false;
+    }
+    const printqueue::Submission job =
+        printqueue::submitPdf(queue, pdf, QStringLiteral("Tavo V1.1"));
+    reason = job.reason;
+    return job.jobId > 0;
+}
+
 }  // namespace
 
 QString fallbackPdfPath(MainWindow& window) {
@@ -46,40 +104,49 @@ QString fallbackPdfPath(MainWindow& window) {
 PrintOutcome printPage(MainWindow& window, PrintPage& page) {
     Platform& platform = window.platform();
     QString problem;
+    QString why = QStringLiteral("プリンターが設定されていません");
     if (std::unique_ptr<QPrinter> printer = platform.defaultPrinter()) {
         if (!page.layOut(*printer, problem)) {
             platform.showMessage(&window, problem);
             return PrintOutcome::NotLaidOut;
         }
-        switch (printOn(*printer, page)) {
-            case PageResult::Done:
+        if (printer->outputFormat() == QPrinter::NativeFormat) {
+            if (printThroughServer(*printer, page, why)) {
                 return PrintOutcome::Printed;
-            case PageResult::NotFinished:
-                // Part of the page may have reached the printer: a second copy in a file would
-                // only confuse.
-                platform.showMessage(&window, failedText());
-                return PrintOutcome::Failed;
-            case PageResult::NotOpened:
-                break;
+            }
+        } else {
+            switch (printOn(*printer, page)) {
+                case PageResult::Done:
+                    return PrintOutcome::Printed;
+                case PageResult::NotFinished:
+                    // Part of the page may have reached the printer: a second copy in a file
+                    // would only confuse.
+                    platform.showMessage(&window, failedText());
+                    return PrintOutcome::Failed;
+                case PageResult::NotOpened:
+                    why = QStringLiteral("プリンターを開けませんでした");
+                    break;
+            }
         }
     }
 
+    window.AppFolderUse.prepare(window.AppFolder);
     const QString path = fallbackPdfPath(window);
-    QPrinter file(QPrinter::HighResolution);
-    file.setOutputFormat(QPrinter::PdfFormat);
-    file.setOutputFileName(path);
-    file.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                   QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
-    if (!page.layOut(file, problem)) {
-        platform.showMessage(&window, problem);
-        return PrintOutcome::NotLaidOut;
-    }
-    if (printOn(file, page) != PageResult::Done) {
-        platform.showMessage(&window, failedText());
+    bool laidOut = true;
+    const QPageLayout a4(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
+                         QPageLayout::Millimeter);
+    if (!printToPdf(path, a4, page, problem, laidOut)) {
+        if (!laidOut) {
+            platform.showMessage(&window, problem);
+            return PrintOutcome::NotLaidOut;
+        }
+        QFile::remove(path);  // a part of a page is no page
+        qWarning().noquote()
+            << QStringLiteral("Tavo: cannot print (%1) nor save %2: %3").arg(why, path, problem);
+        platform.showMessage(&window, notPrintedMessage(why, path, problem));
         return PrintOutcome::Failed;
     }
-    platform.showMessage(&window, QStringLiteral("プリンターが使えないため、PDFファイルに保存しまし"
-                                                 "た:\n") +
-                                      QDir::toNativeSeparators(path));
+    window.AppFolderUse.markNamed();
+    platform.showMessage(&window, savedToPdfMessage(why, path));
     return PrintOutcome::SavedToFile;
 }

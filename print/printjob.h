@@ -24,17 +24,19 @@ public:
 
 enum class PrintOutcome {
     Printed,      // on the default printer
-    SavedToFile,  // no usable printer: the page went to a PDF file in the program folder
+    SavedToFile,  // no usable printer: the page went to a PDF file in the results folder
     NotLaidOut,   // the page refused the printer; nothing printed
-    Failed,       // neither the printer nor the file could be opened
+    Failed,       // neither printed nor saved whole to the file
 };
 
-// Prints page as one document of one page on the default printer. Where there is none, or it
-// cannot be opened, the same page goes to a PDF file in the program folder, named after the time
-// of printing, and the user is told the file's name; where even that fails, the user is told that
-// nothing was printed. Reads nothing but the window's folder, clock and platform.
+// Prints page as one document of one page on the default printer. A print queue is first asked
+// whether it exists and takes jobs, and the job's acceptance is read back. Where there is no
+// printer, or it cannot be opened, or the print server refuses, the same page goes to a PDF file
+// in the results folder, named after the time of printing, and the user is told why and the
+// file's name; where even that file cannot be written whole, the user is told that the page was
+// neither printed nor saved, and why. Reads nothing but the window's folder, clock and platform.
 PrintOutcome printPage(MainWindow& window, PrintPage& page);
 
-// The file a page goes to without a printer: "Tavo_yymmdd_hhmmss.pdf" in the program folder, with
+// The file a page goes to without a printer: "Tavo_yymmdd_hhmmss.pdf" in the results folder, with
 // "_2", "_3"... added when an earlier print of the same second is there.
 QString fallbackPdfPath(MainWindow& window);

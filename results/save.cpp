@@ -5,6 +5,7 @@
 #include <QLabel>
 
 #include "app/mainwindow.h"
+#include "platform/platform.h"
 #include "platform/textfile.h"
 
 QString resultLine(const QString& stamp, const QString& letter,
@@ -16,7 +17,7 @@ QString resultLine(const QString& stamp, const QString& letter,
     return fields.join(u',');
 }
 
-void SaveSheet(MainWindow& window) {
+SaveReport SaveSheet(MainWindow& window) {
     const Sheet& sheet = window.sheet();
     for (QString& line : window.ResultLines) {
         line.clear();
@@ -36,39 +37,61 @@ void SaveSheet(MainWindow& window) {
     }
     // Each writer reports and swallows its own failures, so the sheet file is written even
     // when the log cannot be.
-    AppendLog(window);
-    WriteSheetFile(window);
+    window.AppFolderUse.prepare(window.AppFolder);
+    SaveReport report;
+    AppendLog(window, report);
+    WriteSheetFile(window, report);
+
+    QString message = saveFailureMessage(report);
+    if (report.written > 0) {
+        const QString note = window.AppFolderUse.noteAfterSaving(window.AppFolder);
+        if (!note.isEmpty()) {
+            message = message.isEmpty() ? note : note + QStringLiteral("\n\n") + message;
+        }
+    }
+    if (!message.isEmpty()) {
+        window.platform().showMessage(&window, message);
+    }
+    return report;
 }
 
-void AppendLog(MainWindow& window) {
-    // Opened even with nothing to add, so a save creates the log.
-    TextFile log(window.AppFolder + QStringLiteral("TavoLog.csv"), TextFile::Mode::AppendOrCreate);
-    if (!log.isOpen()) {
-        return;
+namespace {
+
+// Closes file and counts it in report.
+void finish(TextFile& file, const QString& path, SaveReport& report) {
+    if (file.isOpen() && file.close()) {
+        ++report.written;
+    } else {
+        report.failures.append({path, file.errorString()});
     }
+}
+
+}  // namespace
+
+void AppendLog(MainWindow& window, SaveReport& report) {
+    // Opened even with nothing to add, so a save creates the log.
+    const QString path = window.AppFolder + QStringLiteral("TavoLog.csv");
+    TextFile log(path, TextFile::Mode::AppendOrCreate);
     for (const QString& line : window.ResultLines) {
         if (!line.isEmpty()) {
             log.writeLine(line);
         }
     }
-    log.close();
+    finish(log, path, report);
 }
 
-void WriteSheetFile(MainWindow& window) {
+void WriteSheetFile(MainWindow& window, SaveReport& report) {
     const QString stamp = window.LabelFileName()->text();
     if (stamp.isEmpty()) {
         return;  // nothing drawn since the last clear: the previous sheet's file stays as it is
     }
-    TextFile file(window.AppFolder + window.sheet().LabelFileName0,
-                  TextFile::Mode::CreateOrReplace);
-    if (!file.isOpen()) {
-        return;
-    }
+    const QString path = window.AppFolder + window.sheet().LabelFileName0;
+    TextFile file(path, TextFile::Mode::CreateOrReplace);
     file.writeLine(stamp);
     for (const QString& line : window.ResultLines) {
         if (!line.isEmpty()) {
             file.writeLine(line);
         }
     }
-    file.close();
+    finish(file, path, report);
 }

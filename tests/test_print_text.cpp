@@ -11,7 +11,9 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 #include "app/mainwindow.h"
 #include "app/picturecontrol.h"
@@ -19,6 +21,7 @@
 #include "draw/blockdraw.h"
 #include "print/textpage.h"
 #include "support/fakeplatform.h"
+#include "support/filefaults.h"
 #include "support/pdfprobe.h"
 
 namespace {
@@ -136,6 +139,7 @@ private slots:
     void withoutAPrinterThePageGoesToAFile_data();
     void withoutAPrinterThePageGoesToAFile();
     void nowhereToPrintIsReported();
+    void fullDiskIsReported();
 
 private:
     QStringList filesInFolder() const;
@@ -411,7 +415,33 @@ void TestPrintText::nowhereToPrintIsReported() {
     w.CommandPrn()->click();
     QVERIFY(filesInFolder().isEmpty());
     QVERIFY(!QFileInfo::exists(w.AppFolder));
-    QCOMPARE(m_platform->messages, QStringList{QStringLiteral("印刷できませんでした。")});
+    QCOMPARE(m_platform->messages.size(), 1);
+    const QString& message = m_platform->messages[0];
+    QVERIFY2(
+        message.startsWith(QStringLiteral("印刷できませんでした。PDFファイルにも保存できません")),
+        qPrintable(message));
+    QVERIFY(message.contains(w.AppFolder + QStringLiteral("Tavo_050312_201507.pdf")));
+    QVERIFY(message.contains(QString::fromLocal8Bit(strerror(ENOENT))));
+}
+
+// A disk that fills while the PDF is written: no part of a page is left or reported as saved.
+void TestPrintText::fullDiskIsReported() {
+    m_platform->printer = nullptr;
+    MainWindow w(*m_platform);
+    setDrawnSheet(w);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("cannot print")));
+    {
+        FileSizeLimit limit(2000);
+        if (!limit.ok()) {
+            QSKIP(qPrintable(limit.error()));
+        }
+        w.CommandPrn()->click();
+    }
+    QVERIFY(filesInFolder().isEmpty());
+    QCOMPARE(m_platform->messages.size(), 1);
+    const QString& message = m_platform->messages[0];
+    QVERIFY2(message.startsWith(QStringLiteral("印刷できませんでした。")), qPrintable(message));
+    QVERIFY2(message.contains(QString::fromLocal8Bit(strerror(EFBIG))), qPrintable(message));
 }
 
 QTEST_MAIN(TestPrintText)

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Saving: the result lines, and the log and sheet files as the real window writes them into a
 // real folder, also when the folder or the disk refuses.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -9,6 +11,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include "app/mainwindow.h"
 #include "draw/blockdraw.h"
@@ -99,7 +104,35 @@ enum class Fault {
     SheetImmutable,
     LogFillsDisk,
     SheetFillsDisk,
+    LogIsFifo,
+    SheetIsFifo,
 };
+
+// Runs a save with a watchdog: a save that has not returned after 5 s is stuck in the kernel
+// on the FIFO, and the watchdog opens the FIFO for reading to set it free. True when it hung.
+bool saveHangsOn(MainWindow& w, const QString& fifo) {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool returned = false;
+    bool hung = false;
+    std::thread watchdog([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (!done.wait_for(lock, std::chrono::seconds(5), [&] { return returned; })) {
+            hung = true;
+            const int fd = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+            done.wait_for(lock, std::chrono::seconds(5), [&] { return returned; });
+            ::close(fd);
+        }
+    });
+    SaveSheet(w);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        returned = true;
+    }
+    done.notify_all();
+    watchdog.join();
+    return hung;
+}
 
 }  // namespace
 
@@ -154,6 +187,7 @@ private slots:
         QCOMPARE(lines[1] + u"\r\n"_qs, QString::fromLatin1(kBLine));
         QCOMPARE(lines[3] + u"\r\n"_qs, QString::fromLatin1(kDLine));
         QVERIFY(lines[0].isEmpty() && lines[2].isEmpty() && lines[4].isEmpty());
+        QVERIFY(f.platform.messages.isEmpty());
     }
 
     void savingTwice() {
@@ -165,6 +199,7 @@ private slots:
         QCOMPARE(readAll(f.path(kLog)), kBLine + kDLine + kBLine + kDLine);
         QCOMPARE(readAll(f.path(kSheetFile)), sheetAfterFirst);
         QCOMPARE(sheetAfterFirst, kStampLine + kBLine + kDLine);
+        QVERIFY(f.platform.messages.isEmpty());
     }
 
     void drawOrderThenSorted() {
@@ -200,6 +235,7 @@ private slots:
         SaveSheet(*f.window);
         QCOMPARE(entries(f.dir.path()), QStringList{kLog});
         QCOMPARE(QFileInfo(f.path(kLog)).size(), 0);
+        QVERIFY(f.platform.messages.isEmpty());
     }
 
     void sameMinuteSharesTheFile() {
@@ -250,6 +286,8 @@ private slots:
         QTest::newRow("sheet file immutable") << Fault::SheetImmutable << true << false;
         QTest::newRow("disk fills in the log") << Fault::LogFillsDisk << false << true;
         QTest::newRow("disk fills in the sheet file") << Fault::SheetFillsDisk << true << false;
+        QTest::newRow("log is a FIFO") << Fault::LogIsFifo << false << true;
+        QTest::newRow("sheet file is a FIFO") << Fault::SheetIsFifo << true << false;
     }
     void faults() {
         QFETCH(Fault, fault);
@@ -319,6 +357,13 @@ private slots:
                 QVERIFY(newLines.size() < newSheet.size() - 10);
                 limit = std::make_unique<FileSizeLimit>(newSheet.size() - 10);
                 break;
+            case Fault::LogIsFifo:
+            case Fault::SheetIsFifo: {
+                const QString& fifo = fault == Fault::LogIsFifo ? logPath : sheetPath;
+                QVERIFY(QFile::remove(fifo));
+                QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+                break;
+            }
         }
         if (bind && !bind->ok()) {
             QSKIP(qPrintable(u"cannot make a read-only bind mount here ("_qs + bind->error() +
@@ -339,10 +384,25 @@ private slots:
             expectReport(w.AppFolder + kSheetFile);
         }
 
-        SaveSheet(w);
+        f.platform.messages.clear();
+        if (fault == Fault::LogIsFifo || fault == Fault::SheetIsFifo) {
+            QVERIFY(!saveHangsOn(w, fault == Fault::LogIsFifo ? logPath : sheetPath));
+        } else {
+            SaveSheet(w);
+        }
         bind.reset();
         immutable.reset();
         limit.reset();
+
+        // One note, naming each file that failed and only those, with the sheet still there to
+        // be saved again.
+        QCOMPARE(f.platform.messages.size(), 1);
+        const QString& message = f.platform.messages[0];
+        QCOMPARE(message.contains(w.AppFolder + kLog), !logWritten);
+        QCOMPARE(message.contains(w.AppFolder + kSheetFile), !sheetWritten);
+        QVERIFY2(message.contains(u"理由: "_qs), qPrintable(message));
+        QVERIFY(message.contains(u"結果はまだ画面に残っています"_qs));
+        QCOMPARE(f.window->sheet().LabelFN.at(4), u"2024/03/09,14:14:00"_qs);
 
         QStringList entriesAfter = entriesBefore;
         if (logWritten && !entriesAfter.contains(kLog)) {
@@ -352,15 +412,40 @@ private slots:
         QCOMPARE(entries(f.dir.path()), entriesAfter);
         if (fault == Fault::LogIsFolder) {
             QVERIFY(QFileInfo(logPath).isDir());
+        } else if (fault == Fault::LogIsFifo) {
+            QVERIFY(QFileInfo(logPath).isFile() == false && QFileInfo::exists(logPath));
         } else {
             QCOMPARE(readAll(logPath), logWritten ? logBefore + newLines : logBefore);
         }
         if (fault == Fault::SheetIsFolder) {
             QVERIFY(QFileInfo(sheetPath).isDir());
+        } else if (fault == Fault::SheetIsFifo) {
+            QVERIFY(QFileInfo(sheetPath).isFile() == false && QFileInfo::exists(sheetPath));
         } else {
             QCOMPARE(readAll(sheetPath), sheetWritten ? newSheet : sheetBefore);
         }
         QVERIFY(!QFileInfo::exists(f.path(u"missing"_qs)));
+    }
+
+    // A FIFO in the log's place: the click returns with its note and the clock goes on.
+    void fifoLogLeavesTheWindowWorking() {
+        Fixture f;
+        int ticks = 0;
+        f.platform.clock = [&ticks] {
+            ++ticks;
+            return QDateTime(QDate(2024, 3, 9), QTime(14, 5, 7));
+        };
+        drawSheet(*f.window, {kB});
+        QCOMPARE(::mkfifo(QFile::encodeName(f.path(kLog)).constData(), 0644), 0);
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        expectReport(f.path(kLog));
+        QTest::mouseClick(f.window->CommandSave(), Qt::LeftButton);
+        QCOMPARE(f.platform.messages.size(), 1);
+        QVERIFY(f.platform.messages[0].contains(f.path(kLog)));
+        QCOMPARE(readAll(f.path(kSheetFile)), kStampLine + kBLine);
+        const int before = ticks;
+        QTRY_VERIFY_WITH_TIMEOUT(ticks > before, 3000);
     }
 };
 

@@ -96,24 +96,6 @@ private slots:
         QCOMPARE(w.AppFolder, expected);
     }
 
-    // A read-only program folder (an installed program) sends the results to the user's data
-    // folder instead of losing them.
-    void readOnlyProgramFolder() {
-        QTemporaryDir program, data;
-        ReadOnlyBind readOnly(program.path());
-        if (!readOnly.ok()) {
-            QSKIP(qPrintable(QStringLiteral("cannot make a read-only folder here: ") +
-                             readOnly.error()));
-        }
-        FakePlatform platform;
-        platform.folder = program.path();
-        platform.dataFolder = data.filePath(QStringLiteral("Tavo"));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("read-only")));
-        MainWindow w(platform);
-        QCOMPARE(w.AppFolder, data.filePath(QStringLiteral("Tavo")) + QLatin1Char('/'));
-        QVERIFY(QFileInfo(w.AppFolder).isDir());
-    }
-
     // The clear empties the sheet and nothing else; twice is the same as once.
     void clearSheet() {
         FakePlatform platform;

@@ -1,11 +1,19 @@
 // SPDX-License-Identifier: MIT
 // The text-file writer on real files: its bytes, append and replace, and what it leaves behind
 // when the file system refuses.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
+#include <thread>
 
 #include "platform/textfile.h"
 #include "support/filefaults.h"
@@ -33,7 +41,21 @@ bool replaceLines(const QString& path, const QStringList& lines) {
     return writeLines(path, TextFile::Mode::CreateOrReplace, lines);
 }
 
-enum class Fault { DirectoryAtPath, MissingFolder, ReadOnlyFile, ReadOnlyFolder, ImmutableFile };
+enum class Fault {
+    DirectoryAtPath,
+    MissingFolder,
+    ReadOnlyFile,
+    ReadOnlyFolder,
+    ImmutableFile,
+    FifoAtPath,
+    DeviceAtPath,
+};
+
+// Sets a file's modification time to seconds ago.
+void age(const QString& path, int seconds) {
+    const timespec past[2] = {{time(nullptr) - seconds, 0}, {time(nullptr) - seconds, 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), past, 0), 0);
+}
 
 }  // namespace
 
@@ -130,6 +152,8 @@ private slots:
             QTest::addRow("%s: read-only bind of the folder", mode)
                 << Fault::ReadOnlyFolder << append;
             QTest::addRow("%s: immutable file", mode) << Fault::ImmutableFile << append;
+            QTest::addRow("%s: a FIFO nobody reads", mode) << Fault::FifoAtPath << append;
+            QTest::addRow("%s: a device", mode) << Fault::DeviceAtPath << append;
         }
     }
     void refused() {
@@ -159,6 +183,18 @@ private slots:
                 writeRaw(dir.filePath(u"f.csv"_qs), previous);
                 immutable = std::make_unique<Immutable>(dir.filePath(u"f.csv"_qs));
                 break;
+            case Fault::FifoAtPath:
+                // Opening it for writing would wait for a reader for ever.
+                QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(u"f.csv"_qs)).constData(), 0644),
+                         0);
+                break;
+            case Fault::DeviceAtPath:
+                // Another null device: written to, it would take the lines and lose them.
+                if (::mknod(QFile::encodeName(dir.filePath(u"f.csv"_qs)).constData(),
+                            S_IFCHR | 0644, makedev(1, 3)) != 0) {
+                    QSKIP("cannot make a device node here");
+                }
+                break;
         }
         if (bind && !bind->ok()) {
             QSKIP(qPrintable(u"cannot make a read-only bind mount here ("_qs + bind->error() +
@@ -171,15 +207,21 @@ private slots:
         const QString path = folder + u"/f.csv"_qs;
         const QStringList before = entries(dir.path());
         expectReport(path);
-        const bool written =
-            append ? appendLines(path, {u"new"_qs}) : replaceLines(path, {u"new"_qs});
-        QVERIFY(!written);
+        TextFile file(path,
+                      append ? TextFile::Mode::AppendOrCreate : TextFile::Mode::CreateOrReplace);
+        file.writeLine(u"new"_qs);
+        QVERIFY(!file.close());
+        QVERIFY(!file.errorString().isEmpty());
         bind.reset();
         immutable.reset();
 
         QCOMPARE(entries(dir.path()), before);
         if (fault == Fault::DirectoryAtPath) {
             QVERIFY(QFileInfo(path).isDir());
+        } else if (fault == Fault::FifoAtPath || fault == Fault::DeviceAtPath) {
+            struct stat st {};
+            QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+            QVERIFY(fault == Fault::FifoAtPath ? S_ISFIFO(st.st_mode) : S_ISCHR(st.st_mode));
         } else if (fault != Fault::MissingFolder) {
             QCOMPARE(readAll(path), previous);
         }
@@ -225,6 +267,110 @@ private slots:
             QVERIFY(!QFileInfo::exists(path));
         }
         QCOMPARE(entries(dir.path()), existed || append ? QStringList{u"f.csv"_qs} : QStringList());
+    }
+
+    // Two instances on one log: one appends in the middle of the other's save, whose write then
+    // comes up short. The cut-back takes only the failed save's bytes.
+    void shortAppendKeepsAnotherWritersLine() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"log.csv"_qs);
+        const QByteArray previous("2024/03/09,14:05:07,A,1,2,3,4,5,6\r\n");
+        writeRaw(path, previous);
+        const QStringList ours{u"2024/03/09,14:06:00,B,7,8,9,10,11,12"_qs,
+                               u"2024/03/09,14:07:00,C,13,14,15,16,17,18"_qs};
+        const QString theirs = u"2024/03/09,14:06:30,D,19,20,21,22,23,24"_qs;
+
+        TextFile first(path, TextFile::Mode::AppendOrCreate);
+        QVERIFY(first.isOpen());
+        for (const QString& line : ours) {
+            first.writeLine(line);
+        }
+        QVERIFY(appendLines(path, {theirs}));
+        const QByteArray both = previous + TextFile::encode({theirs});
+        QCOMPARE(readAll(path), both);
+        expectReport(path);
+        {
+            FileSizeLimit limit(both.size() + TextFile::encode(ours).size() / 2);
+            if (!limit.ok()) {
+                QSKIP(qPrintable(limit.error()));
+            }
+            QVERIFY(!first.close());
+        }
+        QCOMPARE(first.errorString(), QString::fromLocal8Bit(strerror(EFBIG)));
+        QCOMPARE(readAll(path), both);
+    }
+
+    // An append waits for another instance's lock, and only a bounded time.
+    void appendWaitsForTheLock() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"log.csv"_qs);
+        writeRaw(path, "a\r\n");
+        const int other = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+        QVERIFY(other >= 0);
+        QCOMPARE(::flock(other, LOCK_EX), 0);
+        std::atomic<bool> released{false};
+        std::thread holder([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            released = true;
+            ::flock(other, LOCK_UN);
+        });
+        QVERIFY(appendLines(path, {u"b"_qs}));
+        QVERIFY(released);
+        holder.join();
+        QCOMPARE(readAll(path), QByteArray("a\r\nb\r\n"));
+
+        // Held for good: the append gives up and changes nothing.
+        QCOMPARE(::flock(other, LOCK_EX), 0);
+        expectReport(path);
+        QVERIFY(!appendLines(path, {u"c"_qs}));
+        ::close(other);
+        QCOMPARE(readAll(path), QByteArray("a\r\nb\r\n"));
+    }
+
+    // A copy an interrupted replace left behind goes at the next replace of the same file; a
+    // copy being written now (locked, or just made) and other files stay.
+    void replaceRemovesLeftCopies() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"240309_1405.csv"_qs);
+        const QString left = path + u".rGeIqd"_qs;
+        const QString fresh = path + u".Ab12Cd"_qs;
+        const QString locked = path + u".zz99ZZ"_qs;
+        const QStringList others{path + u".bak"_qs, path + u".toolong1"_qs,
+                                 dir.filePath(u"240309_1406.csv.rGeIqd"_qs)};
+        for (const QString& name : QStringList{left, fresh, locked} + others) {
+            writeRaw(name, "partial");
+        }
+        for (const QString& name : QStringList{left, locked} + others) {
+            age(name, 60);
+        }
+        const int holder = ::open(QFile::encodeName(locked).constData(), O_RDONLY | O_CLOEXEC);
+        QVERIFY(holder >= 0);
+        QCOMPARE(::flock(holder, LOCK_EX), 0);
+
+        QVERIFY(replaceLines(path, {u"new"_qs}));
+        ::close(holder);
+        QStringList expected = QStringList{QFileInfo(path).fileName(), QFileInfo(fresh).fileName(),
+                                           QFileInfo(locked).fileName()};
+        for (const QString& name : others) {
+            expected << QFileInfo(name).fileName();
+        }
+        expected.sort();
+        QCOMPARE(entries(dir.path()), expected);
+        QCOMPARE(readAll(path), QByteArray("new\r\n"));
+    }
+
+    // A FIFO with a reader waiting is still no place for the lines, and the open returns.
+    void fifoWithAReaderIsRefused() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"f.csv"_qs);
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+        const int reader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        expectReport(path);
+        QVERIFY(!appendLines(path, {u"x"_qs}));
+        char byte = 0;
+        QCOMPARE(::read(reader, &byte, 1), ssize_t{0});
+        ::close(reader);
     }
 };
 

@@ -20,6 +20,8 @@ public:
     std::function<float()> random;     // null: the real generator, reseeded as usual
     QString folder;                    // empty: the real program folder
     QString dataFolder;                // empty: the real user data folder
+    QString documents;                 // empty: the real documents folder
+    QString installBin;                // empty: the real installation's binary folder
     std::function<std::unique_ptr<QPrinter>()> printer;  // null: no printer configured
     int beeps = 0;
     int reseeds = 0;
@@ -40,6 +42,12 @@ public:
     }
     QString userDataFolder() override {
         return dataFolder.isEmpty() ? SystemPlatform::userDataFolder() : dataFolder;
+    }
+    QString documentsFolder() override {
+        return documents.isEmpty() ? SystemPlatform::documentsFolder() : documents;
+    }
+    QString installFolder() override {
+        return installBin.isEmpty() ? SystemPlatform::installFolder() : installBin;
     }
     std::unique_ptr<QPrinter> defaultPrinter() override { return printer ? printer() : nullptr; }
     void showMessage(QWidget*, const QString& text) override { messages << text; }

@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+#include "platform/resultsfolder.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+// The folder as the file system resolves it, so /bin and /usr/bin, or a trailing "/", compare
+// equal; a folder that does not exist is compared as written.
+QString resolved(const QString& folder) {
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(folder) : canonical;
+}
+
+}  // namespace
+
+QString withSeparator(const QString& folder) {
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+ResultsFolderChoice chooseResultsFolder(const QString& programFolder, bool programFolderWritable,
+                                        const QString& installBinFolder,
+                                        const QString& documentsFolder) {
+    const bool installed =
+        !programFolderWritable ||
+        (!installBinFolder.isEmpty() && resolved(programFolder) == resolved(installBinFolder));
+    if (!installed || documentsFolder.isEmpty()) {
+        // Without a documents folder (no home) there is nowhere better: the writes say why
+        // they fail.
+        return {withSeparator(programFolder), false};
+    }
+    return {withSeparator(documentsFolder) + QStringLiteral("Tavo/"), true};
+}
+
+bool ResultsFolderUse::prepare(const QString& folder) const {
+    if (!m_inDocuments || QFileInfo(folder).isDir()) {
+        return true;
+    }
+    return QDir().mkpath(folder);
+}
+
+QString ResultsFolderUse::noteAfterSaving(const QString& folder) {
+    if (!m_inDocuments || m_named) {
+        return QString();
+    }
+    m_named = true;
+    return documentsFolderNote(folder);
+}
+
+QString documentsFolderNote(const QString& folder) {
+    return QStringLiteral("結果のファイルは次のフォルダーに保存されます:\n") +
+           QDir::toNativeSeparators(folder);
+}

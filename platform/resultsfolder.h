@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+// Where the result files (the log, the sheet files, the PDFs of prints that found no printer)
+// go. A program whose folder the user may write, such as a build or a portable copy, keeps them
+// beside itself. An installed one, whose folder is not the user's to write or is the
+// installation's own binary folder (whoever runs it, root included), keeps them in a visible
+// folder of the user's documents instead, made when the first file needs it.
+struct ResultsFolderChoice {
+    QString folder;            // always ends with "/"
+    bool inDocuments = false;  // made on first use, and named to the user on the first save
+};
+
+// The choice, from the program's folder, whether the user may write it, the installation's
+// binary folder and the user's documents folder. Folders are compared after resolving links.
+ResultsFolderChoice chooseResultsFolder(const QString& programFolder, bool programFolderWritable,
+                                        const QString& installBinFolder,
+                                        const QString& documentsFolder);
+
+// The folder with one trailing "/" ("/" itself stays as it is).
+QString withSeparator(const QString& folder);
+
+// What a session has done with the results folder.
+class ResultsFolderUse {
+public:
+    ResultsFolderUse() = default;
+    explicit ResultsFolderUse(bool inDocuments) : m_inDocuments(inDocuments) {}
+
+    bool inDocuments() const { return m_inDocuments; }
+    // Makes the folder when it is the documents one and not there yet; nothing otherwise, so a
+    // program folder that has gone is reported by the write that needs it. False when it could
+    // not be made (the writes then report why).
+    bool prepare(const QString& folder) const;
+    // After files went into folder: the note naming it, the first time in this session for the
+    // documents folder; empty otherwise.
+    QString noteAfterSaving(const QString& folder);
+    // The user was shown the folder some other way (the path of a saved PDF).
+    void markNamed() { m_named = true; }
+
+private:
+    bool m_inDocuments = false;
+    bool m_named = false;
+};
+
+// The note naming the documents folder the results go to.
+QString documentsFolderNote(const QString& folder);
