@@ -12,11 +12,11 @@
 #include "app/captionbutton.h"
 #include "app/fonts.h"
 #include "app/picturecontrol.h"
-#include "app/timeformat.h"
 #include "draw/blockdraw.h"
 #include "platform/platform.h"
 #include "platform/waitms.h"
 #include "print/printcommand.h"
+#include "print/printjob.h"
 #include "results/save.h"
 #include "results/sort.h"
 
@@ -33,7 +33,6 @@ QRect twipRect(int left, int top, int width, int height) {
 const QColor kPaleYellow(255, 255, 192);
 const QColor kPaleGreen(192, 255, 192);
 const QColor kGrey(128, 128, 128);
-const QColor kBlue(0, 0, 255);
 
 const char* const kDesignSize = "tavoDesignSize";
 
@@ -108,9 +107,10 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_platform(withPreparedApplication(platform)),
       m_pictures(std::make_unique<Pictures>(qApp->devicePixelRatio())),
-      m_draw(std::make_unique<BlockDraw>(*this)) {
+      m_draw(std::make_unique<BlockDraw>(m_model, m_platform)) {
     resumeWaits();
     buildControls();
+    connectModel();
     Form_Load();
 }
 
@@ -118,7 +118,7 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::buildControls() {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Tavo V1.1"));
+    setWindowTitle(TavoModel::title());
     setWindowIcon(Pictures::windowIcon());
     setFixedSize(kClientWidth, kClientHeight);
     setBackground(this, kPaleYellow);
@@ -177,10 +177,9 @@ void MainWindow::buildControls() {
     m_commandPrn = makeButton(framePrn, "CommandPrn", QStringLiteral("印刷"),
                               QStringLiteral("印刷実行"), twipRect(120, 1440, 1335, 615));
 
-    const QString letters[] = {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
-                               QStringLiteral("D"), QStringLiteral("E")};
     for (int k = 0; k < Sheet::kBlocks; ++k) {
-        auto* frame = makeFrame(this, indexed("FrameBlock", k), letters[k],
+        const QString& letter = m_model.blockLetter(k);
+        auto* frame = makeFrame(this, indexed("FrameBlock", k), letter,
                                 twipRect(1920, 480 + 1080 * k, 3735, 975));
         frame->setFont(letterFont);
         setBackground(frame, kPaleGreen);
@@ -190,24 +189,23 @@ void MainWindow::buildControls() {
             const int i = Sheet::cell(k, j);
             reel->setObjectName(indexed("ImageWin", i));
             reel->setGeometry(twipRect(120 + 600 * j, 360, 480, 480));
-            reel->setAccessibleLabel(
-                PictureControl::Role::Reel,
-                QStringLiteral("Block %1, reel %2").arg(letters[k]).arg(j + 1));
+            reel->setAccessibleLabel(PictureControl::Role::Reel,
+                                     QStringLiteral("Block %1, reel %2").arg(letter).arg(j + 1));
             reel->setAccessibleDescription(
                 QStringLiteral("Reel %1 of block %2: the number drawn for position %1")
                     .arg(j + 1)
-                    .arg(letters[k]));
-            reel->showPicture(m_pictures->face(0));
+                    .arg(letter));
             m_imageWin.at(idx(i)) = reel;
+            showReel(i);
         }
 
         QLabel* status = makeLabel(this, "LabelStat", QStringLiteral("開始"),
                                    twipRect(6000, 600 + 1080 * k, 450, 225), statusFont);
         status->setObjectName(indexed("LabelStat", k));
         status->setAlignment(Qt::AlignCenter);
-        status->setAccessibleName(QStringLiteral("Block %1 status").arg(letters[k]));
+        status->setAccessibleName(QStringLiteral("Block %1 status").arg(letter));
         m_labelStat.at(idx(k)) = status;
-        setStatus(k, QStringLiteral("開始"), kBlue);
+        showStatus(k);
 
         auto* sw = new PictureControl(this);
         sw->setObjectName(indexed("ImageSwitch", k));
@@ -215,13 +213,13 @@ void MainWindow::buildControls() {
         sw->setToolTip(QStringLiteral("ｽﾀｰﾄ/ｽﾄｯﾌﾟ"));
         sw->setCursor(Qt::ArrowCursor);
         sw->setAccessibleLabel(PictureControl::Role::Switch,
-                               QStringLiteral("Block %1 switch").arg(letters[k]));
+                               QStringLiteral("Block %1 switch").arg(letter));
         sw->setAccessibleDescription(
             QStringLiteral("Press once to arm block %1, again to draw its six numbers")
-                .arg(letters[k]));
-        sw->showPicture(m_pictures->start());
-        connect(sw, &PictureControl::clicked, this, [this, k] { m_draw->ImageSwitch_Click(k); });
+                .arg(letter));
         m_imageSwitch.at(idx(k)) = sw;
+        showSwitch(k);
+        connect(sw, &PictureControl::clicked, this, [this, k] { m_draw->ImageSwitch_Click(k); });
     }
 
     for (QLabel* label : {m_label1, m_labelDateTime}) {
@@ -252,10 +250,36 @@ void MainWindow::setAutoSizeCaption(QLabel* label, const QString& text) {
     label->resize(size);
 }
 
+void MainWindow::connectModel() {
+    connect(&m_model, &TavoModel::reelPictureChanged, this, &MainWindow::showReel);
+    connect(&m_model, &TavoModel::switchPictureChanged, this, &MainWindow::showSwitch);
+    connect(&m_model, &TavoModel::statusChanged, this, &MainWindow::showStatus);
+    connect(&m_model, &TavoModel::blockLetterChanged, this,
+            [this](int k) { FrameBlock(k)->setTitle(m_model.blockLetter(k)); });
+    connect(&m_model, &TavoModel::sheetStampChanged, this,
+            [this] { setAutoSizeCaption(m_labelFileName, m_model.sheetStamp()); });
+    connect(&m_model, &TavoModel::clockChanged, this,
+            [this] { setAutoSizeCaption(m_labelDateTime, m_model.clockText()); });
+}
+
+void MainWindow::showReel(int i) {
+    ImageWin(i)->showPicture(m_pictures->byId(m_model.reelPicture(i)));
+}
+
+void MainWindow::showSwitch(int k) {
+    ImageSwitch(k)->showPicture(m_pictures->byId(m_model.switchPicture(k)));
+}
+
 void MainWindow::setStatus(int k, const QString& caption, const QColor& colour) {
+    m_model.setStatus(k, caption, colour.rgb());
+}
+
+void MainWindow::showStatus(int k) {
+    const TavoModel::Status& shown = m_model.status(k);
+    const QString& caption = shown.caption;
     QLabel* status = LabelStat(k);
     QPalette p = status->palette();
-    p.setColor(QPalette::WindowText, colour);
+    p.setColor(QPalette::WindowText, QColor(shown.colour));
     p.setColor(QPalette::Window, kPaleYellow);
     status->setPalette(p);
     status->setAutoFillBackground(true);
@@ -274,6 +298,7 @@ void MainWindow::Form_Load() {
     ShowClock();
     m_timer1.setInterval(1000);
     m_timer1.start();
+    QString& AppFolder = m_model.AppFolder;
     if (AppFolder.isEmpty()) {
         AppFolder = withSeparator(m_platform.programFolder());
         // Installed for all users, the program's folder is not the user's to write: the results
@@ -295,57 +320,56 @@ void MainWindow::Timer1_Timer() {
 }
 
 void MainWindow::ShowClock() {
-    CurrentTime = m_platform.now();
-    setAutoSizeCaption(m_labelDateTime, clockText(CurrentTime));
+    m_model.ShowClock(m_platform.now());
 }
 
 void MainWindow::CommandClr_Click() {
-    if (m_draw->ActiveBlock != 0) {
+    if (m_model.ActiveBlock != 0) {
         return;
     }
     ClearSheet();
 }
 
 void MainWindow::ClearSheet() {
-    m_draw->ActiveBlock = 0;
-    m_draw->SheetStamped = 0;
-    for (int i = 0; i < Sheet::kCells; ++i) {
-        ImageWin(i)->showPicture(m_pictures->face(0));
-        m_sheet.LabelData.at(idx(i)).clear();
-    }
-    for (QString& stamp : m_sheet.LabelFN) {
-        stamp.clear();
-    }
-    setAutoSizeCaption(m_labelFileName, QString());
-    m_sheet.LabelFileName0.clear();
+    m_model.ClearSheet();
 }
 
 void MainWindow::CommandSort_Click() {
-    if (m_draw->ActiveBlock != 0) {
+    if (m_model.ActiveBlock != 0) {
         return;
     }
-    sortSheet(*this);
+    sortSheet(m_model);
 }
 
 void MainWindow::CommandSave_Click() {
-    if (m_draw->ActiveBlock != 0) {
+    if (m_model.ActiveBlock != 0) {
         return;
     }
-    SaveSheet(*this);
+    SaveSheet(m_model);
+}
+
+PrintMode MainWindow::selectedPrintMode() const {
+    // The first selected option decides.
+    for (int i = 0; i < 3; ++i) {
+        if (OptionPrn(i)->isChecked()) {
+            return static_cast<PrintMode>(i);
+        }
+    }
+    return PrintMode::None;
 }
 
 void MainWindow::CommandPrn_Click() {
-    if (m_draw->ActiveBlock != 0) {
+    if (m_model.ActiveBlock != 0) {
         return;
     }
-    printSheet(*this);
+    printSheet(selectedPrintMode(), m_model, *this, m_picture1,
+               PrintTarget{m_platform, this, m_model.AppFolder});
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // A draw may be running inside a click: end its waits so it unwinds and the program ends.
     cancelAllWaits();
-    m_draw->TimerDummy.stop();
-    m_draw->TimerFlick.stop();
+    m_draw->stopTimers();
     m_timer1.stop();
     event->accept();
 }

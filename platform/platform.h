@@ -5,6 +5,7 @@
 #include <QString>
 #include <memory>
 
+#include "platform/coreplatform.h"
 #include "platform/random.h"
 
 class QPrinter;
@@ -12,23 +13,8 @@ class QWidget;
 
 // Everything the program takes from the system, behind one seam so tests can fix the clock, the
 // tick counter, the generator, the beep, the printer and the messages.
-class Platform {
+class Platform : public CorePlatform {
 public:
-    virtual ~Platform() = default;
-
-    // The system's local date and time.
-    virtual QDateTime now() = 0;
-    // Milliseconds since boot, read as a signed 32-bit value (it wraps after about 24.9 days).
-    virtual qint32 tickCount() = 0;
-    virtual void beep() = 0;
-    // Reseeds the generator from the system clock.
-    virtual void reseedRandom() = 0;
-    // The generator's next value R, 0 <= R < 1.
-    virtual float nextRandom() = 0;
-    // The folder of the executable, as the system gives it (no trailing separator but at "/").
-    virtual QString programFolder() = 0;
-    // The user's own folder for the program's files, for when the program folder is read-only.
-    virtual QString userDataFolder() = 0;
     // The system's default printer; null when none is configured.
     virtual std::unique_ptr<QPrinter> defaultPrinter() = 0;
     // A short note to the user that never blocks the caller.

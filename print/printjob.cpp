@@ -9,8 +9,7 @@
 #include <QPrinter>
 #include <memory>
 
-#include "app/mainwindow.h"
-#include "app/timeformat.h"
+#include "model/timeformat.h"
 #include "platform/platform.h"
 
 namespace {
@@ -33,9 +32,9 @@ const QString& failedText() {
 
 }  // namespace
 
-QString fallbackPdfPath(MainWindow& window) {
+QString fallbackPdfPath(const PrintTarget& target) {
     const QString base =
-        window.AppFolder + QStringLiteral("Tavo_") + compactStamp(window.platform().now());
+        target.folder + QStringLiteral("Tavo_") + compactStamp(target.platform.now());
     QString path = base + QStringLiteral(".pdf");
     for (int n = 2; QFileInfo::exists(path); ++n) {
         path = base + QLatin1Char('_') + QString::number(n) + QStringLiteral(".pdf");
@@ -43,12 +42,12 @@ QString fallbackPdfPath(MainWindow& window) {
     return path;
 }
 
-PrintOutcome printPage(MainWindow& window, PrintPage& page) {
-    Platform& platform = window.platform();
+PrintOutcome printPage(const PrintTarget& target, PrintPage& page) {
+    Platform& platform = target.platform;
     QString problem;
     if (std::unique_ptr<QPrinter> printer = platform.defaultPrinter()) {
         if (!page.layOut(*printer, problem)) {
-            platform.showMessage(&window, problem);
+            platform.showMessage(target.window, problem);
             return PrintOutcome::NotLaidOut;
         }
         switch (printOn(*printer, page)) {
@@ -57,29 +56,30 @@ PrintOutcome printPage(MainWindow& window, PrintPage& page) {
             case PageResult::NotFinished:
                 // Part of the page may have reached the printer: a second copy in a file would
                 // only confuse.
-                platform.showMessage(&window, failedText());
+                platform.showMessage(target.window, failedText());
                 return PrintOutcome::Failed;
             case PageResult::NotOpened:
                 break;
         }
     }
 
-    const QString path = fallbackPdfPath(window);
+    const QString path = fallbackPdfPath(target);
     QPrinter file(QPrinter::HighResolution);
     file.setOutputFormat(QPrinter::PdfFormat);
     file.setOutputFileName(path);
     file.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                    QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
     if (!page.layOut(file, problem)) {
-        platform.showMessage(&window, problem);
+        platform.showMessage(target.window, problem);
         return PrintOutcome::NotLaidOut;
     }
     if (printOn(file, page) != PageResult::Done) {
-        platform.showMessage(&window, failedText());
+        platform.showMessage(target.window, failedText());
         return PrintOutcome::Failed;
     }
-    platform.showMessage(&window, QStringLiteral("プリンターが使えないため、PDFファイルに保存しまし"
-                                                 "た:\n") +
-                                      QDir::toNativeSeparators(path));
+    platform.showMessage(target.window,
+                         QStringLiteral("プリンターが使えないため、PDFファイルに保存しまし"
+                                        "た:\n") +
+                             QDir::toNativeSeparators(path));
     return PrintOutcome::SavedToFile;
 }

@@ -3,9 +3,18 @@
 
 #include <QString>
 
-class MainWindow;
+class Platform;
 class QPainter;
 class QPrinter;
+class QWidget;
+
+// Where a print goes and whom it tells: the platform's printer and messages, the window the
+// messages belong to, and the results folder for the PDF fallback.
+struct PrintTarget {
+    Platform& platform;
+    QWidget* window = nullptr;
+    QString folder;  // ends in "/"
+};
 
 // One page of a print.
 class PrintPage {
@@ -32,9 +41,9 @@ enum class PrintOutcome {
 // Prints page as one document of one page on the default printer. Where there is none, or it
 // cannot be opened, the same page goes to a PDF file in the program folder, named after the time
 // of printing, and the user is told the file's name; where even that fails, the user is told that
-// nothing was printed. Reads nothing but the window's folder, clock and platform.
-PrintOutcome printPage(MainWindow& window, PrintPage& page);
+// nothing was printed.
+PrintOutcome printPage(const PrintTarget& target, PrintPage& page);
 
 // The file a page goes to without a printer: "Tavo_yymmdd_hhmmss.pdf" in the program folder, with
 // "_2", "_3"... added when an earlier print of the same second is there.
-QString fallbackPdfPath(MainWindow& window);
+QString fallbackPdfPath(const PrintTarget& target);

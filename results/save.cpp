@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "results/save.h"
 
-#include <QGroupBox>
-#include <QLabel>
-
-#include "app/mainwindow.h"
+#include "model/tavomodel.h"
 #include "platform/textfile.h"
 
 QString resultLine(const QString& stamp, const QString& letter,
@@ -16,9 +13,9 @@ QString resultLine(const QString& stamp, const QString& letter,
     return fields.join(u',');
 }
 
-void SaveSheet(MainWindow& window) {
-    const Sheet& sheet = window.sheet();
-    for (QString& line : window.ResultLines) {
+void SaveSheet(TavoModel& model) {
+    const Sheet& sheet = model.sheet();
+    for (QString& line : model.ResultLines) {
         line.clear();
     }
     for (int b = 0; b < Sheet::kBlocks; ++b) {
@@ -31,22 +28,22 @@ void SaveSheet(MainWindow& window) {
             cells.at(static_cast<std::size_t>(p)) =
                 sheet.LabelData.at(static_cast<std::size_t>(Sheet::cell(b, p)));
         }
-        window.ResultLines.at(static_cast<std::size_t>(b)) =
-            resultLine(stamp, window.FrameBlock(b)->title(), cells);
+        model.ResultLines.at(static_cast<std::size_t>(b)) =
+            resultLine(stamp, model.blockLetter(b), cells);
     }
     // Each writer reports and swallows its own failures, so the sheet file is written even
     // when the log cannot be.
-    AppendLog(window);
-    WriteSheetFile(window);
+    AppendLog(model);
+    WriteSheetFile(model);
 }
 
-void AppendLog(MainWindow& window) {
+void AppendLog(TavoModel& model) {
     // Opened even with nothing to add, so a save creates the log.
-    TextFile log(window.AppFolder + QStringLiteral("TavoLog.csv"), TextFile::Mode::AppendOrCreate);
+    TextFile log(model.AppFolder + QStringLiteral("TavoLog.csv"), TextFile::Mode::AppendOrCreate);
     if (!log.isOpen()) {
         return;
     }
-    for (const QString& line : window.ResultLines) {
+    for (const QString& line : model.ResultLines) {
         if (!line.isEmpty()) {
             log.writeLine(line);
         }
@@ -54,18 +51,17 @@ void AppendLog(MainWindow& window) {
     log.close();
 }
 
-void WriteSheetFile(MainWindow& window) {
-    const QString stamp = window.LabelFileName()->text();
+void WriteSheetFile(TavoModel& model) {
+    const QString stamp = model.sheetStamp();
     if (stamp.isEmpty()) {
         return;  // nothing drawn since the last clear: the previous sheet's file stays as it is
     }
-    TextFile file(window.AppFolder + window.sheet().LabelFileName0,
-                  TextFile::Mode::CreateOrReplace);
+    TextFile file(model.AppFolder + model.sheet().LabelFileName0, TextFile::Mode::CreateOrReplace);
     if (!file.isOpen()) {
         return;
     }
     file.writeLine(stamp);
-    for (const QString& line : window.ResultLines) {
+    for (const QString& line : model.ResultLines) {
         if (!line.isEmpty()) {
             file.writeLine(line);
         }

@@ -5,14 +5,14 @@
 #include <QStringList>
 #include <array>
 
-class MainWindow;
+class TavoModel;
 
 // One block's result line: its stamp, its letter and its six cells, joined by commas.
 QString resultLine(const QString& stamp, const QString& letter,
                    const std::array<QString, 6>& cells);
 
-// Builds window.ResultLines from the sheet, then appends them to the log and rewrites the sheet
+// Builds model.ResultLines from the sheet, then appends them to the log and rewrites the sheet
 // file. The caller has checked that no draw is running.
-void SaveSheet(MainWindow& window);
-void AppendLog(MainWindow& window);
-void WriteSheetFile(MainWindow& window);
+void SaveSheet(TavoModel& model);
+void AppendLog(TavoModel& model);
+void WriteSheetFile(TavoModel& model);

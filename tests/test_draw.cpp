@@ -130,26 +130,27 @@ private slots:
         FakePlatform platform;
         MainWindow w(platform);
         BlockDraw& d = w.draw();
-        w.ImageWin(0)->showPicture(w.pictures().face(33));  // another block's reel
-        d.ActiveBlock = 2;
-        d.ReelFace = face;
-        d.FirstSpinningReel = 2;
-        d.StopTarget = target;
+        TavoModel& m = w.model();
+        w.model().setReelPicture(0, faceId(33));  // another block's reel
+        m.ActiveBlock = 2;
+        m.ReelFace = face;
+        m.FirstSpinningReel = 2;
+        m.StopTarget = target;
         int n = 0;
-        while (d.StopTarget != 0 && n < 100) {
+        while (m.StopTarget != 0 && n < 100) {
             d.TimerDummy_Timer();
             ++n;
-            QCOMPARE(w.sheet().ImageDummyFace, d.ReelFace);
+            QCOMPARE(w.sheet().ImageDummyFace, m.ReelFace);
             for (int k = 2; k < 6; ++k) {
-                QCOMPARE(w.ImageWin(6 + k)->pictureId(), faceId(d.ReelFace));
+                QCOMPARE(w.ImageWin(6 + k)->pictureId(), faceId(m.ReelFace));
             }
         }
         QCOMPARE(n, ticks);
-        QCOMPARE(d.FirstSpinningReel, 3);
+        QCOMPARE(m.FirstSpinningReel, 3);
         QCOMPARE(w.ImageWin(8)->pictureId(), faceId(target));
         d.TimerDummy_Timer();  // the stopped reel keeps its face, the rest spin on
         QCOMPARE(w.ImageWin(8)->pictureId(), faceId(target));
-        QCOMPARE(w.ImageWin(9)->pictureId(), faceId(d.ReelFace));
+        QCOMPARE(w.ImageWin(9)->pictureId(), faceId(m.ReelFace));
         QCOMPARE(w.ImageWin(6)->pictureId(), PictureId::Blank);  // left of the spinning ones
         QCOMPARE(w.ImageWin(0)->pictureId(), faceId(33));
         QCOMPARE(w.ImageWin(12)->pictureId(), PictureId::Blank);
@@ -159,13 +160,14 @@ private slots:
         FakePlatform platform;
         MainWindow w(platform);
         BlockDraw& d = w.draw();
-        d.ReelFace = 43;
-        d.StopTarget = 1;
+        TavoModel& m = w.model();
+        m.ReelFace = 43;
+        m.StopTarget = 1;
         d.TimerDummy_Timer();
-        QCOMPARE(d.ReelFace, 1);
+        QCOMPARE(m.ReelFace, 1);
         QCOMPARE(w.sheet().ImageDummyFace, 1);
-        QCOMPARE(d.StopTarget, 1);
-        QCOMPARE(d.FirstSpinningReel, 0);
+        QCOMPARE(m.StopTarget, 1);
+        QCOMPARE(m.FirstSpinningReel, 0);
         for (int i = 0; i < Sheet::kCells; ++i) {
             QCOMPARE(w.ImageWin(i)->pictureId(), PictureId::Blank);
         }
@@ -175,13 +177,14 @@ private slots:
         FakePlatform platform;
         MainWindow w(platform);
         BlockDraw& d = w.draw();
-        d.ActiveBlock = 5;
-        d.FirstSpinningReel = 5;
-        d.ReelFace = 20;
-        d.StopTarget = 21;
+        TavoModel& m = w.model();
+        m.ActiveBlock = 5;
+        m.FirstSpinningReel = 5;
+        m.ReelFace = 20;
+        m.StopTarget = 21;
         d.TimerDummy.start(50);
         d.TimerDummy_Timer();
-        QCOMPARE(d.FirstSpinningReel, 6);
+        QCOMPARE(m.FirstSpinningReel, 6);
         QVERIFY(!d.TimerDummy.isActive());
         const int face = w.sheet().ImageDummyFace;
         QTest::qWait(150);
@@ -192,8 +195,9 @@ private slots:
         FakePlatform platform;
         MainWindow w(platform);
         BlockDraw& d = w.draw();
-        d.ActiveBlock = 3;
-        d.FlickPhase = 0;
+        TavoModel& m = w.model();
+        m.ActiveBlock = 3;
+        m.FlickPhase = 0;
         QList<PictureId> seen;
         for (int i = 0; i < 4; ++i) {
             d.TimerFlick_Timer();
@@ -213,6 +217,7 @@ private slots:
         MainWindow w(platform);
         w.show();
         BlockDraw& d = w.draw();
+        TavoModel& m = w.model();
         QList<int> order;
         QObject::connect(&d, &BlockDraw::numberDrawn, [&order](int, int, int n) { order << n; });
 
@@ -222,10 +227,10 @@ private slots:
             QColor colour;
             int active, armed;
         };
-        auto phase = [&w, &d] {
+        auto phase = [&w, &m] {
             return Phase{w.ImageSwitch(1)->pictureId(), w.LabelStat(1)->text(),
-                         w.LabelStat(1)->palette().color(QPalette::WindowText), d.ActiveBlock,
-                         d.ArmedBlock};
+                         w.LabelStat(1)->palette().color(QPalette::WindowText), m.ActiveBlock,
+                         m.ArmedBlock};
         };
         Phase pressed{}, armed{}, drawing{};
         int beepsWhenArmed = -1;
@@ -268,7 +273,7 @@ private slots:
         QCOMPARE(drawing.armed, 0);
 
         // Finished: idle again, nine beeps, six distinct numbers matching the reels.
-        QCOMPARE(d.ActiveBlock, 0);
+        QCOMPARE(m.ActiveBlock, 0);
         QCOMPARE(platform.beeps, 9);
         QCOMPARE(platform.reseeds, 1);
         QCOMPARE(w.ImageSwitch(1)->pictureId(), PictureId::Start);
@@ -298,7 +303,7 @@ private slots:
         QCOMPARE(w.sheet().LabelFN.at(1), QStringLiteral("2010/03/09,14:05:07"));
         QCOMPARE(w.LabelFileName()->text(), QStringLiteral("2010/03/09,14:05"));
         QCOMPARE(w.sheet().LabelFileName0, QStringLiteral("100309_1405.csv"));
-        QCOMPARE(d.SheetStamped, qint16(1));
+        QCOMPARE(m.SheetStamped, qint16(1));
 
         // A second draw of the same block, a minute later, with a release inside the 300 ms:
         // the block is stamped anew, the sheet stamp stays, old numbers stay until overwritten.
@@ -345,7 +350,7 @@ private slots:
         now = QDateTime(QDate(2011, 4, 1), QTime(9, 30, 0));
         w.ShowClock();
         w.CommandClr_Click();
-        QCOMPARE(w.draw().SheetStamped, qint16(0));
+        QCOMPARE(w.model().SheetStamped, qint16(0));
         pressLater(w, 0, 50);
         press(w, 0);
         QCOMPARE(w.LabelFileName()->text(), QStringLiteral("2011/04/01,09:30"));

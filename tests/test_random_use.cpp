@@ -29,17 +29,17 @@ private:
 
     // What must hold whatever was clicked, in whatever phase.
     void checkInvariants(MainWindow& w, const QString& after) {
-        const BlockDraw& d = w.draw();
+        const TavoModel& m = w.model();
         const Sheet& s = w.sheet();
-        expect(d.ActiveBlock >= 0 && d.ActiveBlock <= 5, after + QStringLiteral(": ActiveBlock"));
-        expect(d.ActiveBlock != 0 || d.ArmedBlock == 0, after + QStringLiteral(": armed, idle"));
-        expect((d.SheetStamped == 1) == !w.LabelFileName()->text().isEmpty(),
+        expect(m.ActiveBlock >= 0 && m.ActiveBlock <= 5, after + QStringLiteral(": ActiveBlock"));
+        expect(m.ActiveBlock != 0 || m.ArmedBlock == 0, after + QStringLiteral(": armed, idle"));
+        expect((m.SheetStamped == 1) == !w.LabelFileName()->text().isEmpty(),
                after + QStringLiteral(": sheet stamp"));
         expect(w.LabelFileName()->text().isEmpty() == s.LabelFileName0.isEmpty(),
                after + QStringLiteral(": sheet file name"));
         for (int b = 0; b < Sheet::kBlocks; ++b) {
             const QString block = after + QStringLiteral(": block %1").arg(b + 1);
-            if (b == d.ActiveBlock - 1) {
+            if (b == m.ActiveBlock - 1) {
                 continue;  // mid-draw: old numbers give way one by one
             }
             expect(w.ImageSwitch(b)->pictureId() == PictureId::Start,
@@ -111,13 +111,13 @@ private slots:
         act = [&] {
             if (clock.elapsed() >= kRunMs) {
                 // Time is up: release whatever is armed and let the last draw end.
-                if (w.draw().ActiveBlock == 0) {
+                if (w.model().ActiveBlock == 0) {
                     done = true;
                     return;
                 }
                 QTimer::singleShot(50, &w, act);
-                if (w.draw().ArmedBlock != 0) {
-                    QTest::mouseClick(w.ImageSwitch(w.draw().ArmedBlock - 1), Qt::LeftButton);
+                if (w.model().ArmedBlock != 0) {
+                    QTest::mouseClick(w.ImageSwitch(w.model().ArmedBlock - 1), Qt::LeftButton);
                 }
                 return;
             }
@@ -125,7 +125,7 @@ private slots:
             QTimer::singleShot(static_cast<int>(random.bounded(20, 400)), &w, act);
             QWidget* target = targets.at(
                 static_cast<qsizetype>(random.bounded(static_cast<quint32>(targets.size()))));
-            const bool drawing = w.draw().ActiveBlock != 0;
+            const bool drawing = w.model().ActiveBlock != 0;
             const qint64 logBefore = logSize();
             const int printsBefore = printsStarted;
             ++actions;
@@ -133,7 +133,7 @@ private slots:
             const QString what = target->objectName();
             if (drawing && (target == w.CommandSave() || target == w.CommandPrn())) {
                 // Anything saved or printed must have come from a draw that ended meanwhile.
-                const bool idleSince = w.draw().ActiveBlock == 0;
+                const bool idleSince = w.model().ActiveBlock == 0;
                 expect(idleSince || logSize() == logBefore,
                        what + QStringLiteral(" saved mid-draw"));
                 expect(idleSince || printsStarted == printsBefore,

@@ -40,7 +40,7 @@ void drawSheet(MainWindow& w, const QList<Block>& blocks, const QString& fileNam
         }
     }
     w.sheet().LabelFileName0 = fileName;
-    w.LabelFileName()->setText(sheetStamp);
+    w.model().setSheetStamp(sheetStamp);
 }
 
 const Block kB{
@@ -142,7 +142,7 @@ private slots:
     void blocksBAndDOnly() {
         Fixture f;
         drawSheet(*f.window, {kB, kD});
-        f.window->ResultLines.fill(u"left from an earlier save"_qs);
+        f.window->model().ResultLines.fill(u"left from an earlier save"_qs);
         f.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
         QTest::mouseClick(f.window->CommandSave(), Qt::LeftButton);
@@ -150,7 +150,7 @@ private slots:
         QCOMPARE(readAll(f.path(kLog)), kBLine + kDLine);
         QCOMPARE(readAll(f.path(kSheetFile)), kStampLine + kBLine + kDLine);
         QCOMPARE(entries(f.dir.path()), (QStringList{kSheetFile, kLog}));
-        const auto& lines = f.window->ResultLines;
+        const auto& lines = f.window->model().ResultLines;
         QCOMPARE(lines[1] + u"\r\n"_qs, QString::fromLatin1(kBLine));
         QCOMPARE(lines[3] + u"\r\n"_qs, QString::fromLatin1(kDLine));
         QVERIFY(lines[0].isEmpty() && lines[2].isEmpty() && lines[4].isEmpty());
@@ -159,9 +159,9 @@ private slots:
     void savingTwice() {
         Fixture f;
         drawSheet(*f.window, {kB, kD});
-        SaveSheet(*f.window);
+        SaveSheet(f.window->model());
         const QByteArray sheetAfterFirst = readAll(f.path(kSheetFile));
-        SaveSheet(*f.window);
+        SaveSheet(f.window->model());
         QCOMPARE(readAll(f.path(kLog)), kBLine + kDLine + kBLine + kDLine);
         QCOMPARE(readAll(f.path(kSheetFile)), sheetAfterFirst);
         QCOMPARE(sheetAfterFirst, kStampLine + kBLine + kDLine);
@@ -170,9 +170,9 @@ private slots:
     void drawOrderThenSorted() {
         Fixture f;
         drawSheet(*f.window, {kB});
-        SaveSheet(*f.window);
-        sortSheet(*f.window);
-        SaveSheet(*f.window);
+        SaveSheet(f.window->model());
+        sortSheet(f.window->model());
+        SaveSheet(f.window->model());
         const QByteArray sorted = "2024/03/09,14:05:07,B,2,5,9,17,31,43\r\n";
         QCOMPARE(readAll(f.path(kLog)), kBLine + sorted);
         QCOMPARE(readAll(f.path(kSheetFile)), kStampLine + sorted);
@@ -181,23 +181,23 @@ private slots:
     void afterClearingTheSheet() {
         Fixture f;
         drawSheet(*f.window, {kB, kD});
-        SaveSheet(*f.window);
+        SaveSheet(f.window->model());
         const ino_t written = inode(f.path(kSheetFile));
         f.window->ClearSheet();
-        SaveSheet(*f.window);
+        SaveSheet(f.window->model());
         QCOMPARE(readAll(f.path(kLog)), kBLine + kDLine);
         QCOMPARE(readAll(f.path(kSheetFile)), kStampLine + kBLine + kDLine);
         // A rewrite would have put a new file in its place, even with the same bytes.
         QCOMPARE(inode(f.path(kSheetFile)), written);
         QCOMPARE(entries(f.dir.path()), (QStringList{kSheetFile, kLog}));
-        for (const QString& line : f.window->ResultLines) {
+        for (const QString& line : f.window->model().ResultLines) {
             QVERIFY(line.isEmpty());
         }
     }
 
     void nothingDrawnCreatesAnEmptyLog() {
         Fixture f;
-        SaveSheet(*f.window);
+        SaveSheet(f.window->model());
         QCOMPARE(entries(f.dir.path()), QStringList{kLog});
         QCOMPARE(QFileInfo(f.path(kLog)).size(), 0);
     }
@@ -205,10 +205,10 @@ private slots:
     void sameMinuteSharesTheFile() {
         Fixture f;
         drawSheet(*f.window, allFive());
-        SaveSheet(*f.window);
+        SaveSheet(f.window->model());
         f.window->ClearSheet();
         drawSheet(*f.window, {kD});
-        SaveSheet(*f.window);
+        SaveSheet(f.window->model());
         QCOMPARE(readAll(f.path(kLog)), allFiveLines() + kDLine);
         QCOMPARE(readAll(f.path(kSheetFile)), kStampLine + kDLine);
     }
@@ -216,10 +216,10 @@ private slots:
     void nextSheetGetsItsOwnFile() {
         Fixture f;
         drawSheet(*f.window, {kB});
-        SaveSheet(*f.window);
+        SaveSheet(f.window->model());
         f.window->ClearSheet();
         drawSheet(*f.window, {kD}, u"240309_1406.csv"_qs, u"2024/03/09,14:06"_qs);
-        SaveSheet(*f.window);
+        SaveSheet(f.window->model());
         QCOMPARE(readAll(f.path(kSheetFile)), kStampLine + kBLine);
         QCOMPARE(readAll(f.path(u"240309_1406.csv"_qs)), "2024/03/09,14:06\r\n" + kDLine);
     }
@@ -227,9 +227,9 @@ private slots:
     void refusedWhileADrawRuns() {
         Fixture f;
         drawSheet(*f.window, {kB});
-        f.window->draw().ActiveBlock = 2;
+        f.window->model().ActiveBlock = 2;
         f.window->CommandSave_Click();
-        f.window->draw().ActiveBlock = 0;
+        f.window->model().ActiveBlock = 0;
         QCOMPARE(entries(f.dir.path()), QStringList());
     }
 
@@ -262,11 +262,11 @@ private slots:
 
         // The previous save: block B alone.
         drawSheet(w, {kB});
-        SaveSheet(w);
+        SaveSheet(w.model());
         if (fault == Fault::LogFillsDisk) {
             // A log longer than the coming sheet file, so only the log reaches the limit.
             for (int i = 0; i < 9; ++i) {
-                SaveSheet(w);
+                SaveSheet(w.model());
             }
         }
         if (fault == Fault::SheetFillsDisk) {
@@ -294,7 +294,7 @@ private slots:
                 QVERIFY(QDir(f.dir.path()).mkdir(kSheetFile));
                 break;
             case Fault::MissingFolder:
-                w.AppFolder = f.path(u"missing/"_qs);
+                w.model().AppFolder = f.path(u"missing/"_qs);
                 break;
             case Fault::LogReadOnly:
                 bind = std::make_unique<ReadOnlyBind>(logPath);
@@ -333,13 +333,13 @@ private slots:
         }
         const QStringList entriesBefore = entries(f.dir.path());
         if (!logWritten) {
-            expectReport(w.AppFolder + kLog);
+            expectReport(w.model().AppFolder + kLog);
         }
         if (!sheetWritten) {
-            expectReport(w.AppFolder + kSheetFile);
+            expectReport(w.model().AppFolder + kSheetFile);
         }
 
-        SaveSheet(w);
+        SaveSheet(w.model());
         bind.reset();
         immutable.reset();
         limit.reset();

@@ -9,8 +9,8 @@
 
 #include "app/mainwindow.h"
 #include "app/picturecontrol.h"
-#include "app/timeformat.h"
 #include "draw/blockdraw.h"
+#include "model/timeformat.h"
 #include "platform/waitms.h"
 #include "support/fakeplatform.h"
 #include "support/filefaults.h"
@@ -72,12 +72,12 @@ private slots:
         platform.clock = [&now] { return now; };
         MainWindow w(platform);
         QCOMPARE(w.LabelDateTime()->text(), QStringLiteral("2010/03/09,14:05:07"));
-        QCOMPARE(w.CurrentTime, now);
+        QCOMPARE(w.model().CurrentTime, now);
         QVERIFY(w.Timer1().isActive());
         QCOMPARE(w.Timer1().interval(), 1000);
         QCOMPARE(w.Timer1().timerType(), Qt::PreciseTimer);
         now = now.addSecs(1);
-        QVERIFY(QTest::qWaitFor([&] { return w.CurrentTime == now; }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return w.model().CurrentTime == now; }, 3000));
         QCOMPARE(w.LabelDateTime()->text(), QStringLiteral("2010/03/09,14:05:08"));
     }
 
@@ -93,7 +93,7 @@ private slots:
         FakePlatform platform;
         platform.folder = given;
         MainWindow w(platform);
-        QCOMPARE(w.AppFolder, expected);
+        QCOMPARE(w.model().AppFolder, expected);
     }
 
     // A read-only program folder (an installed program) sends the results to the user's data
@@ -110,44 +110,44 @@ private slots:
         platform.dataFolder = data.filePath(QStringLiteral("Tavo"));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("read-only")));
         MainWindow w(platform);
-        QCOMPARE(w.AppFolder, data.filePath(QStringLiteral("Tavo")) + QLatin1Char('/'));
-        QVERIFY(QFileInfo(w.AppFolder).isDir());
+        QCOMPARE(w.model().AppFolder, data.filePath(QStringLiteral("Tavo")) + QLatin1Char('/'));
+        QVERIFY(QFileInfo(w.model().AppFolder).isDir());
     }
 
     // The clear empties the sheet and nothing else; twice is the same as once.
     void clearSheet() {
         FakePlatform platform;
         MainWindow w(platform);
-        BlockDraw& d = w.draw();
+        TavoModel& m = w.model();
         Sheet& s = w.sheet();
         for (int i = 0; i < Sheet::kCells; ++i) {
             s.LabelData.at(static_cast<std::size_t>(i)) = QString::number(i % 43 + 1);
-            w.ImageWin(i)->showPicture(w.pictures().face(i % 43 + 1));
+            w.model().setReelPicture(i, faceId(i % 43 + 1));
         }
         for (QString& stamp : s.LabelFN) {
             stamp = QStringLiteral("2010/03/09,14:05:07");
         }
-        MainWindow::setAutoSizeCaption(w.LabelFileName(), QStringLiteral("2010/03/09,14:05"));
+        w.model().setSheetStamp(QStringLiteral("2010/03/09,14:05"));
         s.LabelFileName0 = QStringLiteral("100309_1405.csv");
         s.LabelS.fill(QStringLiteral("7"));
         s.NumberLabelS.fill(QStringLiteral("9"));
         s.ImageDummyFace = 17;
-        d.SheetStamped = 1;
-        d.ArmedBlock = 3;
-        d.StopTarget = 12;
-        d.ReelFace = 11;
-        d.FirstSpinningReel = 4;
-        d.BallIndex = 5;
-        d.FlickPhase = 1;
+        m.SheetStamped = 1;
+        m.ArmedBlock = 3;
+        m.StopTarget = 12;
+        m.ReelFace = 11;
+        m.FirstSpinningReel = 4;
+        m.BallIndex = 5;
+        m.FlickPhase = 1;
         w.OptionPrn(1)->setChecked(true);
         w.setStatus(2, QStringLiteral("停止"), QColor(255, 0, 0));
-        w.ImageSwitch(2)->showPicture(w.pictures().stop());
+        w.model().setSwitchPicture(2, PictureId::Stop);
         const QSize stampSize(3, 11);
 
         for (int round = 0; round < 2; ++round) {
             w.CommandClr_Click();
-            QCOMPARE(d.ActiveBlock, 0);
-            QCOMPARE(d.SheetStamped, qint16(0));
+            QCOMPARE(m.ActiveBlock, 0);
+            QCOMPARE(m.SheetStamped, qint16(0));
             for (int i = 0; i < Sheet::kCells; ++i) {
                 QVERIFY(s.LabelData.at(static_cast<std::size_t>(i)).isEmpty());
                 QCOMPARE(w.ImageWin(i)->pictureId(), PictureId::Blank);
@@ -159,12 +159,12 @@ private slots:
             QCOMPARE(w.LabelFileName()->size(), stampSize);
             QVERIFY(s.LabelFileName0.isEmpty());
             // Left alone:
-            QCOMPARE(d.ArmedBlock, 3);
-            QCOMPARE(d.StopTarget, 12);
-            QCOMPARE(d.ReelFace, 11);
-            QCOMPARE(d.FirstSpinningReel, 4);
-            QCOMPARE(d.BallIndex, qint16(5));
-            QCOMPARE(d.FlickPhase, 1);
+            QCOMPARE(m.ArmedBlock, 3);
+            QCOMPARE(m.StopTarget, 12);
+            QCOMPARE(m.ReelFace, 11);
+            QCOMPARE(m.FirstSpinningReel, 4);
+            QCOMPARE(m.BallIndex, qint16(5));
+            QCOMPARE(m.FlickPhase, 1);
             QCOMPARE(s.LabelS.at(0), QStringLiteral("7"));
             QCOMPARE(s.NumberLabelS.at(5), QStringLiteral("9"));
             QCOMPARE(s.ImageDummyFace, 17);
@@ -180,16 +180,16 @@ private slots:
         FakePlatform platform;
         MainWindow w(platform);
         w.sheet().LabelData[4] = QStringLiteral("12");
-        w.ImageWin(4)->showPicture(w.pictures().face(12));
+        w.model().setReelPicture(4, faceId(12));
         w.sheet().LabelFN[0] = QStringLiteral("2010/03/09,14:05:07");
-        w.draw().ActiveBlock = 1;
-        w.draw().SheetStamped = 1;
+        w.model().ActiveBlock = 1;
+        w.model().SheetStamped = 1;
         w.CommandClr_Click();
         QCOMPARE(w.sheet().LabelData[4], QStringLiteral("12"));
         QCOMPARE(w.ImageWin(4)->pictureId(), faceId(12));
         QCOMPARE(w.sheet().LabelFN[0], QStringLiteral("2010/03/09,14:05:07"));
-        QCOMPARE(w.draw().ActiveBlock, 1);
-        QCOMPARE(w.draw().SheetStamped, qint16(1));
+        QCOMPARE(w.model().ActiveBlock, 1);
+        QCOMPARE(w.model().SheetStamped, qint16(1));
     }
 
     void waitNonPositiveDispatchesNothing() {

@@ -61,8 +61,7 @@ void setBlock(MainWindow& w, int b, const QStringList& captions) {
         const int k = Sheet::cell(b, p);
         const QString caption = captions.value(p);
         w.sheet().LabelData.at(static_cast<std::size_t>(k)) = caption;
-        w.ImageWin(k)->showPicture(caption.isEmpty() ? w.pictures().byId(marker(k))
-                                                     : w.pictures().face(caption.toInt()));
+        w.model().setReelPicture(k, caption.isEmpty() ? marker(k) : faceId(caption.toInt()));
     }
 }
 
@@ -147,10 +146,10 @@ private slots:
         }
         w.sheet().LabelFN.fill(u"2024/03/09,14:05:07"_qs);
         w.sheet().LabelFileName0 = u"240309_1405.csv"_qs;
-        w.LabelFileName()->setText(u"2024/03/09,14:05"_qs);
+        w.model().setSheetStamp(u"2024/03/09,14:05"_qs);
 
         const Snapshot before = snapshot(w);
-        sortSheet(w);
+        sortSheet(w.model());
 
         const QStringList sorted[] = {
             {u"2"_qs, u"5"_qs, u"9"_qs, u"17"_qs, u"31"_qs, u"43"_qs},
@@ -208,7 +207,7 @@ private slots:
             setBlock(w, b, blocks.at(b));
         }
         const Snapshot before = snapshot(w);
-        sortSheet(w);
+        sortSheet(w.model());
         for (int b = 0; b < Sheet::kBlocks; ++b) {
             QCOMPARE(block(w, b), sorted.at(b));
             verifyReels(w, b, before);
@@ -223,9 +222,9 @@ private slots:
         MainWindow w(platform);
         setBlock(w, 1, {u"31"_qs, u"5"_qs, u"17"_qs, u"2"_qs, u"43"_qs, u"9"_qs});
         setBlock(w, 3, {u"40"_qs, QString(), u"3"_qs, QString(), u"12"_qs, QString()});
-        sortSheet(w);
+        sortSheet(w.model());
         const Snapshot once = snapshot(w);
-        sortSheet(w);
+        sortSheet(w.model());
         QVERIFY(snapshot(w) == once);
     }
 
@@ -236,9 +235,9 @@ private slots:
         setBlock(w, 4, {u"40"_qs, QString(), u"3"_qs, QString(), u"12"_qs, QString()});
         w.sheet().LabelS = row({u"7"_qs, u"3"_qs, QString(), QString(), QString(), QString()});
         const Snapshot before = snapshot(w);
-        w.draw().ActiveBlock = 1;
+        w.model().ActiveBlock = 1;
         w.CommandSort_Click();
-        w.draw().ActiveBlock = 0;
+        w.model().ActiveBlock = 0;
         QVERIFY(snapshot(w) == before);
     }
 

@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// What the rules take from the system: the clock, the tick counter, the generator, the beep and
+// the folders. Needs QtCore only; Platform adds what needs a printer or a window.
+class CorePlatform {
+public:
+    virtual ~CorePlatform() = default;
+
+    // The system's local date and time.
+    virtual QDateTime now() = 0;
+    // Milliseconds since boot, read as a signed 32-bit value (it wraps after about 24.9 days).
+    virtual qint32 tickCount() = 0;
+    virtual void beep() = 0;
+    // Reseeds the generator from the system clock.
+    virtual void reseedRandom() = 0;
+    // The generator's next value R, 0 <= R < 1.
+    virtual float nextRandom() = 0;
+    // The folder of the executable, as the system gives it (no trailing separator but at "/").
+    virtual QString programFolder() = 0;
+    // The user's own folder for the program's files, for when the program folder is read-only.
+    virtual QString userDataFolder() = 0;
+};
