@@ -8,12 +8,17 @@
 #include "platform/waitms.h"
 
 BlockDraw::BlockDraw(TavoModel& model, CorePlatform& platform)
-    : m_model(model), m_platform(platform) {
-    TimerDummy.setTimerType(Qt::PreciseTimer);
-    TimerFlick.setTimerType(Qt::PreciseTimer);
-    connect(&TimerDummy, &QTimer::timeout, this, &BlockDraw::TimerDummy_Timer);
-    connect(&TimerFlick, &QTimer::timeout, this, &BlockDraw::TimerFlick_Timer);
+    : m_timerDummy(platform.createTimer()),
+      m_timerFlick(platform.createTimer()),
+      TimerDummy(*m_timerDummy),
+      TimerFlick(*m_timerFlick),
+      m_model(model),
+      m_platform(platform) {
+    connect(&TimerDummy, &Timer::timeout, this, &BlockDraw::TimerDummy_Timer);
+    connect(&TimerFlick, &Timer::timeout, this, &BlockDraw::TimerFlick_Timer);
 }
+
+BlockDraw::~BlockDraw() = default;
 
 void BlockDraw::stopTimers() {
     TimerDummy.stop();
@@ -27,7 +32,7 @@ void BlockDraw::ImageSwitch_Click(int Index) {
         m.ArmedBlock = m.ActiveBlock;
         m.setSwitchPicture(Index, PictureId::Push);
         m.sheet().LabelFN.at(static_cast<std::size_t>(Index)) = clockText(m.CurrentTime);
-        WaitMs(300, [this] { return m_platform.tickCount(); });
+        WaitMs(300, m_platform);
         if (waitsCancelled()) {
             return;
         }
@@ -43,7 +48,6 @@ void BlockDraw::DrawBlock() {
     TavoModel& m = m_model;
     CorePlatform& platform = m_platform;
     Sheet& sheet = m.sheet();
-    const TickSource ticks = [&platform] { return platform.tickCount(); };
     // The window is closing: leave at once, with the timers stopped.
     auto abandoned = [this] {
         if (!waitsCancelled()) {
@@ -67,12 +71,12 @@ void BlockDraw::DrawBlock() {
     }
     TimerDummy.setInterval(50);
     TimerDummy.start();
-    dispatchPendingEvents();
+    dispatchPendingEvents(platform);
     platform.reseedRandom();
     platform.beep();
     emit blockArmed(m.ActiveBlock);
 
-    waitWhile([&m] { return m.ArmedBlock != 0; });
+    waitWhile([&m] { return m.ArmedBlock != 0; }, platform);
     if (abandoned()) {
         return;
     }
@@ -97,13 +101,13 @@ void BlockDraw::DrawBlock() {
             if (!repeat) {
                 break;
             }
-            WaitMs(static_cast<qint16>(ms), ticks);
+            WaitMs(static_cast<qint16>(ms), platform);
             if (abandoned()) {
                 return;
             }
         }
         m.StopTarget = n;
-        waitWhile([&m] { return m.StopTarget != 0; });
+        waitWhile([&m] { return m.StopTarget != 0; }, platform);
         if (abandoned()) {
             return;
         }
@@ -115,7 +119,7 @@ void BlockDraw::DrawBlock() {
     }
 
     TimerFlick.stop();
-    WaitMs(500, ticks);
+    WaitMs(500, platform);
     if (abandoned()) {
         return;
     }

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <QObject>
-#include <QTimer>
+#include <memory>
+
+#include "platform/timer.h"
 
 class CorePlatform;
 class TavoModel;
@@ -15,9 +17,16 @@ class BlockDraw : public QObject {
     Q_OBJECT
 public:
     BlockDraw(TavoModel& model, CorePlatform& platform);
+    ~BlockDraw() override;
 
-    QTimer TimerDummy;
-    QTimer TimerFlick;
+private:
+    std::unique_ptr<Timer> m_timerDummy;
+    std::unique_ptr<Timer> m_timerFlick;
+
+public:
+    // Made by the platform, so a test can run them on its own clock.
+    Timer& TimerDummy;
+    Timer& TimerFlick;
 
     // Press on switch Index (0..4). A first press returns only when its draw has ended.
     void ImageSwitch_Click(int Index);

@@ -3,9 +3,13 @@
 
 #include <QDateTime>
 #include <QString>
+#include <memory>
 
-// What the rules take from the system: the clock, the tick counter, the generator, the beep and
-// the folders. Needs QtCore only; Platform adds what needs a printer or a window.
+class Timer;
+
+// What the rules take from the system: the clock, the tick counter, the generator, the beep, the
+// folders, timers and the dispatch of events. Needs QtCore only; Platform adds what needs a
+// printer or a window.
 class CorePlatform {
 public:
     virtual ~CorePlatform() = default;
@@ -23,4 +27,10 @@ public:
     virtual QString programFolder() = 0;
     // The user's own folder for the program's files, for when the program folder is read-only.
     virtual QString userDataFolder() = 0;
+
+    // A stopped timer ticking on the user-interface thread; by default a precise QTimer.
+    virtual std::unique_ptr<Timer> createTimer();
+    // Dispatches the events pending now; with sleep, when none is, waits for the next one (a
+    // timer tick, a click) instead of returning at once.
+    virtual void dispatchEvents(bool sleep);
 };
