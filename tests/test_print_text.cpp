@@ -128,8 +128,6 @@ private slots:
     void printedPage();
     void blockLetterIsTheFrameCaption();
     void onePagePerPress();
-    void nothingWhileADrawRuns_data();
-    void nothingWhileADrawRuns();
     void nothingWithoutAMode();
     void printingLeavesTheStateAlone_data();
     void printingLeavesTheStateAlone();
@@ -286,36 +284,6 @@ void TestPrintText::onePagePerPress() {
     QCOMPARE(gridLines(m_printed[2], testLayout(), &faults),
              gridLines(m_printed[0], testLayout(), &faults));
     QVERIFY(faults.isEmpty());
-}
-
-void TestPrintText::nothingWhileADrawRuns_data() {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("activeBlock");
-    QTest::newRow("text, block A") << 0 << 1;
-    QTest::newRow("window picture, block C") << 1 << 3;
-    QTest::newRow("client area, block E") << 2 << 5;
-}
-
-void TestPrintText::nothingWhileADrawRuns() {
-    QFETCH(int, mode);
-    QFETCH(int, activeBlock);
-    MainWindow w(*m_platform);
-    setDrawnSheet(w);
-    w.OptionPrn(mode)->setChecked(true);
-    QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
-    w.model().ActiveBlock = activeBlock;
-    w.CommandPrn()->click();
-    w.CommandPrn_Click();
-    QVERIFY(m_printed.isEmpty());
-    QVERIFY(filesInFolder().isEmpty());
-    QVERIFY(m_platform->messages.isEmpty());
-    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
-    QVERIFY(w.Picture1().isNull());
-
-    // Once the draw is over, the same press prints.
-    w.model().ActiveBlock = 0;
-    w.CommandPrn()->click();
-    QCOMPARE(m_printed.size(), 1);
 }
 
 void TestPrintText::nothingWithoutAMode() {

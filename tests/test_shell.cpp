@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Start-up, the clock, the clear command and the timed wait.
+// Start-up, the clock, the clear command, the refusal of every command during a draw and the
+// timed wait.
+#include <QClipboard>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QPrinter>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -175,21 +180,69 @@ private slots:
         }
     }
 
-    // While a draw runs the clear does nothing.
-    void clearRefusedDuringDraw() {
+    // While a draw runs (ActiveBlock != 0) the commands that read or change the sheet do
+    // nothing at all, whether clicked or called; once it is over, the same press acts.
+    void commandsRefusedDuringDraw_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("option");
+        QTest::addColumn<int>("activeBlock");
+        QTest::newRow("clear") << u"CommandClr"_qs << 0 << 1;
+        QTest::newRow("sort") << u"CommandSort"_qs << 0 << 2;
+        QTest::newRow("save") << u"CommandSave"_qs << 0 << 3;
+        QTest::newRow("print text") << u"CommandPrn"_qs << 0 << 1;
+        QTest::newRow("print window picture") << u"CommandPrn"_qs << 1 << 3;
+        QTest::newRow("print client area") << u"CommandPrn"_qs << 2 << 5;
+    }
+    void commandsRefusedDuringDraw() {
+        QFETCH(QString, command);
+        QFETCH(int, option);
+        QFETCH(int, activeBlock);
+        QTemporaryDir dir;
         FakePlatform platform;
+        platform.folder = dir.path();
+        int printers = 0;
+        platform.printer = [&printers] {
+            ++printers;
+            return std::unique_ptr<QPrinter>();  // none: a page would go to a PDF file
+        };
         MainWindow w(platform);
-        w.sheet().LabelData[4] = QStringLiteral("12");
-        w.model().setReelPicture(4, faceId(12));
+        const QStringList numbers{u"31"_qs, u"5"_qs, u"17"_qs, u"2"_qs, u"43"_qs, u"9"_qs};
+        for (int p = 0; p < 6; ++p) {
+            w.sheet().LabelData.at(Sheet::cell(0, p)) = numbers.at(p);
+            w.model().setReelPicture(Sheet::cell(0, p), faceId(numbers.at(p).toInt()));
+        }
         w.sheet().LabelFN[0] = QStringLiteral("2010/03/09,14:05:07");
-        w.model().ActiveBlock = 1;
+        w.sheet().LabelFileName0 = QStringLiteral("100309_1405.csv");
+        w.model().setSheetStamp(QStringLiteral("2010/03/09,14:05"));
+        w.sheet().LabelS.fill(QStringLiteral("7"));
         w.model().SheetStamped = 1;
-        w.CommandClr_Click();
-        QCOMPARE(w.sheet().LabelData[4], QStringLiteral("12"));
-        QCOMPARE(w.ImageWin(4)->pictureId(), faceId(12));
-        QCOMPARE(w.sheet().LabelFN[0], QStringLiteral("2010/03/09,14:05:07"));
-        QCOMPARE(w.model().ActiveBlock, 1);
-        QCOMPARE(w.model().SheetStamped, qint16(1));
+        w.OptionPrn(option)->setChecked(true);
+        QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+        auto* button = w.findChild<QPushButton*>(command);
+        QVERIFY(button);
+        const Sheet before = w.sheet();
+        auto unchanged = [&] {
+            const Sheet& now = w.sheet();
+            return now.LabelData == before.LabelData && now.LabelFN == before.LabelFN &&
+                   now.LabelFileName0 == before.LabelFileName0 && now.LabelS == before.LabelS &&
+                   now.NumberLabelS == before.NumberLabelS &&
+                   w.LabelFileName()->text() == u"2010/03/09,14:05" &&
+                   w.ImageWin(0)->pictureId() == faceId(31) && w.model().SheetStamped == 1;
+        };
+
+        w.model().ActiveBlock = activeBlock;
+        button->click();
+        QVERIFY(unchanged());
+        QCOMPARE(w.model().ActiveBlock, activeBlock);
+        QCOMPARE(entries(dir.path()), QStringList());
+        QCOMPARE(printers, 0);
+        QVERIFY(platform.messages.isEmpty());
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+        QVERIFY(w.Picture1().isNull());
+
+        w.model().ActiveBlock = 0;
+        button->click();
+        QVERIFY(!unchanged() || !entries(dir.path()).isEmpty());
     }
 
     void waitNonPositiveDispatchesNothing() {

@@ -228,19 +228,6 @@ private slots:
         QVERIFY(snapshot(w) == once);
     }
 
-    void refusedWhileADrawRuns() {
-        FakePlatform platform;
-        MainWindow w(platform);
-        setBlock(w, 0, {u"31"_qs, u"5"_qs, u"17"_qs, u"2"_qs, u"43"_qs, u"9"_qs});
-        setBlock(w, 4, {u"40"_qs, QString(), u"3"_qs, QString(), u"12"_qs, QString()});
-        w.sheet().LabelS = row({u"7"_qs, u"3"_qs, QString(), QString(), QString(), QString()});
-        const Snapshot before = snapshot(w);
-        w.model().ActiveBlock = 1;
-        w.CommandSort_Click();
-        w.model().ActiveBlock = 0;
-        QVERIFY(snapshot(w) == before);
-    }
-
     void theButtonSorts() {
         FakePlatform platform;
         MainWindow w(platform);
