@@ -24,12 +24,4 @@ void prepareApplication() {
     QApplication::setFont(face(kPGothic, 9, false));
 }
 
-QFont face(const QString& family, qreal points, bool bold) {
-    QFont font(family);
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    font.setStyleStrategy(QFont::PreferAntialias);
-    return font;
-}
-
 }  // namespace fonts

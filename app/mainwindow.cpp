@@ -12,11 +12,11 @@
 #include "app/captionbutton.h"
 #include "app/fonts.h"
 #include "app/picturecontrol.h"
-#include "app/timeformat.h"
 #include "draw/blockdraw.h"
 #include "platform/platform.h"
 #include "platform/waitms.h"
 #include "print/printcommand.h"
+#include "print/printjob.h"
 #include "results/save.h"
 #include "results/sort.h"
 
@@ -33,7 +33,6 @@ QRect twipRect(int left, int top, int width, int height) {
 const QColor kPaleYellow(255, 255, 192);
 const QColor kPaleGreen(192, 255, 192);
 const QColor kGrey(128, 128, 128);
-const QColor kBlue(0, 0, 255);
 
 const char* const kDesignSize = "tavoDesignSize";
 
@@ -104,10 +103,12 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_platform(withPreparedApplication(platform)),
       m_pictures(std::make_unique<Pictures>(qApp->devicePixelRatio())),
-      m_draw(std::make_unique<BlockDraw>(*this)) {
+      m_draw(std::make_unique<BlockDraw>(m_model, m_platform)) {
     resumeWaits();
+    m_platform.setMessageParent(this);
     accessible::install();
     buildControls();
+    connectModel();
     Form_Load();
 }
 
@@ -115,7 +116,7 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::buildControls() {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Tavo V1.1"));
+    setWindowTitle(TavoModel::title());
     setWindowIcon(Pictures::windowIcon());
     setFixedSize(kClientWidth, kClientHeight);
     setBackground(this, kPaleYellow);
@@ -174,10 +175,9 @@ void MainWindow::buildControls() {
     m_commandPrn = makeButton(framePrn, "CommandPrn", QStringLiteral("印刷"),
                               QStringLiteral("印刷実行"), twipRect(120, 1440, 1335, 615));
 
-    const QString letters[] = {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
-                               QStringLiteral("D"), QStringLiteral("E")};
     for (int k = 0; k < Sheet::kBlocks; ++k) {
-        auto* frame = makeFrame(this, indexed("FrameBlock", k), letters[k],
+        const QString& letter = m_model.blockLetter(k);
+        auto* frame = makeFrame(this, indexed("FrameBlock", k), letter,
                                 twipRect(1920, 480 + 1080 * k, 3735, 975));
         frame->setFont(letterFont);
         setBackground(frame, kPaleGreen);
@@ -187,13 +187,12 @@ void MainWindow::buildControls() {
             const int i = Sheet::cell(k, j);
             reel->setObjectName(indexed("ImageWin", i));
             reel->setGeometry(twipRect(120 + 600 * j, 360, 480, 480));
-            reel->setAccessibleLabel(
-                PictureControl::Role::Reel,
-                QStringLiteral("ブロック%1 リール%2").arg(letters[k]).arg(j + 1));
+            reel->setAccessibleLabel(PictureControl::Role::Reel,
+                                     QStringLiteral("ブロック%1 リール%2").arg(letter).arg(j + 1));
             reel->setAccessibleDescription(
-                QStringLiteral("ブロック%1の%2番目に抽選された数字").arg(letters[k]).arg(j + 1));
-            reel->showPicture(m_pictures->face(0));
+                QStringLiteral("ブロック%1の%2番目に抽選された数字").arg(letter).arg(j + 1));
             m_imageWin.at(idx(i)) = reel;
+            showReel(i);
         }
 
         QLabel* status = makeLabel(this, "LabelStat", QStringLiteral("開始"),
@@ -201,7 +200,7 @@ void MainWindow::buildControls() {
         status->setObjectName(indexed("LabelStat", k));
         status->setAlignment(Qt::AlignCenter);
         m_labelStat.at(idx(k)) = status;
-        setStatus(k, QStringLiteral("開始"), kBlue);
+        showStatus(k);
 
         auto* sw = new PictureControl(this);
         sw->setObjectName(indexed("ImageSwitch", k));
@@ -209,15 +208,15 @@ void MainWindow::buildControls() {
         sw->setToolTip(QStringLiteral("ｽﾀｰﾄ/ｽﾄｯﾌﾟ"));
         sw->setCursor(Qt::ArrowCursor);
         sw->setAccessibleLabel(PictureControl::Role::Switch,
-                               QStringLiteral("ブロック%1 スイッチ").arg(letters[k]));
+                               QStringLiteral("ブロック%1 スイッチ").arg(letter));
         sw->setAccessibleDescription(
             QStringLiteral("1回押すとブロック%1のリールが回り、もう1回押すと6つの数字を抽選します")
-                .arg(letters[k]));
+                .arg(letter));
         sw->setShortcut(QKeySequence(Qt::ALT | static_cast<Qt::Key>(Qt::Key_A + k)));
-        sw->showPicture(m_pictures->start());
+        m_imageSwitch.at(idx(k)) = sw;
+        showSwitch(k);
         connect(sw, &PictureControl::clicked, this, [this, k] { pressSwitch(k, false); });
         connect(sw, &PictureControl::triggered, this, [this, k] { pressSwitch(k, true); });
-        m_imageSwitch.at(idx(k)) = sw;
     }
 
     for (QLabel* label : {m_label1, m_labelDateTime}) {
@@ -252,10 +251,36 @@ void MainWindow::setAutoSizeCaption(QLabel* label, const QString& text) {
     label->resize(size);
 }
 
+void MainWindow::connectModel() {
+    connect(&m_model, &TavoModel::reelPictureChanged, this, &MainWindow::showReel);
+    connect(&m_model, &TavoModel::switchPictureChanged, this, &MainWindow::showSwitch);
+    connect(&m_model, &TavoModel::statusChanged, this, &MainWindow::showStatus);
+    connect(&m_model, &TavoModel::blockLetterChanged, this,
+            [this](int k) { FrameBlock(k)->setTitle(m_model.blockLetter(k)); });
+    connect(&m_model, &TavoModel::sheetStampChanged, this,
+            [this] { setAutoSizeCaption(m_labelFileName, m_model.sheetStamp()); });
+    connect(&m_model, &TavoModel::clockChanged, this,
+            [this] { setAutoSizeCaption(m_labelDateTime, m_model.clockText()); });
+}
+
+void MainWindow::showReel(int i) {
+    ImageWin(i)->showPicture(m_pictures->byId(m_model.reelPicture(i)));
+}
+
+void MainWindow::showSwitch(int k) {
+    ImageSwitch(k)->showPicture(m_pictures->byId(m_model.switchPicture(k)));
+}
+
 void MainWindow::setStatus(int k, const QString& caption, const QColor& colour) {
+    m_model.setStatus(k, caption, colour.rgb());
+}
+
+void MainWindow::showStatus(int k) {
+    const TavoModel::Status& shown = m_model.status(k);
+    const QString& caption = shown.caption;
     QLabel* status = LabelStat(k);
     QPalette p = status->palette();
-    p.setColor(QPalette::WindowText, colour);
+    p.setColor(QPalette::WindowText, QColor(shown.colour));
     p.setColor(QPalette::Window, kPaleYellow);
     status->setPalette(p);
     status->setAutoFillBackground(true);
@@ -276,6 +301,7 @@ void MainWindow::Form_Load() {
     ShowClock();
     m_timer1.setInterval(1000);
     m_timer1.start();
+    QString& AppFolder = m_model.AppFolder;
     if (AppFolder.isEmpty()) {
         // Nothing is made or said here: an installed program's folder in the user's documents
         // is made by the first save or print that needs it.
@@ -284,7 +310,7 @@ void MainWindow::Form_Load() {
             chooseResultsFolder(program, QFileInfo(program).isWritable(),
                                 m_platform.installFolder(), m_platform.documentsFolder());
         AppFolder = choice.folder;
-        AppFolderUse = ResultsFolderUse(choice.inDocuments);
+        m_model.AppFolderUse = ResultsFolderUse(choice.inDocuments);
     }
     ClearSheet();
 }
@@ -294,64 +320,64 @@ void MainWindow::Timer1_Timer() {
 }
 
 void MainWindow::ShowClock() {
-    CurrentTime = m_platform.now();
-    setAutoSizeCaption(m_labelDateTime, clockText(CurrentTime));
+    m_model.ShowClock(m_platform.now());
 }
 
 void MainWindow::CommandClr_Click() {
-    if (m_draw->ActiveBlock != 0) {
+    if (m_model.ActiveBlock != 0) {
         return;
     }
     ClearSheet();
 }
 
 void MainWindow::ClearSheet() {
-    m_draw->ActiveBlock = 0;
-    m_draw->SheetStamped = 0;
-    for (int i = 0; i < Sheet::kCells; ++i) {
-        ImageWin(i)->showPicture(m_pictures->face(0));
-        m_sheet.LabelData.at(idx(i)).clear();
-    }
-    for (QString& stamp : m_sheet.LabelFN) {
-        stamp.clear();
-    }
-    setAutoSizeCaption(m_labelFileName, QString());
-    m_sheet.LabelFileName0.clear();
+    m_model.ClearSheet();
     announceSheet();
 }
 
 void MainWindow::CommandSort_Click() {
-    if (m_draw->ActiveBlock != 0) {
+    if (m_model.ActiveBlock != 0) {
         return;
     }
-    sortSheet(*this);
+    sortSheet(m_model);
     announceSheet();
 }
 
 void MainWindow::CommandSave_Click() {
-    if (m_draw->ActiveBlock != 0) {
+    if (m_model.ActiveBlock != 0) {
         return;
     }
-    SaveSheet(*this);
+    SaveSheet(m_model, m_platform);
+}
+
+PrintMode MainWindow::selectedPrintMode() const {
+    // The first selected option decides.
+    for (int i = 0; i < 3; ++i) {
+        if (OptionPrn(i)->isChecked()) {
+            return static_cast<PrintMode>(i);
+        }
+    }
+    return PrintMode::None;
 }
 
 void MainWindow::CommandPrn_Click() {
-    if (m_draw->ActiveBlock != 0) {
+    if (m_model.ActiveBlock != 0) {
         return;
     }
-    printSheet(*this);
+    printSheet(selectedPrintMode(), m_model, *this, m_picture1,
+               PrintTarget{m_platform, this, m_model.AppFolder, &m_model.AppFolderUse});
 }
 
 void MainWindow::pressSwitch(int k, bool fromKeyboard) {
-    const bool starts = m_draw->ActiveBlock == 0;
-    const bool releases = !starts && m_draw->ArmedBlock - 1 == k;
+    const bool starts = m_model.ActiveBlock == 0;
+    const bool releases = !starts && m_model.ArmedBlock - 1 == k;
     if (starts) {
         m_focusFollowsDraw = fromKeyboard;
         setCommandsAvailable(false, k);
     }
     // A first press returns only when its draw has ended.
     m_draw->ImageSwitch_Click(k);
-    if (releases && m_draw->ArmedBlock == 0) {
+    if (releases && m_model.ArmedBlock == 0) {
         accessible::setUnavailable(ImageSwitch(k), true);
     }
     if (starts) {
@@ -372,7 +398,7 @@ void MainWindow::setCommandsAvailable(bool available, int drawing) {
 QString MainWindow::resultText(int k) const {
     QStringList numbers;
     for (int p = 0; p < Sheet::kPositions; ++p) {
-        const QString& n = m_sheet.LabelData.at(idx(Sheet::cell(k, p)));
+        const QString& n = m_model.sheet().LabelData.at(idx(Sheet::cell(k, p)));
         if (!n.isEmpty()) {
             numbers << n;
         }
@@ -418,8 +444,7 @@ void MainWindow::announceSheet() {
 void MainWindow::closeEvent(QCloseEvent* event) {
     // A draw may be running inside a click: end its waits so it unwinds and the program ends.
     cancelAllWaits();
-    m_draw->TimerDummy.stop();
-    m_draw->TimerFlick.stop();
+    m_draw->stopTimers();
     m_timer1.stop();
     // Open messages go with the window, so the program ends.
     for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {

@@ -4,16 +4,21 @@
 // The one window, "Tavo V1.1": five blocks A-E of six reels with a switch and a status label,
 // the clock, and the sort, save, clear and print commands.
 //
+// One model, one view: TavoModel holds everything the window shows or holds (the sheet, the
+// form state, each reel's face, each switch's picture, each status, the stamps and the clock)
+// and says when it changes; the rules (draw/, results/, print/) change the model; this window
+// builds the controls, draws the model and forwards clicks to the rules.
+//
 // Flow of a draw: the first press on a block's switch (BlockDraw::ImageSwitch_Click) stamps the
-// block and arms it; its reels spin on the reel timer. The draw then runs inside that click,
-// waiting in loops that dispatch events, so the second press, the timers and the clock are
-// served from inside it: the second press clears ArmedBlock, and for each position the draw
-// hands a number over in StopTarget and waits until the reel timer has stopped the leftmost
-// spinning reel on it. The numbers go into the off-window sheet (Sheet), which sorting, saving
-// and printing read; while a draw runs (ActiveBlock != 0) those commands and the clear do
-// nothing.
+// block in the model and arms it; its reels spin on the reel timer, which sets the faces the
+// model's reels show. The draw then runs inside that click, waiting in loops that dispatch
+// events, so the second press, the timers and the clock are served from inside it: the second
+// press clears ArmedBlock, and for each position the draw hands a number over in StopTarget and
+// waits until the reel timer has stopped the leftmost spinning reel on it. The numbers go into
+// the model's off-window sheet, which sorting, saving and printing read; while a draw runs
+// (ActiveBlock != 0) those commands and the clear do nothing.
 
-#include <QDateTime>
+#include <QPixmap>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -22,10 +27,10 @@
 
 #include "app/groupframe.h"
 #include "app/pictures.h"
-#include "app/sheet.h"
-#include "platform/resultsfolder.h"
+#include "model/tavomodel.h"
 
 class BlockDraw;
+enum class PrintMode;
 class Platform;
 class PictureControl;
 class QLabel;
@@ -54,24 +59,24 @@ public:
     QPushButton* CommandSort() const { return m_commandSort; }
     QPushButton* CommandPrn() const { return m_commandPrn; }
 
-    // Off-window state.
-    Sheet& sheet() { return m_sheet; }
-    const Sheet& sheet() const { return m_sheet; }
+    // What the window shows and holds, and the rules that change it.
+    TavoModel& model() { return m_model; }
+    const TavoModel& model() const { return m_model; }
+    Sheet& sheet() { return m_model.sheet(); }
+    const Sheet& sheet() const { return m_model.sheet(); }
     const Pictures& pictures() const { return *m_pictures; }
     BlockDraw& draw() { return *m_draw; }
     Platform& platform() { return m_platform; }
     QTimer& Timer1() { return m_timer1; }
-
-    // Form state.
-    QDateTime CurrentTime;
-    QString AppFolder;
-    ResultsFolderUse AppFolderUse;  // whether AppFolder is made on first use and named once
-    std::array<QString, Sheet::kBlocks> ResultLines;
+    // The last captured window picture.
+    QPixmap& Picture1() { return m_picture1; }
 
     // Sets a label's caption, growing or shrinking it to its text with its top-left corner kept.
     static void setAutoSizeCaption(QLabel* label, const QString& text);
-    // Sets a status label's caption and text colour.
+    // Sets a status label's caption and text colour (through the model).
     void setStatus(int k, const QString& caption, const QColor& colour);
+    // The print mode the options select.
+    PrintMode selectedPrintMode() const;
 
     // Event handlers and the window's procedures.
     void Form_Load();
@@ -104,13 +109,19 @@ private:
     // The commands and every switch but the drawing block's do nothing during a draw.
     void setCommandsAvailable(bool available, int drawing);
     QString resultText(int k) const;
+    void connectModel();
+    // The view of the model: each control shows what the model names for it.
+    void showReel(int i);
+    void showSwitch(int k);
+    void showStatus(int k);
 
     Platform& m_platform;
     std::unique_ptr<Pictures> m_pictures;
-    Sheet m_sheet;
+    TavoModel m_model;
     std::unique_ptr<BlockDraw> m_draw;
     QTimer m_timer1;
     bool m_focusFollowsDraw = false;
+    QPixmap m_picture1;
 
     std::array<PictureControl*, Sheet::kCells> m_imageWin{};
     std::array<PictureControl*, Sheet::kBlocks> m_imageSwitch{};

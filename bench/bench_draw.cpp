@@ -178,7 +178,7 @@ void runDraw(MainWindow& w, int k, int armedMs, const QElapsedTimer& clock, Cond
     bench::SchedStat lastReelStat;
 
     QObject context;
-    QObject::connect(&w.draw().TimerDummy, &QTimer::timeout, &context, [&] {
+    QObject::connect(&w.draw().TimerDummy, &Timer::timeout, &context, [&] {
         const qint64 now = clock.nsecsElapsed();
         TickLog& log = phase == Phase::Drawing ? c.reelDrawing : c.reelArmed;
         log.lastNs = lastReelNs;
@@ -187,7 +187,7 @@ void runDraw(MainWindow& w, int k, int armedMs, const QElapsedTimer& clock, Cond
         lastReelNs = now;
         lastReelStat = log.lastStat;
     });
-    QObject::connect(&w.draw().TimerFlick, &QTimer::timeout, &context,
+    QObject::connect(&w.draw().TimerFlick, &Timer::timeout, &context,
                      [&] { c.lamp.tick(clock.nsecsElapsed()); });
     QObject::connect(&w.draw(), &BlockDraw::drawFinished, &context, [&] {
         c.drawing.add(drawingFrom, markNow(clock));

@@ -1,61 +1,59 @@
 // SPDX-License-Identifier: MIT
 #include "draw/blockdraw.h"
 
-#include <QLabel>
-
-#include "app/mainwindow.h"
-#include "app/picturecontrol.h"
-#include "app/timeformat.h"
 #include "draw/candidate.h"
-#include "platform/platform.h"
+#include "model/tavomodel.h"
+#include "model/timeformat.h"
+#include "platform/coreplatform.h"
 #include "platform/waitms.h"
 
-namespace {
+BlockDraw::BlockDraw(TavoModel& model, CorePlatform& platform)
+    : m_timerDummy(platform.createTimer()),
+      m_timerFlick(platform.createTimer()),
+      TimerDummy(*m_timerDummy),
+      TimerFlick(*m_timerFlick),
+      m_model(model),
+      m_platform(platform) {
+    connect(&TimerDummy, &Timer::timeout, this, &BlockDraw::TimerDummy_Timer);
+    connect(&TimerFlick, &Timer::timeout, this, &BlockDraw::TimerFlick_Timer);
+}
 
-// Colours as the status labels take them.
-const QColor kRed(255, 0, 0);
-const QColor kGreen(0, 192, 0);
-const QColor kBlue(0, 0, 255);
+BlockDraw::~BlockDraw() = default;
 
-}  // namespace
-
-BlockDraw::BlockDraw(MainWindow& window) : m_window(window) {
-    TimerDummy.setTimerType(Qt::PreciseTimer);
-    TimerFlick.setTimerType(Qt::PreciseTimer);
-    connect(&TimerDummy, &QTimer::timeout, this, &BlockDraw::TimerDummy_Timer);
-    connect(&TimerFlick, &QTimer::timeout, this, &BlockDraw::TimerFlick_Timer);
+void BlockDraw::stopTimers() {
+    TimerDummy.stop();
+    TimerFlick.stop();
 }
 
 void BlockDraw::ImageSwitch_Click(int Index) {
-    if (ActiveBlock == 0) {
-        ActiveBlock = Index + 1;
-        ArmedBlock = ActiveBlock;
-        m_window.ImageSwitch(Index)->showPicture(m_window.pictures().push());
-        m_window.sheet().LabelFN.at(static_cast<std::size_t>(Index)) =
-            clockText(m_window.CurrentTime);
-        WaitMs(300, [this] { return m_window.platform().tickCount(); });
+    TavoModel& m = m_model;
+    if (m.ActiveBlock == 0) {
+        m.ActiveBlock = Index + 1;
+        m.ArmedBlock = m.ActiveBlock;
+        m.setSwitchPicture(Index, PictureId::Push);
+        m.sheet().LabelFN.at(static_cast<std::size_t>(Index)) = clockText(m.CurrentTime);
+        WaitMs(300, m_platform);
         if (waitsCancelled()) {
             return;
         }
-        m_window.ImageSwitch(Index)->showPicture(m_window.pictures().stop());
-        m_window.setStatus(Index, QStringLiteral("停止"), kRed);
+        m.setSwitchPicture(Index, PictureId::Stop);
+        m.setStatus(Index, QStringLiteral("停止"), TavoModel::kRed);
         DrawBlock();
-    } else if (ArmedBlock - 1 == Index) {
-        ArmedBlock = 0;
+    } else if (m.ArmedBlock - 1 == Index) {
+        m.ArmedBlock = 0;
     }
 }
 
 void BlockDraw::DrawBlock() {
-    Platform& platform = m_window.platform();
-    Sheet& sheet = m_window.sheet();
-    const TickSource ticks = [&platform] { return platform.tickCount(); };
+    TavoModel& m = m_model;
+    CorePlatform& platform = m_platform;
+    Sheet& sheet = m.sheet();
     // The window is closing: leave at once, with the timers stopped.
     auto abandoned = [this] {
         if (!waitsCancelled()) {
             return false;
         }
-        TimerDummy.stop();
-        TimerFlick.stop();
+        stopTimers();
         return true;
     };
 
@@ -63,91 +61,91 @@ void BlockDraw::DrawBlock() {
     for (QString& cell : sheet.LabelS) {
         cell = QStringLiteral("  ");
     }
-    StopTarget = 0;
-    ReelFace = 0;
-    FirstSpinningReel = 0;
-    if (SheetStamped == 0) {
-        SheetStamped = 1;
-        MainWindow::setAutoSizeCaption(m_window.LabelFileName(),
-                                       sheetStampText(m_window.CurrentTime));
-        sheet.LabelFileName0 = sheetFileName(m_window.CurrentTime);
+    m.StopTarget = 0;
+    m.ReelFace = 0;
+    m.FirstSpinningReel = 0;
+    if (m.SheetStamped == 0) {
+        m.SheetStamped = 1;
+        m.setSheetStamp(sheetStampText(m.CurrentTime));
+        sheet.LabelFileName0 = sheetFileName(m.CurrentTime);
     }
     TimerDummy.setInterval(50);
     TimerDummy.start();
-    emit blockArmed(ActiveBlock);
-    dispatchPendingEvents();
+    dispatchPendingEvents(platform);
     platform.reseedRandom();
     platform.beep();
+    emit blockArmed(m.ActiveBlock);
 
-    waitWhile([this] { return ArmedBlock != 0; });
+    waitWhile([&m] { return m.ArmedBlock != 0; }, platform);
     if (abandoned()) {
         return;
     }
     platform.beep();
-    FlickPhase = 0;
-    const int block = ActiveBlock - 1;
-    m_window.setStatus(block, QStringLiteral("動作中"), kGreen);
+    m.FlickPhase = 0;
+    const int block = m.ActiveBlock - 1;
+    m.setStatus(block, QStringLiteral("動作中"), TavoModel::kGreen);
     TimerFlick.setInterval(500);
     TimerFlick.start();
 
-    for (BallIndex = 1; BallIndex <= 6; ++BallIndex) {
+    for (m.BallIndex = 1; m.BallIndex <= 6; ++m.BallIndex) {
+        const int ball = m.BallIndex;
         int n = 0;
         for (;;) {
-            const int m = tickMillis(platform.tickCount());
-            n = candidateNumber(candidateBase(m_window.CurrentTime, m), platform.nextRandom());
-            Drawn.at(static_cast<std::size_t>(BallIndex)) = n;
+            const int ms = tickMillis(platform.tickCount());
+            n = candidateNumber(candidateBase(m.CurrentTime, ms), platform.nextRandom());
+            Drawn.at(static_cast<std::size_t>(ball)) = n;
             bool repeat = false;
-            for (int k = 1; k < BallIndex; ++k) {
+            for (int k = 1; k < ball; ++k) {
                 repeat = repeat || Drawn.at(static_cast<std::size_t>(k)) == n;
             }
             if (!repeat) {
                 break;
             }
-            WaitMs(static_cast<qint16>(m), ticks);
+            WaitMs(static_cast<qint16>(ms), platform);
             if (abandoned()) {
                 return;
             }
         }
-        StopTarget = n;
-        waitWhile([this] { return StopTarget != 0; });
+        m.StopTarget = n;
+        waitWhile([&m] { return m.StopTarget != 0; }, platform);
         if (abandoned()) {
             return;
         }
         const QString text = QString::number(n);
-        sheet.LabelS.at(static_cast<std::size_t>(BallIndex - 1)) = text;
-        sheet.LabelData.at(static_cast<std::size_t>(Sheet::cell(block, BallIndex - 1))) = text;
+        sheet.LabelS.at(static_cast<std::size_t>(ball - 1)) = text;
+        m.setLabelData(Sheet::cell(block, ball - 1), text);
         platform.beep();
-        emit numberDrawn(block + 1, BallIndex, n);
+        emit numberDrawn(block + 1, ball, n);
     }
 
     TimerFlick.stop();
-    WaitMs(500, ticks);
+    WaitMs(500, platform);
     if (abandoned()) {
         return;
     }
-    m_window.ImageSwitch(block)->showPicture(m_window.pictures().start());
-    m_window.setStatus(block, QStringLiteral("開始"), kBlue);
+    m.setSwitchPicture(block, PictureId::Start);
+    m.setStatus(block, QStringLiteral("開始"), TavoModel::kBlue);
     platform.beep();
     TimerDummy.stop();
-    ActiveBlock = 0;
+    m.ActiveBlock = 0;
     emit drawFinished(block + 1);
 }
 
 void BlockDraw::TimerDummy_Timer() {
-    ReelFace = ReelFace + 1;
-    if (ReelFace > 43) {
-        ReelFace = 1;
+    TavoModel& m = m_model;
+    m.ReelFace = m.ReelFace + 1;
+    if (m.ReelFace > 43) {
+        m.ReelFace = 1;
     }
-    m_window.sheet().ImageDummyFace = ReelFace;
-    if (ActiveBlock != 0) {
-        const Picture& face = m_window.pictures().face(ReelFace);
-        for (int k = FirstSpinningReel; k <= 5; ++k) {
-            m_window.ImageWin(Sheet::cell(ActiveBlock - 1, k))->showPicture(face);
+    m.sheet().ImageDummyFace = m.ReelFace;
+    if (m.ActiveBlock != 0) {
+        for (int k = m.FirstSpinningReel; k <= 5; ++k) {
+            m.setReelPicture(Sheet::cell(m.ActiveBlock - 1, k), faceId(m.ReelFace));
         }
-        if (ReelFace == StopTarget) {
-            FirstSpinningReel = FirstSpinningReel + 1;
-            StopTarget = 0;
-            if (FirstSpinningReel == 6) {
+        if (m.ReelFace == m.StopTarget) {
+            m.FirstSpinningReel = m.FirstSpinningReel + 1;
+            m.StopTarget = 0;
+            if (m.FirstSpinningReel == 6) {
                 TimerDummy.stop();
             }
         }
@@ -155,16 +153,16 @@ void BlockDraw::TimerDummy_Timer() {
 }
 
 void BlockDraw::TimerFlick_Timer() {
+    TavoModel& m = m_model;
     // The lamp runs only inside a draw; a stray tick with no block must not index switch -1.
-    if (ActiveBlock == 0) {
+    if (m.ActiveBlock == 0) {
         return;
     }
-    PictureControl* sw = m_window.ImageSwitch(ActiveBlock - 1);
-    if (FlickPhase == 0) {
-        sw->showPicture(m_window.pictures().busyDark());
-        FlickPhase = 1;
+    if (m.FlickPhase == 0) {
+        m.setSwitchPicture(m.ActiveBlock - 1, PictureId::BusyDark);
+        m.FlickPhase = 1;
     } else {
-        sw->showPicture(m_window.pictures().busyLit());
-        FlickPhase = 0;
+        m.setSwitchPicture(m.ActiveBlock - 1, PictureId::BusyLit);
+        m.FlickPhase = 0;
     }
 }

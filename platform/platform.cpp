@@ -9,13 +9,6 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QStandardPaths>
-#include <ctime>
-
-qint64 bootTimeMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_BOOTTIME, &ts);
-    return static_cast<qint64>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 QDateTime SystemPlatform::now() {
     return QDateTime::currentDateTime();

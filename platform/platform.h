@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/beepcounts.h"
+#include "platform/coreplatform.h"
 #include "platform/random.h"
 
 class Beeper;
@@ -14,32 +15,21 @@ class QWidget;
 
 // Everything the program takes from the system, behind one seam so tests can fix the clock, the
 // tick counter, the generator, the beep, the printer and the messages.
-class Platform {
+class Platform : public CorePlatform {
 public:
-    virtual ~Platform() = default;
-
-    // The system's local date and time.
-    virtual QDateTime now() = 0;
-    // Milliseconds since boot, read as a signed 32-bit value (it wraps after about 24.9 days).
-    virtual qint32 tickCount() = 0;
-    virtual void beep() = 0;
-    // Reseeds the generator from the system clock.
-    virtual void reseedRandom() = 0;
-    // The generator's next value R, 0 <= R < 1.
-    virtual float nextRandom() = 0;
-    // The folder of the executable, as the system gives it (no trailing separator but at "/").
-    virtual QString programFolder() = 0;
-    // The user's own folder for the program's files.
-    virtual QString userDataFolder() = 0;
-    // The user's documents folder (XDG); where an installed program keeps its results.
-    virtual QString documentsFolder() = 0;
-    // The installation's binary folder this program was built for.
-    virtual QString installFolder() = 0;
     // The system's default printer; null when none is configured.
     virtual std::unique_ptr<QPrinter> defaultPrinter() = 0;
     // A short note to the user that never blocks the caller nor holds the window: closing the
     // window closes it too.
     virtual void showMessage(QWidget* parent, const QString& text) = 0;
+
+    // The window that notes from the rules belong to.
+    void setMessageParent(QWidget* parent) { m_messageParent = parent; }
+    QWidget* messageParent() const { return m_messageParent; }
+    void notify(const QString& text) override { showMessage(m_messageParent, text); }
+
+private:
+    QWidget* m_messageParent = nullptr;
 };
 
 // The real system.
@@ -68,6 +58,3 @@ private:
     RandomGenerator m_random;
     std::unique_ptr<Beeper> m_beeper;
 };
-
-// Milliseconds since boot from CLOCK_BOOTTIME, in 64 bits.
-qint64 bootTimeMs();

@@ -15,7 +15,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "platform/platform.h"
+#include "platform/coreplatform.h"
 
 namespace {
 

@@ -7,6 +7,8 @@
 // The program's waits. They keep the window alive by dispatching its events; when none is
 // pending they sleep until the next one arrives instead of spinning, so a wait costs no CPU.
 
+class CorePlatform;
+
 using TickSource = std::function<qint32()>;
 
 // Waits about ms milliseconds of the tick counter while dispatching events. 0 or less returns at
@@ -19,6 +21,11 @@ void waitWhile(const std::function<bool()>& condition);
 
 // One pass over the events pending now; never sleeps.
 void dispatchPendingEvents();
+
+// The same waits on the platform's tick counter, timers and dispatch, as the draw uses them.
+void WaitMs(qint16 ms, CorePlatform& platform);
+void waitWhile(const std::function<bool()>& condition, CorePlatform& platform);
+void dispatchPendingEvents(CorePlatform& platform);
 
 // Closing the window ends every wait at once and keeps later ones from starting, so nothing is
 // left running without a window. A new window lifts the stop.

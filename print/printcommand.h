@@ -1,8 +1,16 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-class MainWindow;
+class QPixmap;
+class QWidget;
+class TavoModel;
+struct PrintTarget;
 
-// Prints the sheet in the selected mode: the text page, a picture of the whole window, or a
-// picture of its client area. The caller has checked that no draw is running.
-void printSheet(MainWindow& window);
+// The print options, in their order; None when no option is selected.
+enum class PrintMode { None = -1, Text = 0, WindowPicture = 1, ClientArea = 2 };
+
+// Prints the sheet in the selected mode: the text page, a picture of the whole window (captured
+// into Picture1), or a picture of its client area. The caller has checked that no draw is
+// running.
+void printSheet(PrintMode mode, const TavoModel& model, QWidget& window, QPixmap& Picture1,
+                const PrintTarget& target);

@@ -12,10 +12,10 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "app/mainwindow.h"
-#include "app/timeformat.h"
+#include "model/timeformat.h"
 #include "platform/platform.h"
 #include "platform/printqueue.h"
+#include "platform/resultsfolder.h"
 #include "print/printreport.h"
 
 namespace {
@@ -91,9 +91,9 @@ bool printThroughServer(QPrinter& printer, PrintPage& page, QString& reason) {
 
 }  // namespace
 
-QString fallbackPdfPath(MainWindow& window) {
+QString fallbackPdfPath(const PrintTarget& target) {
     const QString base =
-        window.AppFolder + QStringLiteral("Tavo_") + compactStamp(window.platform().now());
+        target.folder + QStringLiteral("Tavo_") + compactStamp(target.platform.now());
     QString path = base + QStringLiteral(".pdf");
     for (int n = 2; QFileInfo::exists(path); ++n) {
         path = base + QLatin1Char('_') + QString::number(n) + QStringLiteral(".pdf");
@@ -101,13 +101,13 @@ QString fallbackPdfPath(MainWindow& window) {
     return path;
 }
 
-PrintOutcome printPage(MainWindow& window, PrintPage& page) {
-    Platform& platform = window.platform();
+PrintOutcome printPage(const PrintTarget& target, PrintPage& page) {
+    Platform& platform = target.platform;
     QString problem;
     QString why = QStringLiteral("プリンターが設定されていません");
     if (std::unique_ptr<QPrinter> printer = platform.defaultPrinter()) {
         if (!page.layOut(*printer, problem)) {
-            platform.showMessage(&window, problem);
+            platform.showMessage(target.window, problem);
             return PrintOutcome::NotLaidOut;
         }
         if (printer->outputFormat() == QPrinter::NativeFormat) {
@@ -121,7 +121,7 @@ PrintOutcome printPage(MainWindow& window, PrintPage& page) {
                 case PageResult::NotFinished:
                     // Part of the page may have reached the printer: a second copy in a file
                     // would only confuse.
-                    platform.showMessage(&window, failedText());
+                    platform.showMessage(target.window, failedText());
                     return PrintOutcome::Failed;
                 case PageResult::NotOpened:
                     why = QStringLiteral("プリンターを開けませんでした");
@@ -130,23 +130,27 @@ PrintOutcome printPage(MainWindow& window, PrintPage& page) {
         }
     }
 
-    window.AppFolderUse.prepare(window.AppFolder);
-    const QString path = fallbackPdfPath(window);
+    if (target.folderUse != nullptr) {
+        target.folderUse->prepare(target.folder);
+    }
+    const QString path = fallbackPdfPath(target);
     bool laidOut = true;
     const QPageLayout a4(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
                          QPageLayout::Millimeter);
     if (!printToPdf(path, a4, page, problem, laidOut)) {
         if (!laidOut) {
-            platform.showMessage(&window, problem);
+            platform.showMessage(target.window, problem);
             return PrintOutcome::NotLaidOut;
         }
         QFile::remove(path);  // a part of a page is no page
         qWarning().noquote()
             << QStringLiteral("Tavo: cannot print (%1) nor save %2: %3").arg(why, path, problem);
-        platform.showMessage(&window, notPrintedMessage(why, path, problem));
+        platform.showMessage(target.window, notPrintedMessage(why, path, problem));
         return PrintOutcome::Failed;
     }
-    window.AppFolderUse.markNamed();
-    platform.showMessage(&window, savedToPdfMessage(why, path));
+    if (target.folderUse != nullptr) {
+        target.folderUse->markNamed();
+    }
+    platform.showMessage(target.window, savedToPdfMessage(why, path));
     return PrintOutcome::SavedToFile;
 }

@@ -3,9 +3,21 @@
 
 #include <QString>
 
-class MainWindow;
+class Platform;
+class ResultsFolderUse;
 class QPainter;
 class QPrinter;
+class QWidget;
+
+// Where a print goes and whom it tells: the platform's printer and messages, the window the
+// messages belong to, and the results folder for the PDF fallback.
+struct PrintTarget {
+    Platform& platform;
+    QWidget* window = nullptr;
+    QString folder;  // ends in "/"
+    // Made on first use and named to the user once, when it is the documents folder.
+    ResultsFolderUse* folderUse = nullptr;
+};
 
 // One page of a print.
 class PrintPage {
@@ -34,9 +46,9 @@ enum class PrintOutcome {
 // printer, or it cannot be opened, or the print server refuses, the same page goes to a PDF file
 // in the results folder, named after the time of printing, and the user is told why and the
 // file's name; where even that file cannot be written whole, the user is told that the page was
-// neither printed nor saved, and why. Reads nothing but the window's folder, clock and platform.
-PrintOutcome printPage(MainWindow& window, PrintPage& page);
+// neither printed nor saved, and why. Reads nothing but the target's folder and platform.
+PrintOutcome printPage(const PrintTarget& target, PrintPage& page);
 
 // The file a page goes to without a printer: "Tavo_yymmdd_hhmmss.pdf" in the results folder, with
 // "_2", "_3"... added when an earlier print of the same second is there.
-QString fallbackPdfPath(MainWindow& window);
+QString fallbackPdfPath(const PrintTarget& target);

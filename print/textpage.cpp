@@ -2,25 +2,23 @@
 #include "print/textpage.h"
 
 #include <QFontMetricsF>
-#include <QGroupBox>
-#include <QLabel>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPrinter>
 
-#include "app/fonts.h"
-#include "app/mainwindow.h"
+#include "model/tavomodel.h"
+#include "platform/fontfaces.h"
 #include "print/printjob.h"
 
-TextPageTexts TextPageTexts::fromWindow(const MainWindow& window) {
+TextPageTexts TextPageTexts::fromModel(const TavoModel& model) {
     TextPageTexts t;
-    t.sheetStamp = window.LabelFileName()->text();
-    t.title = window.windowTitle();
-    const Sheet& sheet = window.sheet();
+    t.sheetStamp = model.sheetStamp();
+    t.title = TavoModel::title();
+    const Sheet& sheet = model.sheet();
     for (int b = 0; b < Sheet::kBlocks; ++b) {
         const auto i = static_cast<std::size_t>(b);
         t.blockStamps.at(i) = sheet.LabelFN.at(i);
-        t.blockLetters.at(i) = window.FrameBlock(b)->title();
+        t.blockLetters.at(i) = model.blockLetter(b);
     }
     t.cells = sheet.LabelData;
     return t;
@@ -84,7 +82,7 @@ private:
 
 }  // namespace
 
-void PrintText(MainWindow& window) {
-    TextPage page(textPageCells(TextPageTexts::fromWindow(window)));
-    printPage(window, page);
+void PrintText(const TavoModel& model, const PrintTarget& target) {
+    TextPage page(textPageCells(TextPageTexts::fromModel(model)));
+    printPage(target, page);
 }

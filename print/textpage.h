@@ -6,9 +6,10 @@
 #include <array>
 #include <vector>
 
-#include "app/sheet.h"
+#include "model/sheet.h"
 
-class MainWindow;
+class TavoModel;
+struct PrintTarget;
 class QPainter;
 class QPaintDevice;
 
@@ -27,7 +28,7 @@ struct TextCell {
     }
 };
 
-// Everything the page shows, as the window holds it when the page is printed.
+// Everything the page shows, as the model holds it when the page is printed.
 struct TextPageTexts {
     QString sheetStamp;                                // LabelFileName
     QString title;                                     // the window's title
@@ -35,7 +36,7 @@ struct TextPageTexts {
     std::array<QString, Sheet::kBlocks> blockLetters;  // captions of FrameBlock
     std::array<QString, Sheet::kCells> cells;          // LabelData
 
-    static TextPageTexts fromWindow(const MainWindow& window);
+    static TextPageTexts fromModel(const TavoModel& model);
 };
 
 // The texts in the order they are printed, each at its cell.
@@ -53,5 +54,5 @@ struct CharacterGrid {
 void PrintAt(QPainter& painter, const CharacterGrid& grid, qint32 column, qint32 row,
              const QString& text);
 
-// Prints the window's sheet as one text page.
-void PrintText(MainWindow& window);
+// Prints the sheet as one text page.
+void PrintText(const TavoModel& model, const PrintTarget& target);

@@ -10,8 +10,6 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "app/mainwindow.h"
-#include "platform/platform.h"
 #include "platform/waitms.h"
 #include "print/printjob.h"
 
@@ -27,7 +25,7 @@ QPixmap snapshotWindow(QWidget& window) {
     return shot;
 }
 
-void captureWindowPicture(MainWindow& window) {
+void captureWindowPicture(QWidget& window, QPixmap& Picture1) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     // Emptied first, so no earlier picture can stand in for a snapshot that did not arrive.
     clipboard->clear();
@@ -37,7 +35,7 @@ void captureWindowPicture(MainWindow& window) {
     if (const QMimeData* data = clipboard->mimeData(); data != nullptr && data->hasImage()) {
         picture = qvariant_cast<QImage>(data->imageData());
     }
-    window.sheet().Picture1 = QPixmap::fromImage(picture);
+    Picture1 = QPixmap::fromImage(picture);
 }
 
 PictureSize pictureSizeHmm(const QImage& picture, double fallbackDotsPerInch) {
@@ -115,19 +113,19 @@ private:
 
 }  // namespace
 
-void printCapturedPicture(MainWindow& window) {
-    const QImage picture = window.sheet().Picture1.toImage();
+void printCapturedPicture(QWidget& window, const QPixmap& Picture1, const PrintTarget& target) {
+    const QImage picture = Picture1.toImage();
     const double screenDpi = window.screen() ? window.screen()->logicalDotsPerInch() : 96.0;
     WindowPicturePage page(picture, pictureSizeHmm(picture, screenDpi));
-    printPage(window, page);
+    printPage(target, page);
 }
 
-void PrintWindowPicture(MainWindow& window) {
-    captureWindowPicture(window);
-    printCapturedPicture(window);
+void PrintWindowPicture(QWidget& window, QPixmap& Picture1, const PrintTarget& target) {
+    captureWindowPicture(window, Picture1);
+    printCapturedPicture(window, Picture1, target);
 }
 
-void printClientArea(MainWindow& window) {
+void printClientArea(QWidget& window, const PrintTarget& target) {
     ClientAreaPage page(window);
-    printPage(window, page);
+    printPage(target, page);
 }

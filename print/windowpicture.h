@@ -7,17 +7,17 @@
 
 #include "print/fitting.h"
 
-class MainWindow;
 class QWidget;
+struct PrintTarget;
 
 // A snapshot of the whole window, title bar and border included, taken from the screen where the
 // platform can grab it; otherwise (Wayland, offscreen) the window's own rendering of its inside.
 QPixmap snapshotWindow(QWidget& window);
 
-// Captures the window through the clipboard into the sheet's Picture1: the clipboard is cleared,
-// receives the snapshot, events are dispatched once and the clipboard's picture is read back.
-// Without a picture on the clipboard then, Picture1 is left empty.
-void captureWindowPicture(MainWindow& window);
+// Captures the window through the clipboard into Picture1: the clipboard is cleared, receives
+// the snapshot, events are dispatched once and the clipboard's picture is read back. Without a
+// picture on the clipboard then, Picture1 is left empty.
+void captureWindowPicture(QWidget& window, QPixmap& Picture1);
 
 // The picture's size in 0.01 mm, from its dots per metre (or the screen's density where it has
 // none).
@@ -27,12 +27,13 @@ struct PictureSize {
 };
 PictureSize pictureSizeHmm(const QImage& picture, double fallbackDotsPerInch);
 
-// Prints the sheet's Picture1 across the printable width, centred vertically. A picture that
-// cannot be fitted (none, or of no size) is reported to the user and nothing is printed.
-void printCapturedPicture(MainWindow& window);
+// Prints Picture1 across the printable width, centred vertically, measured at the density of
+// the window's screen where the picture has none. A picture that cannot be fitted (none, or of
+// no size) is reported to the user and nothing is printed.
+void printCapturedPicture(QWidget& window, const QPixmap& Picture1, const PrintTarget& target);
 
-// Mode 1: captures the window, then prints the picture.
-void PrintWindowPicture(MainWindow& window);
+// Mode 1: captures the window into Picture1, then prints the picture.
+void PrintWindowPicture(QWidget& window, QPixmap& Picture1, const PrintTarget& target);
 
 // Mode 2: prints the window's client area as it is drawn on the screen, at its screen size.
-void printClientArea(MainWindow& window);
+void printClientArea(QWidget& window, const PrintTarget& target);

@@ -1,11 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "results/save.h"
 
-#include <QGroupBox>
-#include <QLabel>
-
-#include "app/mainwindow.h"
-#include "platform/platform.h"
+#include "model/tavomodel.h"
+#include "platform/coreplatform.h"
 #include "platform/textfile.h"
 
 QString resultLine(const QString& stamp, const QString& letter,
@@ -17,9 +14,9 @@ QString resultLine(const QString& stamp, const QString& letter,
     return fields.join(u',');
 }
 
-SaveReport SaveSheet(MainWindow& window) {
-    const Sheet& sheet = window.sheet();
-    for (QString& line : window.ResultLines) {
+SaveReport SaveSheet(TavoModel& model, CorePlatform& platform) {
+    const Sheet& sheet = model.sheet();
+    for (QString& line : model.ResultLines) {
         line.clear();
     }
     for (int b = 0; b < Sheet::kBlocks; ++b) {
@@ -32,25 +29,25 @@ SaveReport SaveSheet(MainWindow& window) {
             cells.at(static_cast<std::size_t>(p)) =
                 sheet.LabelData.at(static_cast<std::size_t>(Sheet::cell(b, p)));
         }
-        window.ResultLines.at(static_cast<std::size_t>(b)) =
-            resultLine(stamp, window.FrameBlock(b)->title(), cells);
+        model.ResultLines.at(static_cast<std::size_t>(b)) =
+            resultLine(stamp, model.blockLetter(b), cells);
     }
     // Each writer reports and swallows its own failures, so the sheet file is written even
     // when the log cannot be.
-    window.AppFolderUse.prepare(window.AppFolder);
+    model.AppFolderUse.prepare(model.AppFolder);
     SaveReport report;
-    AppendLog(window, report);
-    WriteSheetFile(window, report);
+    AppendLog(model, report);
+    WriteSheetFile(model, report);
 
     QString message = saveFailureMessage(report);
     if (report.written > 0) {
-        const QString note = window.AppFolderUse.noteAfterSaving(window.AppFolder);
+        const QString note = model.AppFolderUse.noteAfterSaving(model.AppFolder);
         if (!note.isEmpty()) {
             message = message.isEmpty() ? note : note + QStringLiteral("\n\n") + message;
         }
     }
     if (!message.isEmpty()) {
-        window.platform().showMessage(&window, message);
+        platform.notify(message);
     }
     return report;
 }
@@ -68,11 +65,11 @@ void finish(TextFile& file, const QString& path, SaveReport& report) {
 
 }  // namespace
 
-void AppendLog(MainWindow& window, SaveReport& report) {
+void AppendLog(TavoModel& model, SaveReport& report) {
     // Opened even with nothing to add, so a save creates the log.
-    const QString path = window.AppFolder + QStringLiteral("TavoLog.csv");
+    const QString path = model.AppFolder + QStringLiteral("TavoLog.csv");
     TextFile log(path, TextFile::Mode::AppendOrCreate);
-    for (const QString& line : window.ResultLines) {
+    for (const QString& line : model.ResultLines) {
         if (!line.isEmpty()) {
             log.writeLine(line);
         }
@@ -80,15 +77,15 @@ void AppendLog(MainWindow& window, SaveReport& report) {
     finish(log, path, report);
 }
 
-void WriteSheetFile(MainWindow& window, SaveReport& report) {
-    const QString stamp = window.LabelFileName()->text();
+void WriteSheetFile(TavoModel& model, SaveReport& report) {
+    const QString stamp = model.sheetStamp();
     if (stamp.isEmpty()) {
         return;  // nothing drawn since the last clear: the previous sheet's file stays as it is
     }
-    const QString path = window.AppFolder + window.sheet().LabelFileName0;
+    const QString path = model.AppFolder + model.sheet().LabelFileName0;
     TextFile file(path, TextFile::Mode::CreateOrReplace);
     file.writeLine(stamp);
-    for (const QString& line : window.ResultLines) {
+    for (const QString& line : model.ResultLines) {
         if (!line.isEmpty()) {
             file.writeLine(line);
         }

@@ -7,17 +7,18 @@
 
 #include "results/savereport.h"
 
-class MainWindow;
+class CorePlatform;
+class TavoModel;
 
 // One block's result line: its stamp, its letter and its six cells, joined by commas.
 QString resultLine(const QString& stamp, const QString& letter,
                    const std::array<QString, 6>& cells);
 
-// Builds window.ResultLines from the sheet, then appends them to the log and rewrites the sheet
+// Builds model.ResultLines from the sheet, then appends them to the log and rewrites the sheet
 // file. The caller has checked that no draw is running. A save that did not fully succeed is
-// told to the user, naming the file and the reason; so is, once, a results folder in the user's
-// documents. A save that fully succeeds says nothing else.
-SaveReport SaveSheet(MainWindow& window);
+// told to the user through platform, naming the file and the reason; so is, once, a results
+// folder in the user's documents. A save that fully succeeds says nothing else.
+SaveReport SaveSheet(TavoModel& model, CorePlatform& platform);
 // Each writer adds its failure, if any, to report.
-void AppendLog(MainWindow& window, SaveReport& report);
-void WriteSheetFile(MainWindow& window, SaveReport& report);
+void AppendLog(TavoModel& model, SaveReport& report);
+void WriteSheetFile(TavoModel& model, SaveReport& report);

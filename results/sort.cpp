@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "results/sort.h"
 
-#include "app/mainwindow.h"
-#include "app/picturecontrol.h"
-#include "app/pictures.h"
+#include "model/tavomodel.h"
 
 namespace {
 
@@ -38,8 +36,8 @@ void SortRow(Sheet& sheet) {
     }
 }
 
-void sortSheet(MainWindow& window) {
-    Sheet& sheet = window.sheet();
+void sortSheet(TavoModel& model) {
+    Sheet& sheet = model.sheet();
     for (int b = 0; b < Sheet::kBlocks; ++b) {
         for (int i = 0; i < Sheet::kPositions; ++i) {
             sheet.LabelS.at(static_cast<std::size_t>(i)) =
@@ -48,13 +46,13 @@ void sortSheet(MainWindow& window) {
         SortRow(sheet);
         for (int i = 0; i < Sheet::kPositions; ++i) {
             const int k = Sheet::cell(b, i);
-            const QString& caption = sheet.LabelData.at(static_cast<std::size_t>(k)) =
-                sheet.NumberLabelS.at(static_cast<std::size_t>(i));
+            model.setLabelData(k, sheet.NumberLabelS.at(static_cast<std::size_t>(i)));
+            const QString& caption = sheet.LabelData.at(static_cast<std::size_t>(k));
             bool ok = false;
             const int n = captionValue(caption, &ok);
             // An empty cell keeps the picture its reel shows; a value with no ball is skipped.
-            if (ok && n >= 0 && n < Pictures::kFaces) {
-                window.ImageWin(k)->showPicture(window.pictures().face(n));
+            if (ok && n >= 0 && n <= 43) {
+                model.setReelPicture(k, faceId(n));
             }
         }
     }

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "app/sheet.h"
+#include "model/sheet.h"
 
-class MainWindow;
+class TavoModel;
 
 // The selection sort of one row: reads the six captions of sheet.LabelS, writes them in ascending
 // numeric order to sheet.NumberLabelS (empty captions first, left empty) and leaves "44" in
 // every cell of LabelS.
 void SortRow(Sheet& sheet);
 
-// Sorts every block A..E of the window's sheet, numbers and reels alike. The caller has checked
-// that no draw is running.
-void sortSheet(MainWindow& window);
+// Sorts every block A..E of the sheet, numbers and reels alike. The caller has checked that no
+// draw is running.
+void sortSheet(TavoModel& model);

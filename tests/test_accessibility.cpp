@@ -175,7 +175,7 @@ private slots:
         pressReturned = true;
         // From the keyboard or a screen reader the press only queues: the caller is free at once.
         QCOMPARE(finished.count(), source == Mouse ? 1 : 0);
-        QCOMPARE(d.ActiveBlock, 0);
+        QCOMPARE(w->model().ActiveBlock, 0);
         QVERIFY(finished.count() == 1 || finished.wait(20000));
         QTest::qWait(20);
         names.sample();
@@ -185,7 +185,7 @@ private slots:
         QCOMPARE(armings, 1);
         QCOMPARE(armedInsidePress, source == Mouse);
         QCOMPARE(platform.beeps, 9);
-        QCOMPARE(d.ActiveBlock, 0);
+        QCOMPARE(w->model().ActiveBlock, 0);
 
         // Each reel of the block: spinning, then its number; no other reel is renamed.
         QSet<int> distinct;
@@ -289,7 +289,7 @@ private slots:
                 reel->actionInterface()->actionNames().isEmpty());
 
         // Another block "drawing": presses reach the protocol and are ignored there.
-        w.draw().ActiveBlock = 4;
+        w.model().ActiveBlock = 4;
         QSignalSpy triggered(w.ImageSwitch(2), &PictureControl::triggered);
         actions->doAction(QAccessibleActionInterface::pressAction());
         QCOMPARE(triggered.count(), 0);
@@ -300,7 +300,7 @@ private slots:
         QTest::keyClick(w.ImageSwitch(2), Qt::Key_A);
         QTRY_COMPARE(triggered.count(), 3);
         QCOMPARE(w.ImageSwitch(2)->pictureId(), PictureId::Start);
-        w.draw().ActiveBlock = 0;
+        w.model().ActiveBlock = 0;
 
         QAccessibleInterface* save = iface(w.CommandSave());
         QCOMPARE(save->role(), QAccessible::Button);

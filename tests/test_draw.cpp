@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The block draw: the candidate number, the reel and lamp ticks, and the two-press protocol on
-// the real window with real timers.
+// the model, run on a simulated clock and recorded as a timeline; closing on the real window.
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QSet>
@@ -11,9 +11,11 @@
 #include "app/picturecontrol.h"
 #include "draw/blockdraw.h"
 #include "draw/candidate.h"
+#include "model/tavomodel.h"
 #include "platform/random.h"
 #include "platform/waitms.h"
 #include "support/fakeplatform.h"
+#include "support/simplatform.h"
 
 namespace {
 
@@ -26,21 +28,82 @@ void pressLater(MainWindow& w, int k, int ms) {
     QTimer::singleShot(ms, &w, [&w, k] { press(w, k); });
 }
 
-// Samples, every few milliseconds, what a switch shows, until the test ends it.
-struct SwitchRecorder {
-    QList<PictureId> seen;
-    QTimer timer;
-    SwitchRecorder(MainWindow& w, int k) {
-        timer.setInterval(5);
-        QObject::connect(&timer, &QTimer::timeout, [this, &w, k] {
-            const PictureId id = w.ImageSwitch(k)->pictureId();
-            if (seen.isEmpty() || seen.last() != id) {
-                seen << id;
-            }
+// A draw on the model alone, every change of what the window would show written into the
+// simulator's timeline.
+struct SimDraw {
+    SimPlatform p;
+    TavoModel m;
+    BlockDraw d{m, p};
+
+    static QString pictureName(PictureId id) {
+        switch (id) {
+            case PictureId::Start:
+                return QStringLiteral("start");
+            case PictureId::Push:
+                return QStringLiteral("push");
+            case PictureId::Stop:
+                return QStringLiteral("stop");
+            case PictureId::BusyDark:
+                return QStringLiteral("dark");
+            case PictureId::BusyLit:
+                return QStringLiteral("lit");
+            default:
+                return QString::number(static_cast<int>(id));
+        }
+    }
+
+    SimDraw() {
+        resumeWaits();
+        m.CurrentTime = kMarch9;
+        QObject::connect(&m, &TavoModel::switchPictureChanged, [this](int b) {
+            p.record(QStringLiteral("switch %1 %2").arg(b).arg(pictureName(m.switchPicture(b))));
         });
-        timer.start();
+        QObject::connect(&m, &TavoModel::statusChanged, [this](int b) {
+            p.record(QStringLiteral("status %1 %2 %3")
+                         .arg(b)
+                         .arg(m.status(b).caption)
+                         .arg(m.status(b).colour & 0xffffffu, 6, 16, QLatin1Char('0')));
+        });
+        QObject::connect(&d, &BlockDraw::blockArmed,
+                         [this](int b) { p.record(QStringLiteral("armed %1").arg(b)); });
+        QObject::connect(&d, &BlockDraw::numberDrawn, [this](int b, int pos, int n) {
+            p.record(QStringLiteral("number %1 %2 %3").arg(b).arg(pos).arg(n));
+        });
+        QObject::connect(&d, &BlockDraw::drawFinished,
+                         [this](int b) { p.record(QStringLiteral("finished %1").arg(b)); });
+    }
+    void press(int k) {
+        p.record(QStringLiteral("press %1").arg(k));
+        d.ImageSwitch_Click(k);
+    }
+    // The second press, ms after the block is armed.
+    void releaseAfterArmed(int k, int ms) {
+        QObject::connect(&d, &BlockDraw::blockArmed,
+                         [this, k, ms] { p.after(ms, [this, k] { press(k); }); });
+    }
+    static qint64 time(const QString& entry) {
+        return entry.section(QLatin1Char(' '), 0, 0).toLongLong();
+    }
+    QList<qint64> times(const QString& prefix) const {
+        QList<qint64> out;
+        for (const QString& e : p.entries(prefix)) {
+            out << time(e);
+        }
+        return out;
+    }
+    QList<int> numbers() const {
+        QList<int> out;
+        for (const QString& e : p.entries(QStringLiteral("number"))) {
+            out << e.section(QLatin1Char(' '), 4, 4).toInt();
+        }
+        return out;
     }
 };
+
+// The face the reels show after reel tick j (1, 2, ...) of a draw: they start from 0.
+int faceAfterTick(qint64 j) {
+    return static_cast<int>((j - 1) % 43) + 1;
+}
 
 }  // namespace
 
@@ -127,262 +190,298 @@ private slots:
         QFETCH(int, face);
         QFETCH(int, target);
         QFETCH(int, ticks);
-        FakePlatform platform;
-        MainWindow w(platform);
-        BlockDraw& d = w.draw();
-        w.ImageWin(0)->showPicture(w.pictures().face(33));  // another block's reel
-        d.ActiveBlock = 2;
-        d.ReelFace = face;
-        d.FirstSpinningReel = 2;
-        d.StopTarget = target;
+        SimDraw s;
+        TavoModel& m = s.m;
+        m.setReelPicture(0, faceId(33));  // another block's reel
+        m.ActiveBlock = 2;
+        m.ReelFace = face;
+        m.FirstSpinningReel = 2;
+        m.StopTarget = target;
         int n = 0;
-        while (d.StopTarget != 0 && n < 100) {
-            d.TimerDummy_Timer();
+        while (m.StopTarget != 0 && n < 100) {
+            s.d.TimerDummy_Timer();
             ++n;
-            QCOMPARE(w.sheet().ImageDummyFace, d.ReelFace);
+            QCOMPARE(m.sheet().ImageDummyFace, m.ReelFace);
             for (int k = 2; k < 6; ++k) {
-                QCOMPARE(w.ImageWin(6 + k)->pictureId(), faceId(d.ReelFace));
+                QCOMPARE(m.reelPicture(6 + k), faceId(m.ReelFace));
             }
         }
         QCOMPARE(n, ticks);
-        QCOMPARE(d.FirstSpinningReel, 3);
-        QCOMPARE(w.ImageWin(8)->pictureId(), faceId(target));
-        d.TimerDummy_Timer();  // the stopped reel keeps its face, the rest spin on
-        QCOMPARE(w.ImageWin(8)->pictureId(), faceId(target));
-        QCOMPARE(w.ImageWin(9)->pictureId(), faceId(d.ReelFace));
-        QCOMPARE(w.ImageWin(6)->pictureId(), PictureId::Blank);  // left of the spinning ones
-        QCOMPARE(w.ImageWin(0)->pictureId(), faceId(33));
-        QCOMPARE(w.ImageWin(12)->pictureId(), PictureId::Blank);
+        QCOMPARE(m.FirstSpinningReel, 3);
+        QCOMPARE(m.reelPicture(8), faceId(target));
+        s.d.TimerDummy_Timer();  // the stopped reel keeps its face, the rest spin on
+        QCOMPARE(m.reelPicture(8), faceId(target));
+        QCOMPARE(m.reelPicture(9), faceId(m.ReelFace));
+        QCOMPARE(m.reelPicture(6), PictureId::Blank);  // left of the spinning ones
+        QCOMPARE(m.reelPicture(0), faceId(33));
+        QCOMPARE(m.reelPicture(12), PictureId::Blank);
     }
 
     void reelTickWithoutDraw() {
-        FakePlatform platform;
-        MainWindow w(platform);
-        BlockDraw& d = w.draw();
-        d.ReelFace = 43;
-        d.StopTarget = 1;
-        d.TimerDummy_Timer();
-        QCOMPARE(d.ReelFace, 1);
-        QCOMPARE(w.sheet().ImageDummyFace, 1);
-        QCOMPARE(d.StopTarget, 1);
-        QCOMPARE(d.FirstSpinningReel, 0);
+        SimDraw s;
+        TavoModel& m = s.m;
+        m.ReelFace = 43;
+        m.StopTarget = 1;
+        s.d.TimerDummy_Timer();
+        QCOMPARE(m.ReelFace, 1);
+        QCOMPARE(m.sheet().ImageDummyFace, 1);
+        QCOMPARE(m.StopTarget, 1);
+        QCOMPARE(m.FirstSpinningReel, 0);
         for (int i = 0; i < Sheet::kCells; ++i) {
-            QCOMPARE(w.ImageWin(i)->pictureId(), PictureId::Blank);
+            QCOMPARE(m.reelPicture(i), PictureId::Blank);
         }
     }
 
     void reelTimerStopsAfterSixth() {
-        FakePlatform platform;
-        MainWindow w(platform);
-        BlockDraw& d = w.draw();
-        d.ActiveBlock = 5;
-        d.FirstSpinningReel = 5;
-        d.ReelFace = 20;
-        d.StopTarget = 21;
-        d.TimerDummy.start(50);
-        d.TimerDummy_Timer();
-        QCOMPARE(d.FirstSpinningReel, 6);
-        QVERIFY(!d.TimerDummy.isActive());
-        const int face = w.sheet().ImageDummyFace;
-        QTest::qWait(150);
-        QCOMPARE(w.sheet().ImageDummyFace, face);
+        SimDraw s;
+        TavoModel& m = s.m;
+        m.ActiveBlock = 5;
+        m.FirstSpinningReel = 5;
+        m.ReelFace = 20;
+        m.StopTarget = 21;
+        s.d.TimerDummy.start(50);
+        s.d.TimerDummy_Timer();
+        QCOMPARE(m.FirstSpinningReel, 6);
+        QVERIFY(!s.d.TimerDummy.isActive());
     }
 
     void lampAlternates() {
-        FakePlatform platform;
-        MainWindow w(platform);
-        BlockDraw& d = w.draw();
-        d.ActiveBlock = 3;
-        d.FlickPhase = 0;
+        SimDraw s;
+        TavoModel& m = s.m;
+        m.ActiveBlock = 3;
+        m.FlickPhase = 0;
         QList<PictureId> seen;
         for (int i = 0; i < 4; ++i) {
-            d.TimerFlick_Timer();
-            seen << w.ImageSwitch(2)->pictureId();
+            s.d.TimerFlick_Timer();
+            seen << m.switchPicture(2);
         }
         QCOMPARE(seen, (QList<PictureId>{PictureId::BusyDark, PictureId::BusyLit,
                                          PictureId::BusyDark, PictureId::BusyLit}));
-        QCOMPARE(w.ImageSwitch(1)->pictureId(), PictureId::Start);
+        QCOMPARE(m.switchPicture(1), PictureId::Start);
+        m.ActiveBlock = 0;  // a stray tick after the draw changes nothing
+        s.d.TimerFlick_Timer();
+        QCOMPARE(m.switchPicture(2), PictureId::BusyLit);
     }
 
-    // A whole draw of block B through the window: phases, beeps, numbers, stamps, and every
-    // press that must be ignored meanwhile.
+    // A whole draw of block B: the phases at their times, the beeps, the lamp, the reel stops,
+    // the numbers and stamps, and every press that must be ignored meanwhile.
     void fullDraw() {
-        FakePlatform platform;
-        QDateTime now = kMarch9;
-        platform.clock = [&now] { return now; };
-        MainWindow w(platform);
-        w.show();
-        BlockDraw& d = w.draw();
-        QList<int> order;
-        QObject::connect(&d, &BlockDraw::numberDrawn, [&order](int, int, int n) { order << n; });
-
-        struct Phase {
-            PictureId sw;
-            QString status;
-            QColor colour;
-            int active, armed;
-        };
-        auto phase = [&w, &d] {
-            return Phase{w.ImageSwitch(1)->pictureId(), w.LabelStat(1)->text(),
-                         w.LabelStat(1)->palette().color(QPalette::WindowText), d.ActiveBlock,
-                         d.ArmedBlock};
-        };
-        Phase pressed{}, armed{}, drawing{};
-        int beepsWhenArmed = -1;
-        QStringList rowWhenArmed;
-        QTimer::singleShot(150, &w, [&] { pressed = phase(); });
-        QTimer::singleShot(700, &w, [&] {
-            armed = phase();
-            beepsWhenArmed = platform.beeps;
-            rowWhenArmed = QStringList(w.sheet().LabelS.begin(), w.sheet().LabelS.end());
-            press(w, 0);  // another block's switch: ignored
-            press(w, 4);
-            w.CommandClr_Click();
-            w.CommandSort_Click();
+        SimDraw s;
+        s.releaseAfterArmed(1, 1000);
+        QObject::connect(&s.d, &BlockDraw::blockArmed, [&s] {
+            s.p.after(0, [&s] {
+                s.press(0);  // other blocks' switches: ignored
+                s.press(4);
+            });
+            s.p.after(1100, [&s] {
+                s.press(1);  // the own switch after the release: ignored
+                s.press(3);
+            });
         });
-        pressLater(w, 1, 900);  // the release
-        QTimer::singleShot(1100, &w, [&] {
-            drawing = phase();
-            press(w, 1);  // the own switch after the release: ignored
-            press(w, 3);
-            w.CommandClr_Click();
-        });
-        QElapsedTimer t;
-        t.start();
-        press(w, 1);
+        s.press(1);
+        QVERIFY(!s.p.stalled);
+        const QStringList& t = s.p.timeline;
+        QCOMPARE(t.mid(0, 12), (QStringList{
+                                   u"0 press 1"_qs,
+                                   u"0 switch 1 push"_qs,
+                                   u"300 switch 1 stop"_qs,
+                                   u"300 status 1 停止 ff0000"_qs,
+                                   u"300 beep"_qs,
+                                   u"300 armed 2"_qs,
+                                   u"300 press 0"_qs,
+                                   u"300 press 4"_qs,
+                                   u"1300 press 1"_qs,
+                                   u"1300 beep"_qs,
+                                   u"1300 status 1 動作中 00c000"_qs,
+                                   u"1300 random"_qs,
+                               }));
+        QCOMPARE(s.p.entries(u"press"_qs).size(), 6);
+        QVERIFY(t.contains(u"1400 press 1"_qs) && t.contains(u"1400 press 3"_qs));
 
-        QVERIFY2(t.elapsed() >= 900, "the first press returns only when the draw has ended");
-        QCOMPARE(pressed.sw, PictureId::Push);
-        QCOMPARE(pressed.status, QStringLiteral("開始"));
-        QCOMPARE(pressed.active, 2);
-        QCOMPARE(pressed.armed, 2);
-        QCOMPARE(armed.sw, PictureId::Stop);
-        QCOMPARE(armed.status, QStringLiteral("停止"));
-        QCOMPARE(armed.colour, QColor(255, 0, 0));
-        QCOMPARE(beepsWhenArmed, 1);
-        QCOMPARE(rowWhenArmed, QStringList(6, QStringLiteral("  ")));
-        QVERIFY(drawing.sw == PictureId::Stop || drawing.sw == PictureId::BusyDark);
-        QCOMPARE(drawing.status, QStringLiteral("動作中"));
-        QCOMPARE(drawing.colour, QColor(0, 192, 0));
-        QCOMPARE(drawing.active, 2);
-        QCOMPARE(drawing.armed, 0);
-
-        // Finished: idle again, nine beeps, six distinct numbers matching the reels.
-        QCOMPARE(d.ActiveBlock, 0);
-        QCOMPARE(platform.beeps, 9);
-        QCOMPARE(platform.reseeds, 1);
-        QCOMPARE(w.ImageSwitch(1)->pictureId(), PictureId::Start);
-        QCOMPARE(w.LabelStat(1)->text(), QStringLiteral("開始"));
-        QCOMPARE(w.LabelStat(1)->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-        QVERIFY(!d.TimerDummy.isActive());
-        QVERIFY(!d.TimerFlick.isActive());
-        QSet<int> distinct;
-        for (int p = 0; p < 6; ++p) {
-            bool ok = false;
-            const int n = w.sheet().LabelData.at(Sheet::cell(1, p)).toInt(&ok);
-            QVERIFY(ok && n >= 1 && n <= 43);
-            QCOMPARE(w.ImageWin(Sheet::cell(1, p))->pictureId(), faceId(n));
-            QCOMPARE(w.sheet().LabelS.at(p), QString::number(n));
-            QCOMPARE(order.at(p), n);
-            distinct << n;
+        // Each number stops on the first reel tick (every 50 ms from 300) showing it, beeps and
+        // stands in the sheet; the six are distinct.
+        const QList<qint64> stops = s.times(u"number 2"_qs);
+        const QList<int> numbers = s.numbers();
+        QCOMPARE(stops.size(), 6);
+        QCOMPARE(QSet<int>(numbers.begin(), numbers.end()).size(), 6);
+        qint64 from = 1300;
+        for (int i = 0; i < 6; ++i) {
+            const qint64 tick = (stops.at(i) - 300) / 50;
+            QCOMPARE((stops.at(i) - 300) % 50, 0);
+            QCOMPARE(faceAfterTick(tick), numbers.at(i));
+            QVERIFY(stops.at(i) > from && stops.at(i) - from <= 43 * 50);
+            from = stops.at(i);
+            QCOMPARE(s.m.sheet().LabelData.at(Sheet::cell(1, i)), QString::number(numbers.at(i)));
+            QCOMPARE(s.m.sheet().LabelS.at(i), QString::number(numbers.at(i)));
+            QCOMPARE(s.m.reelPicture(Sheet::cell(1, i)), faceId(numbers.at(i)));
         }
-        QCOMPARE(distinct.size(), 6);
+        const qint64 last = stops.last();
+        QCOMPARE(s.times(u"beep"_qs),
+                 (QList<qint64>{300, 1300} + stops + QList<qint64>{last + 500}));
+
+        // The lamp: dark 500 ms after the release, then alternating every 500 ms until the last
+        // number; then the idle switch and status, the ninth beep, the end.
+        const QStringList lamp = s.p.entries(u"switch 1 "_qs).mid(2);
+        QVERIFY(lamp.size() >= 2);
+        for (int i = 0; i + 1 < lamp.size(); ++i) {
+            QCOMPARE(lamp.at(i),
+                     u"%1 switch 1 %2"_qs.arg(1800 + 500 * i).arg(i % 2 ? u"lit"_qs : u"dark"_qs));
+            QVERIFY(SimDraw::time(lamp.at(i)) <= last);
+        }
+        QCOMPARE(t.mid(t.size() - 4),
+                 (QStringList{u"%1 switch 1 start"_qs.arg(last + 500),
+                              u"%1 status 1 開始 0000ff"_qs.arg(last + 500),
+                              u"%1 beep"_qs.arg(last + 500), u"%1 finished 2"_qs.arg(last + 500)}));
+        QCOMPARE(s.m.ActiveBlock, 0);
+        QCOMPARE(s.m.ArmedBlock, 0);
+        QCOMPARE(s.p.reseeds, 1);
+        QVERIFY(!s.d.TimerDummy.isActive());
+        QVERIFY(!s.d.TimerFlick.isActive());
         for (int b : {0, 2, 3, 4}) {
             for (int p = 0; p < 6; ++p) {
-                QVERIFY(w.sheet().LabelData.at(Sheet::cell(b, p)).isEmpty());
-                QCOMPARE(w.ImageWin(Sheet::cell(b, p))->pictureId(), PictureId::Blank);
+                QVERIFY(s.m.sheet().LabelData.at(Sheet::cell(b, p)).isEmpty());
+                QCOMPARE(s.m.reelPicture(Sheet::cell(b, p)), PictureId::Blank);
             }
-            QVERIFY(w.sheet().LabelFN.at(b).isEmpty());
-            QCOMPARE(w.ImageSwitch(b)->pictureId(), PictureId::Start);
+            QVERIFY(s.m.sheet().LabelFN.at(b).isEmpty());
+            QCOMPARE(s.m.switchPicture(b), PictureId::Start);
         }
-        QCOMPARE(w.sheet().LabelFN.at(1), QStringLiteral("2010/03/09,14:05:07"));
-        QCOMPARE(w.LabelFileName()->text(), QStringLiteral("2010/03/09,14:05"));
-        QCOMPARE(w.sheet().LabelFileName0, QStringLiteral("100309_1405.csv"));
-        QCOMPARE(d.SheetStamped, qint16(1));
-
-        // A second draw of the same block, a minute later, with a release inside the 300 ms:
-        // the block is stamped anew, the sheet stamp stays, old numbers stay until overwritten.
-        now = now.addSecs(60);
-        w.ShowClock();
-        const auto before = w.sheet().LabelData;
-        bool keptOld = true;
-        QObject::connect(&d, &BlockDraw::numberDrawn, [&](int, int position, int) {
-            for (int p = position; p < 6; ++p) {
-                keptOld = keptOld &&
-                          w.sheet().LabelData.at(Sheet::cell(1, p)) == before.at(Sheet::cell(1, p));
-            }
-        });
-        SwitchRecorder lamp(w, 1);
-        platform.beeps = 0;
-        pressLater(w, 1, 100);
-        t.restart();
-        press(w, 1);
-        QTest::qWait(20);  // one more sample of the switch
-        QVERIFY(keptOld);
-        QCOMPARE(platform.beeps, 9);
-        QCOMPARE(w.sheet().LabelFN.at(1), QStringLiteral("2010/03/09,14:06:07"));
-        QCOMPARE(w.LabelFileName()->text(), QStringLiteral("2010/03/09,14:05"));
-        QCOMPARE(w.sheet().LabelFileName0, QStringLiteral("100309_1405.csv"));
-        // Pressed, armed, then the lamp: dark first, then alternating, then idle.
-        QVERIFY(lamp.seen.size() >= 4);
-        QCOMPARE(lamp.seen.mid(0, 3),
-                 (QList<PictureId>{PictureId::Push, PictureId::Stop, PictureId::BusyDark}));
-        for (qsizetype i = 3; i + 1 < lamp.seen.size(); ++i) {
-            QCOMPARE(lamp.seen.at(i), i % 2 ? PictureId::BusyLit : PictureId::BusyDark);
-        }
-        QCOMPARE(lamp.seen.last(), PictureId::Start);
+        QCOMPARE(s.m.sheet().LabelFN.at(1), u"2010/03/09,14:05:07"_qs);
+        QCOMPARE(s.m.sheetStamp(), u"2010/03/09,14:05"_qs);
+        QCOMPARE(s.m.sheet().LabelFileName0, u"100309_1405.csv"_qs);
+        QCOMPARE(s.m.SheetStamped, qint16(1));
     }
 
-    // After a clear the next draw stamps the sheet anew.
-    void clearRestampsSheet() {
-        FakePlatform platform;
-        QDateTime now = kMarch9;
-        platform.clock = [&now] { return now; };
-        MainWindow w(platform);
-        pressLater(w, 4, 50);
-        press(w, 4);
-        QCOMPARE(w.sheet().LabelFileName0, QStringLiteral("100309_1405.csv"));
-        now = QDateTime(QDate(2011, 4, 1), QTime(9, 30, 0));
-        w.ShowClock();
-        w.CommandClr_Click();
-        QCOMPARE(w.draw().SheetStamped, qint16(0));
-        pressLater(w, 0, 50);
-        press(w, 0);
-        QCOMPARE(w.LabelFileName()->text(), QStringLiteral("2011/04/01,09:30"));
-        QCOMPARE(w.sheet().LabelFileName0, QStringLiteral("110401_0930.csv"));
-        QVERIFY(w.sheet().LabelFN.at(4).isEmpty());
-        QVERIFY(w.ImageWin(Sheet::cell(4, 0))->pictureId() == PictureId::Blank);
+    // A release inside the first 300 ms: the draw starts the moment the block is armed.
+    void releaseWithin300ms() {
+        SimDraw s;
+        s.p.at(100, [&s] { s.press(1); });
+        s.press(1);
+        QCOMPARE(s.p.timeline.mid(0, 8), (QStringList{
+                                             u"0 press 1"_qs,
+                                             u"0 switch 1 push"_qs,
+                                             u"100 press 1"_qs,
+                                             u"300 switch 1 stop"_qs,
+                                             u"300 status 1 停止 ff0000"_qs,
+                                             u"300 beep"_qs,
+                                             u"300 armed 2"_qs,
+                                             u"300 beep"_qs,
+                                         }));
+        QCOMPARE(s.p.beeps, 9);
+        QCOMPARE(s.m.ActiveBlock, 0);
     }
 
-    // A repeat is rejected without a trace: R = 0 gives 1 whatever S is, so the second
-    // position's first attempt repeats the first position's number.
-    void repeatsRejected() {
-        FakePlatform platform;
+    // A repeated candidate is dropped and the draw waits m ms (the tick counter's milliseconds
+    // when it was drawn) before the next attempt; with the tick counter anywhere, past 2^31 and
+    // across its wrap included. R = 0 gives 1 whatever S is, so the second position's first
+    // attempt repeats the first position's number.
+    void repeatsWaitAndTicksWrap_data() {
+        QTest::addColumn<qint64>("tickOffset");
+        QTest::newRow("small") << qint64(1234);
+        QTest::newRow("past 2^31 during the press") << (qint64(1) << 31) - 170;
+        QTest::newRow("negative") << (qint64(1) << 31) + 56789;
+        QTest::newRow("wrapping during the press") << (qint64(1) << 32) - 170;
+    }
+    void repeatsWaitAndTicksWrap() {
+        QFETCH(qint64, tickOffset);
+        SimDraw s;
+        s.p.tickOffset = tickOffset;
         int calls = 0;
         RandomGenerator rest;
-        platform.random = [&calls, &rest] { return calls++ < 2 ? 0.0f : rest.next(); };
-        platform.clock = [] { return kMarch9; };
-        MainWindow w(platform);
-        pressLater(w, 2, 50);
-        press(w, 2);
-        QSet<int> distinct;
-        for (int p = 0; p < 6; ++p) {
-            distinct << w.sheet().LabelData.at(Sheet::cell(2, p)).toInt();
-        }
-        QCOMPARE(w.sheet().LabelData.at(Sheet::cell(2, 0)), QStringLiteral("1"));
-        QCOMPARE(distinct.size(), 6);
-        QCOMPARE(platform.beeps, 9);
-        QVERIFY(calls >= 7);
+        s.p.random = [&calls, &rest] { return calls++ < 2 ? 0.0f : rest.next(); };
+        s.releaseAfterArmed(1, 400);
+        s.press(1);
+        QVERIFY(!s.p.stalled);
+        QCOMPARE(s.p.timeline.at(2), u"300 switch 1 stop"_qs);
+        QCOMPARE(s.numbers().value(0), 1);
+        const QList<int> numbers = s.numbers();
+        QCOMPARE(QSet<int>(numbers.begin(), numbers.end()).size(), 6);
+        QCOMPARE(s.p.beeps, 9);
+        // Between the repeat and the next attempt: exactly m ms, and no reel stops meanwhile.
+        const QList<qint64> draws = s.times(u"random"_qs);
+        QVERIFY(draws.size() >= 7);
+        const qint64 repeatAt = draws.at(1);
+        const int m =
+            ::tickMillis(static_cast<qint32>(static_cast<quint32>(tickOffset + repeatAt)));
+        QCOMPARE(draws.at(2) - repeatAt, qint64(m));
+        QCOMPARE(s.times(u"number 2 2"_qs).value(0) > draws.at(2), true);
     }
 
-    // Closing the window in any phase ends the draw, and so the program, within a second.
+    // Only the first draw after a clear stamps the sheet; every draw stamps its block.
+    void stampsOnFirstDrawOnly() {
+        SimDraw s;
+        s.releaseAfterArmed(1, 100);
+        s.press(1);
+        s.m.CurrentTime = kMarch9.addSecs(60);
+        const auto before = s.m.sheet().LabelData;
+        bool keptOld = true;
+        QObject::connect(&s.d, &BlockDraw::numberDrawn, [&](int, int position, int) {
+            for (int p = position; p < 6; ++p) {
+                keptOld = keptOld && s.m.sheet().LabelData.at(Sheet::cell(1, p)) ==
+                                         before.at(Sheet::cell(1, p));
+            }
+        });
+        s.press(1);
+        QVERIFY(keptOld);  // old numbers stay until overwritten
+        QCOMPARE(s.m.sheet().LabelFN.at(1), u"2010/03/09,14:06:07"_qs);
+        QCOMPARE(s.m.sheetStamp(), u"2010/03/09,14:05"_qs);
+        QCOMPARE(s.m.sheet().LabelFileName0, u"100309_1405.csv"_qs);
+
+        s.m.CurrentTime = QDateTime(QDate(2011, 4, 1), QTime(9, 30, 0));
+        s.m.ClearSheet();
+        QCOMPARE(s.m.SheetStamped, qint16(0));
+        QVERIFY(s.m.sheetStamp().isEmpty());
+        s.releaseAfterArmed(0, 100);
+        s.press(0);
+        QCOMPARE(s.m.sheetStamp(), u"2011/04/01,09:30"_qs);
+        QCOMPARE(s.m.sheet().LabelFileName0, u"110401_0930.csv"_qs);
+        QVERIFY(s.m.sheet().LabelFN.at(1).isEmpty());
+        QCOMPARE(s.m.reelPicture(Sheet::cell(1, 0)), PictureId::Blank);
+    }
+
+    // Ending the waits (as closing the window does) in any phase unwinds the draw at once,
+    // with both timers stopped.
+    void endedInAnyPhase_data() {
+        QTest::addColumn<int>("endAt");
+        QTest::newRow("pressed") << 100;
+        QTest::newRow("armed") << 600;
+        QTest::newRow("drawing") << 1200;
+        QTest::newRow("finishing") << -1;
+    }
+    void endedInAnyPhase() {
+        QFETCH(int, endAt);
+        SimDraw s;
+        s.releaseAfterArmed(0, 500);
+        qint64 endedAt = -1;
+        auto end = [&] {
+            endedAt = s.p.nowMs;
+            cancelAllWaits();
+            s.d.stopTimers();
+        };
+        if (endAt >= 0) {
+            s.p.at(endAt, end);
+        } else {
+            QObject::connect(&s.d, &BlockDraw::numberDrawn, [&](int, int p, int) {
+                if (p == 6) {
+                    s.p.after(100, end);
+                }
+            });
+        }
+        s.press(0);
+        QVERIFY(endedAt >= 0);
+        QCOMPARE(s.p.nowMs, endedAt);
+        QVERIFY(!s.p.stalled);
+        QVERIFY(!s.d.TimerDummy.isActive());
+        QVERIFY(!s.d.TimerFlick.isActive());
+        QVERIFY(s.p.entries(u"finished"_qs).isEmpty());
+        resumeWaits();
+    }
+
+    // Closing the real window in any phase ends the draw, and so the program, within a second.
     void closeInAnyPhase_data() {
         QTest::addColumn<int>("closeAfter");
         QTest::addColumn<bool>("release");
-        QTest::newRow("pressed") << 100 << false;
         QTest::newRow("armed") << 600 << false;
         QTest::newRow("drawing") << 700 << true;
-        QTest::newRow("finishing") << -1 << true;
     }
     void closeInAnyPhase() {
         QFETCH(int, closeAfter);
@@ -458,7 +557,7 @@ private slots:
         int armed = -1;
         QString status;
         QTimer::singleShot(600, &w, [&] {
-            armed = w.draw().ArmedBlock;
+            armed = w.model().ArmedBlock;
             status = w.LabelStat(2)->text();
             w.close();  // ends the draw
         });

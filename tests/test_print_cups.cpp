@@ -29,7 +29,7 @@ const QString kQueue = QStringLiteral("TavoTest");
 const QString kDriver = QStringLiteral("lsb/usr/cupsfilters/Generic-PDF_Printer-PDF.ppd");
 
 void setSheet(MainWindow& w) {
-    w.LabelFileName()->setText(QStringLiteral("2005/03/12,20:15"));
+    w.model().setSheetStamp(QStringLiteral("2005/03/12,20:15"));
     w.sheet().LabelFN.at(0) = QStringLiteral("2005/03/12,20:15:07");
     const QStringList numbers = QString::fromLatin1("3,12,15,20,33,41").split(QLatin1Char(','));
     for (int p = 0; p < Sheet::kPositions; ++p) {
@@ -44,9 +44,9 @@ QStringList stateOf(MainWindow& w) {
     QStringList out;
     out << QStringList(s.LabelData.begin(), s.LabelData.end())
         << QStringList(s.LabelFN.begin(), s.LabelFN.end()) << s.LabelFileName0
-        << w.LabelFileName()->text() << w.AppFolder
-        << QStringList(w.ResultLines.begin(), w.ResultLines.end())
-        << QString::number(w.draw().ActiveBlock) << QString::number(w.draw().SheetStamped);
+        << w.LabelFileName()->text() << w.model().AppFolder
+        << QStringList(w.model().ResultLines.begin(), w.model().ResultLines.end())
+        << QString::number(w.model().ActiveBlock) << QString::number(w.model().SheetStamped);
     for (int i = 0; i < 3; ++i) {
         out << QString::number(w.OptionPrn(i)->isChecked());
     }
@@ -288,7 +288,7 @@ void TestPrintCups::refusedPagesGoToAFile() {
     w.CommandPrn()->click();
 
     QCOMPARE(stateOf(w), before);
-    const QString pdf = w.AppFolder + QStringLiteral("Tavo_050312_201507.pdf");
+    const QString pdf = w.model().AppFolder + QStringLiteral("Tavo_050312_201507.pdf");
     QCOMPARE(entries(folder.path()), QStringList{QFileInfo(pdf).fileName()});
     QCOMPARE(pdfprobe::pageCount(pdf), 1);
     QVERIFY(pageText(pdf).contains(QStringLiteral("2005/03/12,20:15:07 A: [3 ] [12]")));

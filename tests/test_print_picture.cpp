@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include "app/mainwindow.h"
+#include "print/printjob.h"
 #include "print/windowpicture.h"
 #include "support/fakeplatform.h"
 #include "support/pdfprobe.h"
@@ -122,7 +123,7 @@ void TestPrintPicture::windowPictureSpansTheWidthCentred() {
              qPrintable(states.join(QLatin1Char(' '))));
     QCOMPARE(clipboardState(), QStringLiteral("image"));
     // The whole window, border (and title bar where the platform has one) included.
-    const QPixmap& picture = w.sheet().Picture1;
+    const QPixmap& picture = w.Picture1();
     QVERIFY(!picture.isNull());
     QCOMPARE(picture.size(), w.frameGeometry().size() * w.devicePixelRatio());
     QCOMPARE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
@@ -152,7 +153,7 @@ void TestPrintPicture::windowPictureOnALandscapePage() {
     // bottom by the same amount, which the paper's edges cut off.
     const QRectF printable = m_layout.paintRect(QPageLayout::Point);
     const QSizeF paper = m_layout.fullRect(QPageLayout::Point).size();
-    const QSize size = w.sheet().Picture1.size();
+    const QSize size = w.Picture1().size();
     const double height = printable.width() * size.height() / size.width();
     QVERIFY(height > paper.height());
     const double top = printable.top() + (printable.height() - height) / 2;
@@ -165,8 +166,8 @@ void TestPrintPicture::windowPictureOnALandscapePage() {
 void TestPrintPicture::noPictureIsReportedAndNothingPrinted() {
     MainWindow w(*m_platform);
     prepare(w, 1);
-    w.sheet().Picture1 = QPixmap();
-    printCapturedPicture(w);
+    w.Picture1() = QPixmap();
+    printCapturedPicture(w, w.Picture1(), PrintTarget{w.platform(), &w, w.model().AppFolder});
     QCOMPARE(m_platform->messages.size(), 1);
     QVERIFY(m_platform->messages[0].contains(QStringLiteral("印刷できませんでした")));
     QVERIFY(QDir(m_dir->path()).entryList(QDir::Files).isEmpty());

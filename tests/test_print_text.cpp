@@ -17,8 +17,8 @@
 
 #include "app/mainwindow.h"
 #include "app/picturecontrol.h"
-#include "app/timeformat.h"
 #include "draw/blockdraw.h"
+#include "model/timeformat.h"
 #include "print/textpage.h"
 #include "support/fakeplatform.h"
 #include "support/filefaults.h"
@@ -83,7 +83,7 @@ QStringList split(const char* numbers) {
 
 // A sheet as three draws leave it: blocks A, C and E drawn, B and D not.
 void setDrawnSheet(MainWindow& w) {
-    w.LabelFileName()->setText(QStringLiteral("2005/03/12,20:15"));
+    w.model().setSheetStamp(QStringLiteral("2005/03/12,20:15"));
     setBlock(w, 0, QStringLiteral("2005/03/12,20:15:07"), split("3,12,15,20,33,41"));
     setBlock(w, 2, QStringLiteral("2005/03/12,20:16:59"), split("43,10,27,38,11,22"));
     setBlock(w, 4, QStringLiteral("2005/03/12,23:59:00"), split("9,1,7,5,8,2"));
@@ -98,13 +98,13 @@ QStringList stateOf(MainWindow& w) {
         << QStringList(s.LabelS.begin(), s.LabelS.end())
         << QStringList(s.NumberLabelS.begin(), s.NumberLabelS.end())
         << QString::number(s.ImageDummyFace) << w.LabelFileName()->text()
-        << w.CurrentTime.toString(Qt::ISODateWithMs) << w.AppFolder
-        << QStringList(w.ResultLines.begin(), w.ResultLines.end());
-    const BlockDraw& d = w.draw();
-    out << QString::number(d.ActiveBlock) << QString::number(d.ArmedBlock)
-        << QString::number(d.BallIndex) << QString::number(d.SheetStamped)
-        << QString::number(d.StopTarget) << QString::number(d.ReelFace)
-        << QString::number(d.FirstSpinningReel) << QString::number(d.FlickPhase);
+        << w.model().CurrentTime.toString(Qt::ISODateWithMs) << w.model().AppFolder
+        << QStringList(w.model().ResultLines.begin(), w.model().ResultLines.end());
+    const TavoModel& m = w.model();
+    out << QString::number(m.ActiveBlock) << QString::number(m.ArmedBlock)
+        << QString::number(m.BallIndex) << QString::number(m.SheetStamped)
+        << QString::number(m.StopTarget) << QString::number(m.ReelFace)
+        << QString::number(m.FirstSpinningReel) << QString::number(m.FlickPhase);
     for (int i = 0; i < 3; ++i) {
         out << QString::number(w.OptionPrn(i)->isChecked());
     }
@@ -131,8 +131,6 @@ private slots:
     void printedPage();
     void blockLetterIsTheFrameCaption();
     void onePagePerPress();
-    void nothingWhileADrawRuns_data();
-    void nothingWhileADrawRuns();
     void nothingWithoutAMode();
     void printingLeavesTheStateAlone_data();
     void printingLeavesTheStateAlone();
@@ -269,7 +267,7 @@ void TestPrintText::printedPage() {
 
 void TestPrintText::blockLetterIsTheFrameCaption() {
     MainWindow w(*m_platform);
-    w.FrameBlock(1)->setTitle(QStringLiteral("Q"));
+    w.model().setBlockLetter(1, QStringLiteral("Q"));
     w.CommandPrn()->click();
     QCOMPARE(m_printed.size(), 1);
     QStringList faults;
@@ -290,36 +288,6 @@ void TestPrintText::onePagePerPress() {
     QCOMPARE(gridLines(m_printed[2], testLayout(), &faults),
              gridLines(m_printed[0], testLayout(), &faults));
     QVERIFY(faults.isEmpty());
-}
-
-void TestPrintText::nothingWhileADrawRuns_data() {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("activeBlock");
-    QTest::newRow("text, block A") << 0 << 1;
-    QTest::newRow("window picture, block C") << 1 << 3;
-    QTest::newRow("client area, block E") << 2 << 5;
-}
-
-void TestPrintText::nothingWhileADrawRuns() {
-    QFETCH(int, mode);
-    QFETCH(int, activeBlock);
-    MainWindow w(*m_platform);
-    setDrawnSheet(w);
-    w.OptionPrn(mode)->setChecked(true);
-    QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
-    w.draw().ActiveBlock = activeBlock;
-    w.CommandPrn()->click();
-    w.CommandPrn_Click();
-    QVERIFY(m_printed.isEmpty());
-    QVERIFY(filesInFolder().isEmpty());
-    QVERIFY(m_platform->messages.isEmpty());
-    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
-    QVERIFY(w.sheet().Picture1.isNull());
-
-    // Once the draw is over, the same press prints.
-    w.draw().ActiveBlock = 0;
-    w.CommandPrn()->click();
-    QCOMPARE(m_printed.size(), 1);
 }
 
 void TestPrintText::nothingWithoutAMode() {
@@ -352,9 +320,9 @@ void TestPrintText::printingLeavesTheStateAlone() {
     MainWindow w(*m_platform);
     setDrawnSheet(w);
     w.sheet().LabelFileName0 = QStringLiteral("050312_2015.csv");
-    w.ResultLines.at(0) = QStringLiteral("result line");
-    w.draw().SheetStamped = 1;
-    w.draw().ReelFace = 17;
+    w.model().ResultLines.at(0) = QStringLiteral("result line");
+    w.model().SheetStamped = 1;
+    w.model().ReelFace = 17;
     w.OptionPrn(mode)->setChecked(true);
     const QStringList before = stateOf(w);
     w.CommandPrn()->click();
@@ -389,7 +357,7 @@ void TestPrintText::withoutAPrinterThePageGoesToAFile() {
         QStringLiteral("Tavo_") + compactStamp(m_platform->clock()) + QStringLiteral(".pdf");
     QCOMPARE(name, QStringLiteral("Tavo_050312_201507.pdf"));
     QCOMPARE(filesInFolder(), QStringList{name});
-    const QString path = w.AppFolder + name;
+    const QString path = w.model().AppFolder + name;
     QCOMPARE(pdfprobe::pageCount(path), 1);
     QStringList faults;
     const Lines lines = gridLines(path, fallbackLayout(), &faults);
@@ -411,16 +379,16 @@ void TestPrintText::nowhereToPrintIsReported() {
     m_platform->printer = nullptr;
     MainWindow w(*m_platform);
     setDrawnSheet(w);
-    w.AppFolder = m_dir->filePath(QStringLiteral("gone/"));
+    w.model().AppFolder = m_dir->filePath(QStringLiteral("gone/"));
     w.CommandPrn()->click();
     QVERIFY(filesInFolder().isEmpty());
-    QVERIFY(!QFileInfo::exists(w.AppFolder));
+    QVERIFY(!QFileInfo::exists(w.model().AppFolder));
     QCOMPARE(m_platform->messages.size(), 1);
     const QString& message = m_platform->messages[0];
     QVERIFY2(
         message.startsWith(QStringLiteral("印刷できませんでした。PDFファイルにも保存できません")),
         qPrintable(message));
-    QVERIFY(message.contains(w.AppFolder + QStringLiteral("Tavo_050312_201507.pdf")));
+    QVERIFY(message.contains(w.model().AppFolder + QStringLiteral("Tavo_050312_201507.pdf")));
     QVERIFY(message.contains(QString::fromLocal8Bit(strerror(ENOENT))));
 }
 

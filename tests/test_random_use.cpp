@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Random use: about a minute of clicks on every switch, button and option, draws included,
-// with the program's invariants checked after every event.
+// Random use: a fixed number of random clicks on every switch, button and option of the real
+// window, draws included, with the program's invariants checked after every one. The draws'
+// timers and the pauses between clicks run on a simulated clock, so a seed gives the same run
+// every time: TAVO_RANDOM_SEED replays one (a failure prints its seed).
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -15,7 +17,7 @@
 #include "app/mainwindow.h"
 #include "app/picturecontrol.h"
 #include "draw/blockdraw.h"
-#include "support/fakeplatform.h"
+#include "support/simplatform.h"
 
 class RandomUseTest : public QObject {
     Q_OBJECT
@@ -29,17 +31,17 @@ private:
 
     // What must hold whatever was clicked, in whatever phase.
     void checkInvariants(MainWindow& w, const QString& after) {
-        const BlockDraw& d = w.draw();
+        const TavoModel& m = w.model();
         const Sheet& s = w.sheet();
-        expect(d.ActiveBlock >= 0 && d.ActiveBlock <= 5, after + QStringLiteral(": ActiveBlock"));
-        expect(d.ActiveBlock != 0 || d.ArmedBlock == 0, after + QStringLiteral(": armed, idle"));
-        expect((d.SheetStamped == 1) == !w.LabelFileName()->text().isEmpty(),
+        expect(m.ActiveBlock >= 0 && m.ActiveBlock <= 5, after + QStringLiteral(": ActiveBlock"));
+        expect(m.ActiveBlock != 0 || m.ArmedBlock == 0, after + QStringLiteral(": armed, idle"));
+        expect((m.SheetStamped == 1) == !w.LabelFileName()->text().isEmpty(),
                after + QStringLiteral(": sheet stamp"));
         expect(w.LabelFileName()->text().isEmpty() == s.LabelFileName0.isEmpty(),
                after + QStringLiteral(": sheet file name"));
         for (int b = 0; b < Sheet::kBlocks; ++b) {
             const QString block = after + QStringLiteral(": block %1").arg(b + 1);
-            if (b == d.ActiveBlock - 1) {
+            if (b == m.ActiveBlock - 1) {
                 continue;  // mid-draw: old numbers give way one by one
             }
             expect(w.ImageSwitch(b)->pictureId() == PictureId::Start,
@@ -71,7 +73,7 @@ private slots:
     void randomClicks() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        FakePlatform platform;
+        SimPlatform platform;
         platform.folder = dir.path();
         int printsStarted = 0;
         platform.printer = [&] {
@@ -88,8 +90,13 @@ private slots:
         const QString log = dir.filePath(QStringLiteral("TavoLog.csv"));
         auto logSize = [&log] { return QFileInfo(log).size(); };
 
-        const quint32 seed = QRandomGenerator::global()->generate();
-        qInfo("random-use seed %u", seed);
+        bool seeded = false;
+        const quint32 seed = qEnvironmentVariableIsSet("TAVO_RANDOM_SEED")
+                                 ? qEnvironmentVariable("TAVO_RANDOM_SEED").toUInt(&seeded)
+                                 : QRandomGenerator::global()->generate();
+        QVERIFY2(seeded || !qEnvironmentVariableIsSet("TAVO_RANDOM_SEED"),
+                 "TAVO_RANDOM_SEED is not a number");
+        qInfo("random-use seed %u (replay with TAVO_RANDOM_SEED=%u)", seed, seed);
         QRandomGenerator random(seed);
         QList<QWidget*> targets;
         for (int k = 0; k < 5; ++k) {
@@ -101,31 +108,29 @@ private slots:
         }
         targets << w.ImageWin(3) << w.LabelStat(1);  // no handler: nothing happens
 
-        QElapsedTimer clock;
-        clock.start();
-        constexpr qint64 kRunMs = 60000;
+        constexpr int kActions = 1500;
         int actions = 0, draws = 0, savesDuringDraw = 0, printsDuringDraw = 0;
         QObject::connect(&w.draw(), &BlockDraw::drawFinished, [&draws] { ++draws; });
         bool done = false;
         std::function<void()> act;
         act = [&] {
-            if (clock.elapsed() >= kRunMs) {
-                // Time is up: release whatever is armed and let the last draw end.
-                if (w.draw().ActiveBlock == 0) {
+            if (actions >= kActions) {
+                // All done: release whatever is armed and let the last draw end.
+                if (w.model().ActiveBlock == 0) {
                     done = true;
                     return;
                 }
-                QTimer::singleShot(50, &w, act);
-                if (w.draw().ArmedBlock != 0) {
-                    QTest::mouseClick(w.ImageSwitch(w.draw().ArmedBlock - 1), Qt::LeftButton);
+                platform.after(50, act);
+                if (w.model().ArmedBlock != 0) {
+                    QTest::mouseClick(w.ImageSwitch(w.model().ArmedBlock - 1), Qt::LeftButton);
                 }
                 return;
             }
             // The next action is due whatever this one starts: a draw runs inside a click.
-            QTimer::singleShot(static_cast<int>(random.bounded(20, 400)), &w, act);
+            platform.after(random.bounded(20, 400), act);
             QWidget* target = targets.at(
                 static_cast<qsizetype>(random.bounded(static_cast<quint32>(targets.size()))));
-            const bool drawing = w.draw().ActiveBlock != 0;
+            const bool drawing = w.model().ActiveBlock != 0;
             const qint64 logBefore = logSize();
             const int printsBefore = printsStarted;
             ++actions;
@@ -133,7 +138,7 @@ private slots:
             const QString what = target->objectName();
             if (drawing && (target == w.CommandSave() || target == w.CommandPrn())) {
                 // Anything saved or printed must have come from a draw that ended meanwhile.
-                const bool idleSince = w.draw().ActiveBlock == 0;
+                const bool idleSince = w.model().ActiveBlock == 0;
                 expect(idleSince || logSize() == logBefore,
                        what + QStringLiteral(" saved mid-draw"));
                 expect(idleSince || printsStarted == printsBefore,
@@ -142,14 +147,18 @@ private slots:
             }
             checkInvariants(w, QStringLiteral("after %1 #%2").arg(what).arg(actions));
         };
-        QTimer::singleShot(0, &w, act);
-        QVERIFY(QTest::qWaitFor([&done] { return done; }, kRunMs + 120000));
+        platform.after(0, act);
+        while (!done && !platform.stalled) {
+            platform.dispatchEvents(true);
+        }
+        QVERIFY(!platform.stalled);
         checkInvariants(w, QStringLiteral("at the end"));
-        qInfo("%d actions, %d draws, %d saves and %d prints refused mid-draw", actions, draws,
-              savesDuringDraw, printsDuringDraw);
-        QVERIFY2(m_failures.isEmpty(), qPrintable(m_failures.join(QLatin1Char('\n'))));
-        QVERIFY(draws > 0);
-        QVERIFY(actions > 100);
+        qInfo("%d actions, %d draws, %d saves and %d prints refused mid-draw, %lld simulated ms",
+              actions, draws, savesDuringDraw, printsDuringDraw, platform.nowMs);
+        const QString replay = QStringLiteral("\nreplay with TAVO_RANDOM_SEED=%1").arg(seed);
+        QVERIFY2(m_failures.isEmpty(), qPrintable(m_failures.join(QLatin1Char('\n')) + replay));
+        QVERIFY2(draws > 0, qPrintable(replay));
+        QVERIFY2(savesDuringDraw > 0 && printsDuringDraw > 0, qPrintable(replay));
     }
 };
 

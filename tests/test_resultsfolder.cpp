@@ -22,7 +22,7 @@ void drawBlockA(MainWindow& w) {
         w.sheet().LabelData.at(static_cast<std::size_t>(p)) = QString::number(p + 1);
     }
     w.sheet().LabelFileName0 = QStringLiteral("240309_1405.csv");
-    w.LabelFileName()->setText(QStringLiteral("2024/03/09,14:05"));
+    w.model().setSheetStamp(QStringLiteral("2024/03/09,14:05"));
 }
 
 }  // namespace
@@ -103,13 +103,13 @@ private slots:
         const bool installed = kind != u"writable";
         const QString results =
             installed ? home.filePath(u"Documents/Tavo/"_qs) : program.path() + QLatin1Char('/');
-        QCOMPARE(w.AppFolder, results);
+        QCOMPARE(w.model().AppFolder, results);
         // Nothing is made at start-up.
         QCOMPARE(entries(home.path()), QStringList());
         QCOMPARE(entries(program.path()), QStringList());
 
         drawBlockA(w);
-        SaveSheet(w);
+        SaveSheet(w.model(), w.platform());
         QCOMPARE(entries(results), (QStringList{u"240309_1405.csv"_qs, u"TavoLog.csv"_qs}));
         if (installed) {
             QCOMPARE(entries(program.path()), QStringList());
@@ -118,7 +118,7 @@ private slots:
         } else {
             QVERIFY(platform.messages.isEmpty());
         }
-        SaveSheet(w);
+        SaveSheet(w.model(), w.platform());
         QCOMPARE(platform.messages.size(), installed ? 1 : 0);
     }
 

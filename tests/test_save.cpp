@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "app/mainwindow.h"
-#include "draw/blockdraw.h"
+#include "model/tavomodel.h"
 #include "results/save.h"
 #include "results/sort.h"
 #include "support/fakeplatform.h"
@@ -38,14 +38,14 @@ struct Block {
 void drawSheet(MainWindow& w, const QList<Block>& blocks, const QString& fileName = kSheetFile,
                const QString& sheetStamp = kSheetStamp) {
     for (const Block& block : blocks) {
-        w.sheet().LabelFN.at(static_cast<std::size_t>(block.b)) = block.stamp;
+        w.model().sheet().LabelFN.at(static_cast<std::size_t>(block.b)) = block.stamp;
         for (int p = 0; p < Sheet::kPositions; ++p) {
-            w.sheet().LabelData.at(static_cast<std::size_t>(Sheet::cell(block.b, p))) =
+            w.model().sheet().LabelData.at(static_cast<std::size_t>(Sheet::cell(block.b, p))) =
                 block.numbers.value(p);
         }
     }
-    w.sheet().LabelFileName0 = fileName;
-    w.LabelFileName()->setText(sheetStamp);
+    w.model().sheet().LabelFileName0 = fileName;
+    w.model().setSheetStamp(sheetStamp);
 }
 
 const Block kB{
@@ -124,7 +124,7 @@ bool saveHangsOn(MainWindow& w, const QString& fifo) {
             ::close(fd);
         }
     });
-    SaveSheet(w);
+    SaveSheet(w.model(), w.platform());
     {
         std::lock_guard<std::mutex> lock(mutex);
         returned = true;
@@ -175,7 +175,7 @@ private slots:
     void blocksBAndDOnly() {
         Fixture f;
         drawSheet(*f.window, {kB, kD});
-        f.window->ResultLines.fill(u"left from an earlier save"_qs);
+        f.window->model().ResultLines.fill(u"left from an earlier save"_qs);
         f.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
         QTest::mouseClick(f.window->CommandSave(), Qt::LeftButton);
@@ -183,7 +183,7 @@ private slots:
         QCOMPARE(readAll(f.path(kLog)), kBLine + kDLine);
         QCOMPARE(readAll(f.path(kSheetFile)), kStampLine + kBLine + kDLine);
         QCOMPARE(entries(f.dir.path()), (QStringList{kSheetFile, kLog}));
-        const auto& lines = f.window->ResultLines;
+        const auto& lines = f.window->model().ResultLines;
         QCOMPARE(lines[1] + u"\r\n"_qs, QString::fromLatin1(kBLine));
         QCOMPARE(lines[3] + u"\r\n"_qs, QString::fromLatin1(kDLine));
         QVERIFY(lines[0].isEmpty() && lines[2].isEmpty() && lines[4].isEmpty());
@@ -193,9 +193,9 @@ private slots:
     void savingTwice() {
         Fixture f;
         drawSheet(*f.window, {kB, kD});
-        SaveSheet(*f.window);
+        SaveSheet(f.window->model(), f.window->platform());
         const QByteArray sheetAfterFirst = readAll(f.path(kSheetFile));
-        SaveSheet(*f.window);
+        SaveSheet(f.window->model(), f.window->platform());
         QCOMPARE(readAll(f.path(kLog)), kBLine + kDLine + kBLine + kDLine);
         QCOMPARE(readAll(f.path(kSheetFile)), sheetAfterFirst);
         QCOMPARE(sheetAfterFirst, kStampLine + kBLine + kDLine);
@@ -205,9 +205,9 @@ private slots:
     void drawOrderThenSorted() {
         Fixture f;
         drawSheet(*f.window, {kB});
-        SaveSheet(*f.window);
-        sortSheet(*f.window);
-        SaveSheet(*f.window);
+        SaveSheet(f.window->model(), f.window->platform());
+        sortSheet(f.window->model());
+        SaveSheet(f.window->model(), f.window->platform());
         const QByteArray sorted = "2024/03/09,14:05:07,B,2,5,9,17,31,43\r\n";
         QCOMPARE(readAll(f.path(kLog)), kBLine + sorted);
         QCOMPARE(readAll(f.path(kSheetFile)), kStampLine + sorted);
@@ -216,23 +216,23 @@ private slots:
     void afterClearingTheSheet() {
         Fixture f;
         drawSheet(*f.window, {kB, kD});
-        SaveSheet(*f.window);
+        SaveSheet(f.window->model(), f.window->platform());
         const ino_t written = inode(f.path(kSheetFile));
         f.window->ClearSheet();
-        SaveSheet(*f.window);
+        SaveSheet(f.window->model(), f.window->platform());
         QCOMPARE(readAll(f.path(kLog)), kBLine + kDLine);
         QCOMPARE(readAll(f.path(kSheetFile)), kStampLine + kBLine + kDLine);
         // A rewrite would have put a new file in its place, even with the same bytes.
         QCOMPARE(inode(f.path(kSheetFile)), written);
         QCOMPARE(entries(f.dir.path()), (QStringList{kSheetFile, kLog}));
-        for (const QString& line : f.window->ResultLines) {
+        for (const QString& line : f.window->model().ResultLines) {
             QVERIFY(line.isEmpty());
         }
     }
 
     void nothingDrawnCreatesAnEmptyLog() {
         Fixture f;
-        SaveSheet(*f.window);
+        SaveSheet(f.window->model(), f.window->platform());
         QCOMPARE(entries(f.dir.path()), QStringList{kLog});
         QCOMPARE(QFileInfo(f.path(kLog)).size(), 0);
         QVERIFY(f.platform.messages.isEmpty());
@@ -241,10 +241,10 @@ private slots:
     void sameMinuteSharesTheFile() {
         Fixture f;
         drawSheet(*f.window, allFive());
-        SaveSheet(*f.window);
+        SaveSheet(f.window->model(), f.window->platform());
         f.window->ClearSheet();
         drawSheet(*f.window, {kD});
-        SaveSheet(*f.window);
+        SaveSheet(f.window->model(), f.window->platform());
         QCOMPARE(readAll(f.path(kLog)), allFiveLines() + kDLine);
         QCOMPARE(readAll(f.path(kSheetFile)), kStampLine + kDLine);
     }
@@ -252,10 +252,10 @@ private slots:
     void nextSheetGetsItsOwnFile() {
         Fixture f;
         drawSheet(*f.window, {kB});
-        SaveSheet(*f.window);
+        SaveSheet(f.window->model(), f.window->platform());
         f.window->ClearSheet();
         drawSheet(*f.window, {kD}, u"240309_1406.csv"_qs, u"2024/03/09,14:06"_qs);
-        SaveSheet(*f.window);
+        SaveSheet(f.window->model(), f.window->platform());
         QCOMPARE(readAll(f.path(kSheetFile)), kStampLine + kBLine);
         QCOMPARE(readAll(f.path(u"240309_1406.csv"_qs)), "2024/03/09,14:06\r\n" + kDLine);
     }
@@ -263,9 +263,9 @@ private slots:
     void refusedWhileADrawRuns() {
         Fixture f;
         drawSheet(*f.window, {kB});
-        f.window->draw().ActiveBlock = 2;
+        f.window->model().ActiveBlock = 2;
         f.window->CommandSave_Click();
-        f.window->draw().ActiveBlock = 0;
+        f.window->model().ActiveBlock = 0;
         QCOMPARE(entries(f.dir.path()), QStringList());
     }
 
@@ -300,11 +300,11 @@ private slots:
 
         // The previous save: block B alone.
         drawSheet(w, {kB});
-        SaveSheet(w);
+        SaveSheet(w.model(), w.platform());
         if (fault == Fault::LogFillsDisk) {
             // A log longer than the coming sheet file, so only the log reaches the limit.
             for (int i = 0; i < 9; ++i) {
-                SaveSheet(w);
+                SaveSheet(w.model(), w.platform());
             }
         }
         if (fault == Fault::SheetFillsDisk) {
@@ -332,7 +332,7 @@ private slots:
                 QVERIFY(QDir(f.dir.path()).mkdir(kSheetFile));
                 break;
             case Fault::MissingFolder:
-                w.AppFolder = f.path(u"missing/"_qs);
+                w.model().AppFolder = f.path(u"missing/"_qs);
                 break;
             case Fault::LogReadOnly:
                 bind = std::make_unique<ReadOnlyBind>(logPath);
@@ -378,17 +378,17 @@ private slots:
         }
         const QStringList entriesBefore = entries(f.dir.path());
         if (!logWritten) {
-            expectReport(w.AppFolder + kLog);
+            expectReport(w.model().AppFolder + kLog);
         }
         if (!sheetWritten) {
-            expectReport(w.AppFolder + kSheetFile);
+            expectReport(w.model().AppFolder + kSheetFile);
         }
 
         f.platform.messages.clear();
         if (fault == Fault::LogIsFifo || fault == Fault::SheetIsFifo) {
             QVERIFY(!saveHangsOn(w, fault == Fault::LogIsFifo ? logPath : sheetPath));
         } else {
-            SaveSheet(w);
+            SaveSheet(w.model(), w.platform());
         }
         bind.reset();
         immutable.reset();
@@ -398,11 +398,11 @@ private slots:
         // be saved again.
         QCOMPARE(f.platform.messages.size(), 1);
         const QString& message = f.platform.messages[0];
-        QCOMPARE(message.contains(w.AppFolder + kLog), !logWritten);
-        QCOMPARE(message.contains(w.AppFolder + kSheetFile), !sheetWritten);
+        QCOMPARE(message.contains(w.model().AppFolder + kLog), !logWritten);
+        QCOMPARE(message.contains(w.model().AppFolder + kSheetFile), !sheetWritten);
         QVERIFY2(message.contains(u"理由: "_qs), qPrintable(message));
         QVERIFY(message.contains(u"結果はまだ画面に残っています"_qs));
-        QCOMPARE(f.window->sheet().LabelFN.at(4), u"2024/03/09,14:14:00"_qs);
+        QCOMPARE(f.window->model().sheet().LabelFN.at(4), u"2024/03/09,14:14:00"_qs);
 
         QStringList entriesAfter = entriesBefore;
         if (logWritten && !entriesAfter.contains(kLog)) {

@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Start-up, the clock, the clear command and the timed wait.
+// Start-up, the clock, the clear command, the refusal of every command during a draw and the
+// timed wait.
+#include <QClipboard>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QPrinter>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -9,8 +14,8 @@
 
 #include "app/mainwindow.h"
 #include "app/picturecontrol.h"
-#include "app/timeformat.h"
 #include "draw/blockdraw.h"
+#include "model/timeformat.h"
 #include "platform/waitms.h"
 #include "support/fakeplatform.h"
 #include "support/filefaults.h"
@@ -72,12 +77,12 @@ private slots:
         platform.clock = [&now] { return now; };
         MainWindow w(platform);
         QCOMPARE(w.LabelDateTime()->text(), QStringLiteral("2010/03/09,14:05:07"));
-        QCOMPARE(w.CurrentTime, now);
+        QCOMPARE(w.model().CurrentTime, now);
         QVERIFY(w.Timer1().isActive());
         QCOMPARE(w.Timer1().interval(), 1000);
         QCOMPARE(w.Timer1().timerType(), Qt::PreciseTimer);
         now = now.addSecs(1);
-        QVERIFY(QTest::qWaitFor([&] { return w.CurrentTime == now; }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return w.model().CurrentTime == now; }, 3000));
         QCOMPARE(w.LabelDateTime()->text(), QStringLiteral("2010/03/09,14:05:08"));
     }
 
@@ -93,43 +98,43 @@ private slots:
         FakePlatform platform;
         platform.folder = given;
         MainWindow w(platform);
-        QCOMPARE(w.AppFolder, expected);
+        QCOMPARE(w.model().AppFolder, expected);
     }
 
     // The clear empties the sheet and nothing else; twice is the same as once.
     void clearSheet() {
         FakePlatform platform;
         MainWindow w(platform);
-        BlockDraw& d = w.draw();
+        TavoModel& m = w.model();
         Sheet& s = w.sheet();
         for (int i = 0; i < Sheet::kCells; ++i) {
             s.LabelData.at(static_cast<std::size_t>(i)) = QString::number(i % 43 + 1);
-            w.ImageWin(i)->showPicture(w.pictures().face(i % 43 + 1));
+            w.model().setReelPicture(i, faceId(i % 43 + 1));
         }
         for (QString& stamp : s.LabelFN) {
             stamp = QStringLiteral("2010/03/09,14:05:07");
         }
-        MainWindow::setAutoSizeCaption(w.LabelFileName(), QStringLiteral("2010/03/09,14:05"));
+        w.model().setSheetStamp(QStringLiteral("2010/03/09,14:05"));
         s.LabelFileName0 = QStringLiteral("100309_1405.csv");
         s.LabelS.fill(QStringLiteral("7"));
         s.NumberLabelS.fill(QStringLiteral("9"));
         s.ImageDummyFace = 17;
-        d.SheetStamped = 1;
-        d.ArmedBlock = 3;
-        d.StopTarget = 12;
-        d.ReelFace = 11;
-        d.FirstSpinningReel = 4;
-        d.BallIndex = 5;
-        d.FlickPhase = 1;
+        m.SheetStamped = 1;
+        m.ArmedBlock = 3;
+        m.StopTarget = 12;
+        m.ReelFace = 11;
+        m.FirstSpinningReel = 4;
+        m.BallIndex = 5;
+        m.FlickPhase = 1;
         w.OptionPrn(1)->setChecked(true);
         w.setStatus(2, QStringLiteral("停止"), QColor(255, 0, 0));
-        w.ImageSwitch(2)->showPicture(w.pictures().stop());
+        w.model().setSwitchPicture(2, PictureId::Stop);
         const QSize stampSize(3, 11);
 
         for (int round = 0; round < 2; ++round) {
             w.CommandClr_Click();
-            QCOMPARE(d.ActiveBlock, 0);
-            QCOMPARE(d.SheetStamped, qint16(0));
+            QCOMPARE(m.ActiveBlock, 0);
+            QCOMPARE(m.SheetStamped, qint16(0));
             for (int i = 0; i < Sheet::kCells; ++i) {
                 QVERIFY(s.LabelData.at(static_cast<std::size_t>(i)).isEmpty());
                 QCOMPARE(w.ImageWin(i)->pictureId(), PictureId::Blank);
@@ -141,12 +146,12 @@ private slots:
             QCOMPARE(w.LabelFileName()->size(), stampSize);
             QVERIFY(s.LabelFileName0.isEmpty());
             // Left alone:
-            QCOMPARE(d.ArmedBlock, 3);
-            QCOMPARE(d.StopTarget, 12);
-            QCOMPARE(d.ReelFace, 11);
-            QCOMPARE(d.FirstSpinningReel, 4);
-            QCOMPARE(d.BallIndex, qint16(5));
-            QCOMPARE(d.FlickPhase, 1);
+            QCOMPARE(m.ArmedBlock, 3);
+            QCOMPARE(m.StopTarget, 12);
+            QCOMPARE(m.ReelFace, 11);
+            QCOMPARE(m.FirstSpinningReel, 4);
+            QCOMPARE(m.BallIndex, qint16(5));
+            QCOMPARE(m.FlickPhase, 1);
             QCOMPARE(s.LabelS.at(0), QStringLiteral("7"));
             QCOMPARE(s.NumberLabelS.at(5), QStringLiteral("9"));
             QCOMPARE(s.ImageDummyFace, 17);
@@ -157,21 +162,69 @@ private slots:
         }
     }
 
-    // While a draw runs the clear does nothing.
-    void clearRefusedDuringDraw() {
+    // While a draw runs (ActiveBlock != 0) the commands that read or change the sheet do
+    // nothing at all, whether clicked or called; once it is over, the same press acts.
+    void commandsRefusedDuringDraw_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("option");
+        QTest::addColumn<int>("activeBlock");
+        QTest::newRow("clear") << u"CommandClr"_qs << 0 << 1;
+        QTest::newRow("sort") << u"CommandSort"_qs << 0 << 2;
+        QTest::newRow("save") << u"CommandSave"_qs << 0 << 3;
+        QTest::newRow("print text") << u"CommandPrn"_qs << 0 << 1;
+        QTest::newRow("print window picture") << u"CommandPrn"_qs << 1 << 3;
+        QTest::newRow("print client area") << u"CommandPrn"_qs << 2 << 5;
+    }
+    void commandsRefusedDuringDraw() {
+        QFETCH(QString, command);
+        QFETCH(int, option);
+        QFETCH(int, activeBlock);
+        QTemporaryDir dir;
         FakePlatform platform;
+        platform.folder = dir.path();
+        int printers = 0;
+        platform.printer = [&printers] {
+            ++printers;
+            return std::unique_ptr<QPrinter>();  // none: a page would go to a PDF file
+        };
         MainWindow w(platform);
-        w.sheet().LabelData[4] = QStringLiteral("12");
-        w.ImageWin(4)->showPicture(w.pictures().face(12));
+        const QStringList numbers{u"31"_qs, u"5"_qs, u"17"_qs, u"2"_qs, u"43"_qs, u"9"_qs};
+        for (int p = 0; p < 6; ++p) {
+            w.sheet().LabelData.at(Sheet::cell(0, p)) = numbers.at(p);
+            w.model().setReelPicture(Sheet::cell(0, p), faceId(numbers.at(p).toInt()));
+        }
         w.sheet().LabelFN[0] = QStringLiteral("2010/03/09,14:05:07");
-        w.draw().ActiveBlock = 1;
-        w.draw().SheetStamped = 1;
-        w.CommandClr_Click();
-        QCOMPARE(w.sheet().LabelData[4], QStringLiteral("12"));
-        QCOMPARE(w.ImageWin(4)->pictureId(), faceId(12));
-        QCOMPARE(w.sheet().LabelFN[0], QStringLiteral("2010/03/09,14:05:07"));
-        QCOMPARE(w.draw().ActiveBlock, 1);
-        QCOMPARE(w.draw().SheetStamped, qint16(1));
+        w.sheet().LabelFileName0 = QStringLiteral("100309_1405.csv");
+        w.model().setSheetStamp(QStringLiteral("2010/03/09,14:05"));
+        w.sheet().LabelS.fill(QStringLiteral("7"));
+        w.model().SheetStamped = 1;
+        w.OptionPrn(option)->setChecked(true);
+        QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+        auto* button = w.findChild<QPushButton*>(command);
+        QVERIFY(button);
+        const Sheet before = w.sheet();
+        auto unchanged = [&] {
+            const Sheet& now = w.sheet();
+            return now.LabelData == before.LabelData && now.LabelFN == before.LabelFN &&
+                   now.LabelFileName0 == before.LabelFileName0 && now.LabelS == before.LabelS &&
+                   now.NumberLabelS == before.NumberLabelS &&
+                   w.LabelFileName()->text() == u"2010/03/09,14:05" &&
+                   w.ImageWin(0)->pictureId() == faceId(31) && w.model().SheetStamped == 1;
+        };
+
+        w.model().ActiveBlock = activeBlock;
+        button->click();
+        QVERIFY(unchanged());
+        QCOMPARE(w.model().ActiveBlock, activeBlock);
+        QCOMPARE(entries(dir.path()), QStringList());
+        QCOMPARE(printers, 0);
+        QVERIFY(platform.messages.isEmpty());
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+        QVERIFY(w.Picture1().isNull());
+
+        w.model().ActiveBlock = 0;
+        button->click();
+        QVERIFY(!unchanged() || !entries(dir.path()).isEmpty());
     }
 
     void waitNonPositiveDispatchesNothing() {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Sorting: the selection sort of one row, and the sort of a whole sheet on the real window,
-// numbers and reels alike.
+// Sorting: the selection sort of one row, and the sort of a whole sheet on the model, numbers
+// and reels alike; the button on the real window.
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
@@ -8,6 +8,7 @@
 #include "app/mainwindow.h"
 #include "app/picturecontrol.h"
 #include "draw/blockdraw.h"
+#include "model/tavomodel.h"
 #include "results/sort.h"
 #include "support/fakeplatform.h"
 
@@ -46,27 +47,26 @@ struct Snapshot {
     }
 };
 
-Snapshot snapshot(MainWindow& w) {
+Snapshot snapshot(TavoModel& w) {
     Snapshot s{w.sheet().LabelData, w.sheet().LabelS, w.sheet().NumberLabelS, {}};
     for (int i = 0; i < Sheet::kCells; ++i) {
-        s.reels.at(static_cast<std::size_t>(i)) = w.ImageWin(i)->pictureId();
+        s.reels.at(static_cast<std::size_t>(i)) = w.reelPicture(i);
     }
     return s;
 }
 
 // Puts captions into block b as a draw would leave them: each numbered cell's reel shows its
 // ball, each empty cell's reel a marker.
-void setBlock(MainWindow& w, int b, const QStringList& captions) {
+void setBlock(TavoModel& w, int b, const QStringList& captions) {
     for (int p = 0; p < Sheet::kPositions; ++p) {
         const int k = Sheet::cell(b, p);
         const QString caption = captions.value(p);
         w.sheet().LabelData.at(static_cast<std::size_t>(k)) = caption;
-        w.ImageWin(k)->showPicture(caption.isEmpty() ? w.pictures().byId(marker(k))
-                                                     : w.pictures().face(caption.toInt()));
+        w.setReelPicture(k, caption.isEmpty() ? marker(k) : faceId(caption.toInt()));
     }
 }
 
-QStringList block(MainWindow& w, int b) {
+QStringList block(TavoModel& w, int b) {
     QStringList out;
     for (int p = 0; p < Sheet::kPositions; ++p) {
         out << w.sheet().LabelData.at(static_cast<std::size_t>(Sheet::cell(b, p)));
@@ -75,15 +75,15 @@ QStringList block(MainWindow& w, int b) {
 }
 
 // What each reel of block b must show after a sort: its ball, or the picture it had before.
-void verifyReels(MainWindow& w, int b, const Snapshot& before) {
+void verifyReels(TavoModel& w, int b, const Snapshot& before) {
     for (int p = 0; p < Sheet::kPositions; ++p) {
         const int k = Sheet::cell(b, p);
         const QString caption = w.sheet().LabelData.at(static_cast<std::size_t>(k));
         const PictureId want = caption.isEmpty() ? before.reels.at(static_cast<std::size_t>(k))
                                                  : faceId(caption.toInt());
-        if (w.ImageWin(k)->pictureId() != want) {
+        if (w.reelPicture(k) != want) {
             QFAIL(qPrintable(u"reel %1 shows picture %2, expected %3"_qs.arg(k)
-                                 .arg(static_cast<int>(w.ImageWin(k)->pictureId()))
+                                 .arg(static_cast<int>(w.reelPicture(k)))
                                  .arg(static_cast<int>(want))));
         }
     }
@@ -133,8 +133,7 @@ private slots:
     }
 
     void sortsEveryBlockOnItsOwn() {
-        FakePlatform platform;
-        MainWindow w(platform);
+        TavoModel w;
         const QStringList blocks[] = {
             {u"31"_qs, u"5"_qs, u"17"_qs, u"2"_qs, u"43"_qs, u"9"_qs},
             {u"40"_qs, u"39"_qs, u"38"_qs, u"1"_qs, u"2"_qs, u"3"_qs},
@@ -147,7 +146,7 @@ private slots:
         }
         w.sheet().LabelFN.fill(u"2024/03/09,14:05:07"_qs);
         w.sheet().LabelFileName0 = u"240309_1405.csv"_qs;
-        w.LabelFileName()->setText(u"2024/03/09,14:05"_qs);
+        w.setSheetStamp(u"2024/03/09,14:05"_qs);
 
         const Snapshot before = snapshot(w);
         sortSheet(w);
@@ -170,7 +169,7 @@ private slots:
             QCOMPARE(stamp, u"2024/03/09,14:05:07"_qs);
         }
         QCOMPARE(w.sheet().LabelFileName0, u"240309_1405.csv"_qs);
-        QCOMPARE(w.LabelFileName()->text(), u"2024/03/09,14:05"_qs);
+        QCOMPARE(w.sheetStamp(), u"2024/03/09,14:05"_qs);
     }
 
     // Blocks left empty, and cells left empty inside a block: the reels of empty cells keep
@@ -202,8 +201,7 @@ private slots:
     void emptyCellsKeepTheirReels() {
         QFETCH(QList<QStringList>, blocks);
         QFETCH(QList<QStringList>, sorted);
-        FakePlatform platform;
-        MainWindow w(platform);
+        TavoModel w;
         for (int b = 0; b < Sheet::kBlocks; ++b) {
             setBlock(w, b, blocks.at(b));
         }
@@ -219,8 +217,7 @@ private slots:
     }
 
     void sortingTwiceIsSortingOnce() {
-        FakePlatform platform;
-        MainWindow w(platform);
+        TavoModel w;
         setBlock(w, 1, {u"31"_qs, u"5"_qs, u"17"_qs, u"2"_qs, u"43"_qs, u"9"_qs});
         setBlock(w, 3, {u"40"_qs, QString(), u"3"_qs, QString(), u"12"_qs, QString()});
         sortSheet(w);
@@ -229,30 +226,22 @@ private slots:
         QVERIFY(snapshot(w) == once);
     }
 
-    void refusedWhileADrawRuns() {
-        FakePlatform platform;
-        MainWindow w(platform);
-        setBlock(w, 0, {u"31"_qs, u"5"_qs, u"17"_qs, u"2"_qs, u"43"_qs, u"9"_qs});
-        setBlock(w, 4, {u"40"_qs, QString(), u"3"_qs, QString(), u"12"_qs, QString()});
-        w.sheet().LabelS = row({u"7"_qs, u"3"_qs, QString(), QString(), QString(), QString()});
-        const Snapshot before = snapshot(w);
-        w.draw().ActiveBlock = 1;
-        w.CommandSort_Click();
-        w.draw().ActiveBlock = 0;
-        QVERIFY(snapshot(w) == before);
-    }
-
+    // The button sorts, and the window's reels show what the model's reels show.
     void theButtonSorts() {
         FakePlatform platform;
         MainWindow w(platform);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        setBlock(w, 2, {u"31"_qs, u"5"_qs, u"17"_qs, u"2"_qs, u"43"_qs, u"9"_qs});
-        const Snapshot before = snapshot(w);
+        TavoModel& m = w.model();
+        setBlock(m, 2, {u"31"_qs, u"5"_qs, u"17"_qs, u"2"_qs, u"43"_qs, u"9"_qs});
+        const Snapshot before = snapshot(m);
         QTest::mouseClick(w.CommandSort(), Qt::LeftButton);
-        QCOMPARE(block(w, 2),
+        QCOMPARE(block(m, 2),
                  (QStringList{u"2"_qs, u"5"_qs, u"9"_qs, u"17"_qs, u"31"_qs, u"43"_qs}));
-        verifyReels(w, 2, before);
+        verifyReels(m, 2, before);
+        for (int k = 0; k < Sheet::kCells; ++k) {
+            QCOMPARE(w.ImageWin(k)->pictureId(), m.reelPicture(k));
+        }
     }
 };
 

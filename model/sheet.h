@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QPixmap>
 #include <QString>
 #include <array>
 
 // The window's off-window state: the sheet's text and stamps, the row display, the sort
-// workspace, the preview reel's face and the capture target of window-picture printing. None of
-// it is ever shown or printed as part of the window.
+// workspace and the preview reel's face. None of it is ever shown or printed as part of the
+// window.
 struct Sheet {
     static constexpr int kBlocks = 5;
     static constexpr int kPositions = 6;
@@ -23,5 +22,4 @@ struct Sheet {
     std::array<QString, kPositions> NumberLabelS{u"1"_qs, u"2"_qs, u"3"_qs,
                                                  u"4"_qs, u"5"_qs, u"6"_qs};  // sort result row
     int ImageDummyFace = 1;  // face shown by the preview reel
-    QPixmap Picture1;        // the last captured window picture
 };

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/timeformat.h"
+#include "model/timeformat.h"
 
 // Fixed patterns, not the locale's, so the stamps read the same everywhere.
 QString clockText(const QDateTime& t) {

@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <array>
+
+#include "model/pictureid.h"
+#include "model/sheet.h"
+#include "platform/resultsfolder.h"
+
+// Everything the window shows or holds, as plain state: the off-window sheet, the form state
+// under its own names, and what each visible control shows. The rules change it; the window
+// draws it. Each signal fires only when what it names has really changed, so a reel tick that
+// leaves a reel's face as it was costs nothing.
+class TavoModel : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kBlocks = Sheet::kBlocks;
+    static constexpr int kCells = Sheet::kCells;
+
+    // A colour as 0xAARRGGBB, the layout of a QRgb.
+    using Colour = quint32;
+    static constexpr Colour kRed = 0xffff0000u;
+    static constexpr Colour kGreen = 0xff00c000u;
+    static constexpr Colour kBlue = 0xff0000ffu;
+
+    struct Status {
+        QString caption;
+        Colour colour = kBlue;
+    };
+
+    explicit TavoModel(QObject* parent = nullptr);
+
+    // The window's title, which the text page prints.
+    static QString title();
+
+    Sheet& sheet() { return m_sheet; }
+    const Sheet& sheet() const { return m_sheet; }
+    // Writes a cell's number text; cellChanged when it differs.
+    void setLabelData(int cell, const QString& text);
+
+    // Form state.
+    QDateTime CurrentTime;
+    QString AppFolder;
+    ResultsFolderUse AppFolderUse;  // whether AppFolder is made on first use and named once
+    std::array<QString, kBlocks> ResultLines;
+    int ActiveBlock = 0;        // block being drawn, 1..5; 0 = no draw running
+    int ArmedBlock = 0;         // block waiting for its second press; 0 = released
+    qint16 BallIndex = 0;       // position being drawn, 1..6
+    qint16 SheetStamped = 0;    // 1 once the sheet's stamp and file name are set
+    int StopTarget = 0;         // number the leftmost spinning reel must stop on; 0 = none
+    int ReelFace = 0;           // face shown by the spinning reels, 1..43 (0 before the first tick)
+    int FirstSpinningReel = 0;  // leftmost spinning reel of the active block, 0..6
+    int FlickPhase = 0;         // 0: the next lamp tick shows the dark lamp; 1: the lit one
+
+    // What the visible controls show.
+    PictureId reelPicture(int cell) const { return m_reel.at(idx(cell)); }
+    void setReelPicture(int cell, PictureId id);
+    PictureId switchPicture(int b) const { return m_switch.at(idx(b)); }
+    void setSwitchPicture(int b, PictureId id);
+    const Status& status(int b) const { return m_status.at(idx(b)); }
+    void setStatus(int b, const QString& caption, Colour colour);
+    // Block b's letter ("A".."E"), the caption of its frame.
+    const QString& blockLetter(int b) const { return m_letter.at(idx(b)); }
+    void setBlockLetter(int b, const QString& letter);
+    // LabelFileName's caption: the sheet stamp, or empty.
+    const QString& sheetStamp() const { return m_sheetStamp; }
+    void setSheetStamp(const QString& text);
+    // LabelDateTime's caption.
+    const QString& clockText() const { return m_clockText; }
+
+    // Reads the time into CurrentTime and shows it on the clock.
+    void ShowClock(const QDateTime& now);
+    // Empties the sheet: reels blank, numbers, stamps and file name gone, no draw running.
+    void ClearSheet();
+
+signals:
+    void cellChanged(int cell);
+    void reelPictureChanged(int cell);
+    void switchPictureChanged(int b);
+    void statusChanged(int b);
+    void blockLetterChanged(int b);
+    void sheetStampChanged();
+    void clockChanged();
+
+private:
+    static std::size_t idx(int i) { return static_cast<std::size_t>(i); }
+
+    Sheet m_sheet;
+    std::array<PictureId, kCells> m_reel{};
+    std::array<PictureId, kBlocks> m_switch{};
+    std::array<Status, kBlocks> m_status;
+    std::array<QString, kBlocks> m_letter;
+    QString m_sheetStamp;
+    QString m_clockText = QStringLiteral("0000/00/00,00:00:00");
+};

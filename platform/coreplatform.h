@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <memory>
+
+class Timer;
+
+// What the rules take from the system: the clock, the tick counter, the generator, the beep, the
+// folders, timers and the dispatch of events. Needs QtCore only; Platform adds what needs a
+// printer or a window.
+class CorePlatform {
+public:
+    virtual ~CorePlatform() = default;
+
+    // The system's local date and time.
+    virtual QDateTime now() = 0;
+    // Milliseconds since boot, read as a signed 32-bit value (it wraps after about 24.9 days).
+    virtual qint32 tickCount() = 0;
+    virtual void beep() = 0;
+    // Reseeds the generator from the system clock.
+    virtual void reseedRandom() = 0;
+    // The generator's next value R, 0 <= R < 1.
+    virtual float nextRandom() = 0;
+    // The folder of the executable, as the system gives it (no trailing separator but at "/").
+    virtual QString programFolder() = 0;
+    // The user's own folder for the program's files.
+    virtual QString userDataFolder() = 0;
+    // The user's documents folder (XDG); where an installed program keeps its results.
+    virtual QString documentsFolder() = 0;
+    // The installation's binary folder this program was built for.
+    virtual QString installFolder() = 0;
+    // Tells the user something that went wrong or where results went; never blocks the caller
+    // nor holds the window.
+    virtual void notify(const QString& text) = 0;
+
+    // A stopped timer ticking on the user-interface thread; by default a precise QTimer.
+    virtual std::unique_ptr<Timer> createTimer();
+    // Dispatches the events pending now; with sleep, when none is, waits for the next one (a
+    // timer tick, a click) instead of returning at once.
+    virtual void dispatchEvents(bool sleep);
+};
+
+// Milliseconds since boot from CLOCK_BOOTTIME, in 64 bits.
+qint64 bootTimeMs();

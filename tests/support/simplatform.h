@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+#include "platform/timer.h"
+#include "support/fakeplatform.h"
+
+class SimTimer;
+
+// A platform that is a discrete-event simulator: a virtual clock in milliseconds, timers that
+// fall due on it, and a dispatch that, when nothing is due, moves the clock on to the next
+// timer or scheduled test action and runs it. A draw then runs in no real time, the same way
+// every time. The tick counter reads tickOffset + the virtual time, as 32 bits.
+class SimPlatform : public FakePlatform {
+public:
+    SimPlatform();
+    ~SimPlatform() override;
+
+    qint64 nowMs = 0;      // virtual milliseconds since the simulation started
+    bool stalled = false;  // a wait found nothing left to happen (its waits were then ended)
+    QStringList timeline;  // "<ms> <what>", in order; beeps are recorded, tests add the rest
+
+    // Runs action at virtual time ms (or at once, at the next dispatch, when that has passed).
+    void at(qint64 ms, std::function<void()> action);
+    void after(qint64 ms, std::function<void()> action) { at(nowMs + ms, std::move(action)); }
+    void record(const QString& what);
+    // The timeline entries whose text after the time starts with prefix, as "<ms> <what>".
+    QStringList entries(const QString& prefix) const;
+
+    qint32 tickCount() override;
+    void beep() override;
+    float nextRandom() override;
+    std::unique_ptr<Timer> createTimer() override;
+    void dispatchEvents(bool sleep) override;
+
+private:
+    friend class SimTimer;
+    struct Action {
+        qint64 due;
+        quint64 order;
+        std::function<void()> run;
+    };
+    bool fireNextDue(qint64 limit);
+    QList<SimTimer*> m_timers;
+    QList<Action> m_actions;
+    quint64 m_order = 0;
+};
