@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "platform/beeper.h"
 
+#include <pthread.h>
+#include <sched.h>
 #include <QDebug>
 #include <QObject>
 #include <condition_variable>
@@ -104,6 +106,10 @@ Beeper::Counts Beeper::counts() const {
 }
 
 void Beeper::run(const std::shared_ptr<Shared>& shared) {
+    // A batch thread does not preempt the thread that woke it: the beep call returns before the
+    // worker runs (on the other core, or right after), instead of waiting out its play.
+    const sched_param batch{};
+    pthread_setschedparam(pthread_self(), SCHED_BATCH, &batch);
     Shared& s = *shared;
     const auto finish = [&s] {
         std::lock_guard lock(s.mutex);
