@@ -5,41 +5,14 @@
 
 #include <canberra.h>
 
-#include <QDir>
-#include <QFileInfo>
-#include <QSettings>
-#include <QStandardPaths>
 #include <cstdint>
+
+#include "platform/soundtheme.h"
 
 namespace {
 
 constexpr const char* kAppName = "Tavo";
 constexpr const char* kAppId = "io.github.tavo.Tavo";
-
-// The sound theme the desktop names for GTK programs (the user's settings.ini, then the
-// system's), as a GTK program would take it without a settings daemon; empty: libcanberra's
-// own default, the freedesktop theme, which every theme falls back to anyway.
-QByteArray desktopSoundTheme() {
-    QStringList files;
-    files << QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                 QStringLiteral("/gtk-3.0/settings.ini");
-    for (const QString& dir :
-         QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation)) {
-        files << dir + QStringLiteral("/gtk-3.0/settings.ini");
-    }
-    files << QStringLiteral("/etc/gtk-3.0/settings.ini");
-    for (const QString& file : files) {
-        if (!QFileInfo(file).isFile()) {
-            continue;
-        }
-        const QSettings ini(file, QSettings::IniFormat);
-        const QString name = ini.value(QStringLiteral("Settings/gtk-sound-theme-name")).toString();
-        if (!name.isEmpty()) {
-            return name.toUtf8();
-        }
-    }
-    return {};
-}
 
 // The desktop's sound through libcanberra: the sound theme's "bell" event, tagged as an event
 // sound (so the desktop's alert volume applies) of this application. The sample is kept in the
@@ -58,7 +31,7 @@ public:
             rc = ca_context_change_props(m_context, CA_PROP_APPLICATION_NAME, kAppName,
                                          CA_PROP_APPLICATION_ID, kAppId, nullptr);
         }
-        const QByteArray theme = desktopSoundTheme();
+        const QByteArray theme = desktopSoundTheme(qgetenv("XDG_CURRENT_DESKTOP"));
         if (rc == CA_SUCCESS && !theme.isEmpty()) {
             rc = ca_context_change_props(m_context, CA_PROP_CANBERRA_XDG_THEME_NAME,
                                          theme.constData(), nullptr);

@@ -12,6 +12,8 @@ packages=(
   xvfb openbox xdotool dbus-daemon dbus-bin at-spi2-core python3-pyatspi python3-gi
   # Beeps through the sound server; the tests run a PulseAudio of their own and record it
   libcanberra-pulse sound-theme-freedesktop pkgconf pulseaudio pulseaudio-utils sox
+  # The bell's theme as GNOME names it, read through GSettings in the tests
+  libglib2.0-bin gsettings-desktop-schemas
   # Printing through a print server of the tests' own: cupsd, its clients, the generic PDF driver
   cups-daemon cups-client cups-filters
 )

@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The beeper's hand-over between the user-interface thread and its worker, with a player that
 // the test holds: blocked, failing or unable to open.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <chrono>
@@ -8,6 +13,7 @@
 #include <mutex>
 
 #include "platform/beeper.h"
+#include "platform/soundtheme.h"
 
 using namespace std::chrono_literals;
 
@@ -162,6 +168,38 @@ private slots:
         QCOMPARE(m_fallbackThread, QThread::currentThread());
         QCOMPARE(beeper->counts().played, 0);
         QVERIFY(!beeper->counts().failed);  // the next beep tries the server again
+    }
+
+    // The bell's theme as each desktop names it, asked of the desktop's own settings (GSettings
+    // through its keyfile backend here), with a GTK settings.ini where the desktop names none.
+    void soundTheme() {
+        QTemporaryDir config;
+        const auto write = [&config](const QString& path, const QByteArray& text) {
+            QVERIFY(QDir().mkpath(QFileInfo(config.filePath(path)).path()));
+            QFile file(config.filePath(path));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        };
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        qputenv("GSETTINGS_BACKEND", "keyfile");
+        write(u"gtk-3.0/settings.ini"_qs, "[Settings]\ngtk-sound-theme-name=deepin\n");
+        if (QStandardPaths::findExecutable(u"gsettings"_qs).isEmpty()) {
+            QSKIP("gsettings (libglib2.0-bin) is not installed");
+        }
+        QCOMPARE(desktopSoundTheme("ubuntu:GNOME"), QByteArray("freedesktop"));  // the default
+        write(u"glib-2.0/settings/keyfile"_qs, "[org/gnome/desktop/sound]\ntheme-name='ocean'\n");
+        QCOMPARE(desktopSoundTheme("ubuntu:GNOME"), QByteArray("ocean"));
+        QCOMPARE(desktopSoundTheme("KDE"), QByteArray("deepin"));
+        QCOMPARE(desktopSoundTheme(""), QByteArray("deepin"));
+        // A desktop whose tool is missing or has no such setting falls back to settings.ini.
+        QCOMPARE(desktopSoundTheme("MATE"), QByteArray("deepin"));
+        QCOMPARE(desktopSoundTheme("XFCE"), QByteArray("deepin"));
+        QVERIFY(QFile::remove(config.filePath(u"gtk-3.0/settings.ini"_qs)));
+        if (!QFileInfo::exists(u"/etc/gtk-3.0/settings.ini"_qs)) {
+            QVERIFY(desktopSoundTheme("KDE").isEmpty());  // libcanberra's default then
+        }
+        qunsetenv("GSETTINGS_BACKEND");
+        qunsetenv("XDG_CONFIG_HOME");
     }
 };
 
