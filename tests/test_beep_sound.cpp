@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "app/mainwindow.h"
+#include "platform/beeper.h"
 #include "platform/platform.h"
 #include "support/pulsesandbox.h"
 
@@ -106,6 +107,11 @@ private:
 
 private slots:
     void initTestCase() {
+        if (!makeSystemBeepPlayer()) {
+            QSKIP(
+                "built without libcanberra (TAVO_CANBERRA=OFF or libcanberra-dev missing): "
+                "the beeps are the X bell, which no sound server records");
+        }
         m_pulse = std::make_unique<PulseSandbox>();
         if (!m_pulse->start()) {
             QSKIP(qPrintable(QStringLiteral("no sound server: ") + m_pulse->why()));
