@@ -112,7 +112,12 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     Form_Load();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The platform may outlive the window (tests make several on one): no note may go to it.
+    if (m_platform.messageParent() == this) {
+        m_platform.setMessageParent(nullptr);
+    }
+}
 
 void MainWindow::buildControls() {
     setObjectName(QStringLiteral("Form1"));
