@@ -25,8 +25,6 @@ public:
     virtual float nextRandom() = 0;
     // The folder of the executable, as the system gives it (no trailing separator but at "/").
     virtual QString programFolder() = 0;
-    // The user's own folder for the program's files.
-    virtual QString userDataFolder() = 0;
     // The user's documents folder (XDG); where an installed program keeps its results.
     virtual QString documentsFolder() = 0;
     // The installation's binary folder this program was built for.

@@ -50,10 +50,6 @@ QString SystemPlatform::programFolder() {
     return QCoreApplication::applicationDirPath();
 }
 
-QString SystemPlatform::userDataFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-}
-
 QString SystemPlatform::documentsFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }

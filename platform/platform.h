@@ -48,7 +48,6 @@ public:
     void reseedRandom() override;
     float nextRandom() override;
     QString programFolder() override;
-    QString userDataFolder() override;
     QString documentsFolder() override;
     QString installFolder() override;
     std::unique_ptr<QPrinter> defaultPrinter() override;

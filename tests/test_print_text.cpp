@@ -2,7 +2,6 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
-#include <QGroupBox>
 #include <QLabel>
 #include <QPageLayout>
 #include <QPageSize>

@@ -19,7 +19,6 @@ public:
     qint64 tickOffset = 0;             // added to the real boot-time milliseconds
     std::function<float()> random;     // null: the real generator, reseeded as usual
     QString folder;                    // empty: the real program folder
-    QString dataFolder;                // empty: the real user data folder
     QString documents;                 // empty: the real documents folder
     QString installBin;                // empty: the real installation's binary folder
     std::function<std::unique_ptr<QPrinter>()> printer;  // null: no printer configured
@@ -39,9 +38,6 @@ public:
     float nextRandom() override { return random ? random() : SystemPlatform::nextRandom(); }
     QString programFolder() override {
         return folder.isEmpty() ? SystemPlatform::programFolder() : folder;
-    }
-    QString userDataFolder() override {
-        return dataFolder.isEmpty() ? SystemPlatform::userDataFolder() : dataFolder;
     }
     QString documentsFolder() override {
         return documents.isEmpty() ? SystemPlatform::documentsFolder() : documents;
