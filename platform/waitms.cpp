@@ -4,7 +4,6 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QTimer>
 #include <memory>
 
 #include "platform/coreplatform.h"
@@ -14,24 +13,17 @@ namespace {
 
 bool g_cancelled = false;
 
-// Dispatches what is pending; when nothing is, blocks until the next event (a timer tick, a
-// click, or the wake-up timer of a timed wait).
-void dispatchOrSleep() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-}
+}  // namespace
 
-// The timed wait on any tick counter, wake-up timer and dispatch.
-void waitMsWith(qint16 ms, const TickSource& ticks,
-                const std::function<std::unique_ptr<Timer>()>& makeTimer,
-                const std::function<void()>& sleep) {
-    const quint32 start = static_cast<quint32>(ticks());
+void WaitMs(qint16 ms, CorePlatform& platform) {
+    const quint32 start = static_cast<quint32>(platform.tickCount());
     const quint32 length = ms > 0 ? static_cast<quint32>(ms) : 0u;
-    auto elapsed = [&] { return static_cast<quint32>(ticks()) - start; };
+    auto elapsed = [&] { return static_cast<quint32>(platform.tickCount()) - start; };
     if (elapsed() >= length || g_cancelled) {
         return;
     }
     // Its tick wakes the sleeping dispatch at the deadline; re-armed for what remains.
-    const std::unique_ptr<Timer> wake = makeTimer();
+    const std::unique_ptr<Timer> wake = platform.createTimer();
     wake->setSingleShot(true);
     while (!g_cancelled) {
         const quint32 done = elapsed();
@@ -39,44 +31,22 @@ void waitMsWith(qint16 ms, const TickSource& ticks,
             return;
         }
         wake->start(static_cast<int>(length - done));
-        sleep();
+        platform.dispatchEvents(true);
     }
-}
-
-void waitWhileWith(const std::function<bool()>& condition, const std::function<void()>& sleep) {
-    while (condition() && !g_cancelled) {
-        sleep();
-    }
-}
-
-}  // namespace
-
-void WaitMs(qint16 ms, const TickSource& ticks) {
-    waitMsWith(
-        ms, ticks, [] { return std::make_unique<PreciseTimer>(); }, dispatchOrSleep);
-}
-
-void waitWhile(const std::function<bool()>& condition) {
-    waitWhileWith(condition, dispatchOrSleep);
-}
-
-void dispatchPendingEvents() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
-void WaitMs(qint16 ms, CorePlatform& platform) {
-    waitMsWith(
-        ms, [&platform] { return platform.tickCount(); },
-        [&platform] { return platform.createTimer(); },
-        [&platform] { platform.dispatchEvents(true); });
 }
 
 void waitWhile(const std::function<bool()>& condition, CorePlatform& platform) {
-    waitWhileWith(condition, [&platform] { platform.dispatchEvents(true); });
+    while (condition() && !g_cancelled) {
+        platform.dispatchEvents(true);
+    }
 }
 
 void dispatchPendingEvents(CorePlatform& platform) {
     platform.dispatchEvents(false);
+}
+
+void dispatchPendingEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void cancelAllWaits() {

@@ -9,23 +9,18 @@
 
 class CorePlatform;
 
-using TickSource = std::function<qint32()>;
-
-// Waits about ms milliseconds of the tick counter while dispatching events. 0 or less returns at
-// once without dispatching. The elapsed time is taken modulo 2^32, so a wrap of the 32-bit
-// counter inside the wait does not prolong it.
-void WaitMs(qint16 ms, const TickSource& ticks);
+// Waits about ms milliseconds of the platform's tick counter while dispatching events through
+// it, woken at the deadline by one of its timers. 0 or less returns at once without dispatching.
+// The elapsed time is taken modulo 2^32, so a wrap of the 32-bit counter inside the wait does not
+// prolong it.
+void WaitMs(qint16 ms, CorePlatform& platform);
 
 // Dispatches events until condition() is false (tested before the first dispatch and after each).
-void waitWhile(const std::function<bool()>& condition);
+void waitWhile(const std::function<bool()>& condition, CorePlatform& platform);
 
 // One pass over the events pending now; never sleeps.
-void dispatchPendingEvents();
-
-// The same waits on the platform's tick counter, timers and dispatch, as the draw uses them.
-void WaitMs(qint16 ms, CorePlatform& platform);
-void waitWhile(const std::function<bool()>& condition, CorePlatform& platform);
 void dispatchPendingEvents(CorePlatform& platform);
+void dispatchPendingEvents();
 
 // Closing the window ends every wait at once and keeps later ones from starting, so nothing is
 // left running without a window. A new window lifts the stop.

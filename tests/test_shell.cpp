@@ -32,10 +32,6 @@ public:
     }
 };
 
-qint32 realTicks() {
-    return static_cast<qint32>(static_cast<quint32>(bootTimeMs()));
-}
-
 }  // namespace
 
 class ShellTest : public QObject {
@@ -238,7 +234,7 @@ private slots:
         for (qint16 ms : {qint16(0), qint16(-1), qint16(-32768)}) {
             QElapsedTimer t;
             t.start();
-            WaitMs(ms, realTicks);
+            WaitMs(ms, platform);
             QVERIFY(t.elapsed() < 50);
         }
         qApp->removeEventFilter(&counter);
@@ -259,18 +255,18 @@ private slots:
         timer.start();
         QElapsedTimer t;
         t.start();
-        WaitMs(300, realTicks);
+        WaitMs(300, platform);
         const qint64 took = t.elapsed();
         QVERIFY2(took >= 299, qPrintable(QString::number(took)));
         QVERIFY2(ticks >= 4, qPrintable(QString::number(ticks)));
 
         qint64 innerEnded = 0;
         QTimer::singleShot(50, &w, [&] {
-            WaitMs(100, realTicks);
+            WaitMs(100, platform);
             innerEnded = t.elapsed();
         });
         t.restart();
-        WaitMs(400, realTicks);
+        WaitMs(400, platform);
         const qint64 outer = t.elapsed();
         QVERIFY2(innerEnded >= 149, qPrintable(QString::number(innerEnded)));
         QVERIFY(innerEnded < outer);
@@ -285,13 +281,11 @@ private slots:
     }
     void waitAcrossTickWrap() {
         QFETCH(qint64, startTick);
-        const qint64 offset = startTick - bootTimeMs();
-        const TickSource ticks = [offset] {
-            return static_cast<qint32>(static_cast<quint32>(bootTimeMs() + offset));
-        };
+        FakePlatform platform;
+        platform.tickOffset = startTick - bootTimeMs();
         QElapsedTimer t;
         t.start();
-        WaitMs(300, ticks);
+        WaitMs(300, platform);
         QVERIFY2(t.elapsed() >= 299 && t.elapsed() < 5000,
                  qPrintable(QString::number(t.elapsed())));
     }
@@ -304,9 +298,9 @@ private slots:
         QTimer::singleShot(100, &w, [&w] { w.close(); });
         QElapsedTimer t;
         t.start();
-        WaitMs(10000, realTicks);
+        WaitMs(10000, platform);
         QVERIFY2(t.elapsed() < 5000, qPrintable(QString::number(t.elapsed())));
-        waitWhile([] { return true; });  // returns at once once cancelled
+        waitWhile([] { return true; }, platform);  // returns at once once cancelled
         MainWindow again(platform);
         QVERIFY(!waitsCancelled());
     }
