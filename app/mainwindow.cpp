@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QRadioButton>
@@ -370,7 +369,7 @@ void MainWindow::CommandPrn_Click() {
         return;
     }
     printSheet(selectedPrintMode(), m_model, *this, m_picture1,
-               PrintTarget{m_platform, this, m_model.AppFolder, &m_model.AppFolderUse});
+               PrintTarget{m_platform, m_model.AppFolder, &m_model.AppFolderUse});
 }
 
 void MainWindow::pressSwitch(int k, bool fromKeyboard) {

@@ -57,10 +57,7 @@ bool printToPdf(const QString& path, const QPageLayout& layout, PrintPage& page,
         probe.remove();
         return false;
     }
-    if (!pdfWrittenWhole(path, problem)) {
-        return false;
-    }
-    return true;
+    return pdfWrittenWhole(path, problem);
 }
 
 // The page through the print server: drawn into a PDF file laid out for the queue's paper, as
@@ -107,7 +104,7 @@ PrintOutcome printPage(const PrintTarget& target, PrintPage& page) {
     QString why = QStringLiteral("プリンターが設定されていません");
     if (std::unique_ptr<QPrinter> printer = platform.defaultPrinter()) {
         if (!page.layOut(*printer, problem)) {
-            platform.showMessage(target.window, problem);
+            platform.notify(problem);
             return PrintOutcome::NotLaidOut;
         }
         if (printer->outputFormat() == QPrinter::NativeFormat) {
@@ -121,7 +118,7 @@ PrintOutcome printPage(const PrintTarget& target, PrintPage& page) {
                 case PageResult::NotFinished:
                     // Part of the page may have reached the printer: a second copy in a file
                     // would only confuse.
-                    platform.showMessage(target.window, failedText());
+                    platform.notify(failedText());
                     return PrintOutcome::Failed;
                 case PageResult::NotOpened:
                     why = QStringLiteral("プリンターを開けませんでした");
@@ -139,18 +136,18 @@ PrintOutcome printPage(const PrintTarget& target, PrintPage& page) {
                          QPageLayout::Millimeter);
     if (!printToPdf(path, a4, page, problem, laidOut)) {
         if (!laidOut) {
-            platform.showMessage(target.window, problem);
+            platform.notify(problem);
             return PrintOutcome::NotLaidOut;
         }
         QFile::remove(path);  // a part of a page is no page
         qWarning().noquote()
             << QStringLiteral("Tavo: cannot print (%1) nor save %2: %3").arg(why, path, problem);
-        platform.showMessage(target.window, notPrintedMessage(why, path, problem));
+        platform.notify(notPrintedMessage(why, path, problem));
         return PrintOutcome::Failed;
     }
     if (target.folderUse != nullptr) {
         target.folderUse->markNamed();
     }
-    platform.showMessage(target.window, savedToPdfMessage(why, path));
+    platform.notify(savedToPdfMessage(why, path));
     return PrintOutcome::SavedToFile;
 }

@@ -7,13 +7,11 @@ class Platform;
 class ResultsFolderUse;
 class QPainter;
 class QPrinter;
-class QWidget;
 
-// Where a print goes and whom it tells: the platform's printer and messages, the window the
-// messages belong to, and the results folder for the PDF fallback.
+// Where a print goes and whom it tells: the platform's printer and notes, and the results folder
+// for the PDF fallback.
 struct PrintTarget {
     Platform& platform;
-    QWidget* window = nullptr;
     QString folder;  // ends in "/"
     // Made on first use and named to the user once, when it is the documents folder.
     ResultsFolderUse* folderUse = nullptr;
