@@ -7,6 +7,10 @@
 
 class Timer;
 
+// What a note to the user is: a failure (shown with the warning icon) or information, such as
+// where results went (the information icon).
+enum class NoteKind { Information, Warning };
+
 // What the rules take from the system: the clock, the tick counter, the generator, the beep, the
 // folders, timers and the dispatch of events. Needs QtCore only; Platform adds what needs a
 // printer or a window.
@@ -31,7 +35,7 @@ public:
     virtual QString installFolder() = 0;
     // Tells the user something that went wrong or where results went; never blocks the caller
     // nor holds the window.
-    virtual void notify(const QString& text) = 0;
+    virtual void notify(NoteKind kind, const QString& text) = 0;
 
     // A stopped timer ticking on the user-interface thread; by default a precise QTimer.
     virtual std::unique_ptr<Timer> createTimer();

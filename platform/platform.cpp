@@ -66,9 +66,11 @@ std::unique_ptr<QPrinter> SystemPlatform::defaultPrinter() {
     return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
 }
 
-void SystemPlatform::showMessage(QWidget* parent, const QString& text) {
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tavo V1.1"), text,
-                                QMessageBox::Ok, parent);
+void SystemPlatform::showMessage(QWidget* parent, NoteKind kind, const QString& text) {
+    // The icon tells what the note is, to the eye and to a screen reader alike.
+    const QMessageBox::Icon icon =
+        kind == NoteKind::Warning ? QMessageBox::Warning : QMessageBox::Information;
+    auto* box = new QMessageBox(icon, QStringLiteral("Tavo V1.1"), text, QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     // Not modal, not even to the window: the user may go on working, or close the window.
     box->setWindowModality(Qt::NonModal);

@@ -21,12 +21,14 @@ public:
     virtual std::unique_ptr<QPrinter> defaultPrinter() = 0;
     // A short note to the user that never blocks the caller nor holds the window: closing the
     // window closes it too.
-    virtual void showMessage(QWidget* parent, const QString& text) = 0;
+    virtual void showMessage(QWidget* parent, NoteKind kind, const QString& text) = 0;
 
     // The window that notes from the rules belong to.
     void setMessageParent(QWidget* parent) { m_messageParent = parent; }
     QWidget* messageParent() const { return m_messageParent; }
-    void notify(const QString& text) override { showMessage(m_messageParent, text); }
+    void notify(NoteKind kind, const QString& text) override {
+        showMessage(m_messageParent, kind, text);
+    }
 
 private:
     QWidget* m_messageParent = nullptr;
@@ -51,7 +53,7 @@ public:
     QString documentsFolder() override;
     QString installFolder() override;
     std::unique_ptr<QPrinter> defaultPrinter() override;
-    void showMessage(QWidget* parent, const QString& text) override;
+    void showMessage(QWidget* parent, NoteKind kind, const QString& text) override;
 
 private:
     RandomGenerator m_random;

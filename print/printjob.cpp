@@ -104,7 +104,7 @@ PrintOutcome printPage(const PrintTarget& target, PrintPage& page) {
     QString why = QStringLiteral("プリンターが設定されていません");
     if (std::unique_ptr<QPrinter> printer = platform.defaultPrinter()) {
         if (!page.layOut(*printer, problem)) {
-            platform.notify(problem);
+            platform.notify(NoteKind::Warning, problem);
             return PrintOutcome::NotLaidOut;
         }
         if (printer->outputFormat() == QPrinter::NativeFormat) {
@@ -118,7 +118,7 @@ PrintOutcome printPage(const PrintTarget& target, PrintPage& page) {
                 case PageResult::NotFinished:
                     // Part of the page may have reached the printer: a second copy in a file
                     // would only confuse.
-                    platform.notify(failedText());
+                    platform.notify(NoteKind::Warning, failedText());
                     return PrintOutcome::Failed;
                 case PageResult::NotOpened:
                     why = QStringLiteral("プリンターを開けませんでした");
@@ -136,18 +136,19 @@ PrintOutcome printPage(const PrintTarget& target, PrintPage& page) {
                          QPageLayout::Millimeter);
     if (!printToPdf(path, a4, page, problem, laidOut)) {
         if (!laidOut) {
-            platform.notify(problem);
+            platform.notify(NoteKind::Warning, problem);
             return PrintOutcome::NotLaidOut;
         }
         QFile::remove(path);  // a part of a page is no page
         qWarning().noquote()
             << QStringLiteral("Tavo: cannot print (%1) nor save %2: %3").arg(why, path, problem);
-        platform.notify(notPrintedMessage(why, path, problem));
+        platform.notify(NoteKind::Warning, notPrintedMessage(why, path, problem));
         return PrintOutcome::Failed;
     }
     if (target.folderUse != nullptr) {
         target.folderUse->markNamed();
     }
-    platform.notify(savedToPdfMessage(why, path));
+    // Not printed, but nothing lost: the page is in the file the note names.
+    platform.notify(NoteKind::Information, savedToPdfMessage(why, path));
     return PrintOutcome::SavedToFile;
 }

@@ -47,7 +47,7 @@ SaveReport SaveSheet(TavoModel& model, CorePlatform& platform) {
         }
     }
     if (!message.isEmpty()) {
-        platform.notify(message);
+        platform.notify(report.ok() ? NoteKind::Information : NoteKind::Warning, message);
     }
     return report;
 }

@@ -130,7 +130,8 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         SystemPlatform system;
-        system.showMessage(&w, u"note"_qs);
+        system.showMessage(&w, NoteKind::Warning, u"note"_qs);
+        QCOMPARE(w.findChild<QMessageBox*>()->icon(), QMessageBox::Warning);
         auto* box = w.findChild<QMessageBox*>();
         QVERIFY(box);
         QVERIFY(box->isVisible());

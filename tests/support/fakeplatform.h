@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
 #include <QPrinter>
 #include <QString>
 #include <QStringList>
@@ -25,6 +26,7 @@ public:
     int beeps = 0;
     int reseeds = 0;
     QStringList messages;
+    QList<NoteKind> messageKinds;  // one for each of messages
 
     QDateTime now() override { return clock ? clock() : SystemPlatform::now(); }
     qint32 tickCount() override {
@@ -46,5 +48,8 @@ public:
         return installBin.isEmpty() ? SystemPlatform::installFolder() : installBin;
     }
     std::unique_ptr<QPrinter> defaultPrinter() override { return printer ? printer() : nullptr; }
-    void showMessage(QWidget*, const QString& text) override { messages << text; }
+    void showMessage(QWidget*, NoteKind kind, const QString& text) override {
+        messages << text;
+        messageKinds << kind;
+    }
 };
