@@ -4,12 +4,35 @@
 #include <QDateTime>
 #include <QList>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <functional>
 #include <memory>
 
 #include "platform/platform.h"
+
+// The first English word in a note meant for a reader of Japanese; empty when there is none.
+// Paths and file names, "PDF", and the print server's own words quoted in 「」 do not count.
+inline QString englishWordIn(const QString& note) {
+    static const QRegularExpression quoted(QStringLiteral("「[^」]*」"));
+    static const QRegularExpression word(QStringLiteral("[A-Za-z]{2,}"));
+    QString text = note;
+    text.remove(quoted);
+    for (const QString& token : text.split(QRegularExpression(QStringLiteral("\\s+")))) {
+        static const QRegularExpression fileName(QStringLiteral("\\.[A-Za-z]"));
+        if (token.contains(QLatin1Char('/')) || token.contains(fileName)) {
+            continue;  // a path or a file name
+        }
+        for (const auto& m : word.globalMatch(token)) {
+            if (m.captured() != u"PDF") {
+                return m.captured();
+            }
+        }
+    }
+    return QString();
+}
 
 // The system with the parts a test needs to fix or watch: a settable clock, a tick counter
 // with an offset (to put it past 2^31), counted beeps, a seeded generator, a program folder of
@@ -48,7 +71,13 @@ public:
         return installBin.isEmpty() ? SystemPlatform::installFolder() : installBin;
     }
     std::unique_ptr<QPrinter> defaultPrinter() override { return printer ? printer() : nullptr; }
+    // Every note a test makes is checked to be Japanese throughout.
     void showMessage(QWidget*, NoteKind kind, const QString& text) override {
+        if (const QString english = englishWordIn(text); !english.isEmpty()) {
+            QTest::qFail(
+                qPrintable(QStringLiteral("English \"%1\" in the note: %2").arg(english, text)),
+                __FILE__, __LINE__);
+        }
         messages << text;
         messageKinds << kind;
     }
