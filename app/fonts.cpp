@@ -14,13 +14,10 @@ void installFontSubstitutions() {
 }
 
 void prepareApplication() {
-    static bool done = false;
-    if (done) {
-        return;
-    }
-    done = true;
     installFontSubstitutions();
-    // The platform's own user-interface face for controls without a font of their own.
+    // Not the desktop's face: the buttons and options, which have no font of their own, were
+    // laid out for ＭＳ Ｐゴシック 9 pt, and their captions fit them only in that face's
+    // substitute; the desktop's face may be of any size.
     QApplication::setFont(face(kPGothic, 9, false));
 }
 

@@ -9,7 +9,8 @@
 namespace fonts {
 
 void installFontSubstitutions();
-// The substitutions and the default user-interface face; once per process.
+// The substitutions and the face of the controls without one of their own; the window does it
+// as it is made, before its first paint.
 void prepareApplication();
 
 }  // namespace fonts

@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "app/commandline.h"
-#include "app/fonts.h"
 #include "app/mainwindow.h"
 #include "platform/platform.h"
 
@@ -35,7 +34,6 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Tavo"));
     QApplication::setApplicationVersion(QStringLiteral(TAVO_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("io.github.tavo.Tavo"));
-    fonts::prepareApplication();
 
     SystemPlatform platform;
     platform.prepareBeep();

@@ -102,7 +102,8 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_platform(withPreparedApplication(platform)),
       m_pictures(std::make_unique<Pictures>(qApp->devicePixelRatio())),
-      m_draw(std::make_unique<BlockDraw>(m_model, m_platform)) {
+      m_draw(std::make_unique<BlockDraw>(m_model, m_platform)),
+      m_timer1(m_platform.createTimer()) {
     resumeWaits();
     m_platform.setMessageParent(this);
     accessible::install();
@@ -180,7 +181,7 @@ void MainWindow::buildControls() {
                               QStringLiteral("印刷実行"), twipRect(120, 1440, 1335, 615));
 
     for (int k = 0; k < Sheet::kBlocks; ++k) {
-        const QString& letter = m_model.blockLetter(k);
+        const QString letter = TavoModel::blockLetter(k);
         auto* frame = makeFrame(this, indexed("FrameBlock", k), letter,
                                 twipRect(1920, 480 + 1080 * k, 3735, 975));
         frame->setFont(letterFont);
@@ -244,8 +245,7 @@ void MainWindow::buildControls() {
     connect(m_commandSort, &QPushButton::clicked, this, &MainWindow::CommandSort_Click);
     connect(m_commandSave, &QPushButton::clicked, this, &MainWindow::CommandSave_Click);
     connect(m_commandPrn, &QPushButton::clicked, this, &MainWindow::CommandPrn_Click);
-    m_timer1.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer1, &QTimer::timeout, this, &MainWindow::Timer1_Timer);
+    connect(m_timer1.get(), &Timer::timeout, this, &MainWindow::Timer1_Timer);
 }
 
 void MainWindow::setAutoSizeCaption(QLabel* label, const QString& text) {
@@ -259,8 +259,6 @@ void MainWindow::connectModel() {
     connect(&m_model, &TavoModel::reelPictureChanged, this, &MainWindow::showReel);
     connect(&m_model, &TavoModel::switchPictureChanged, this, &MainWindow::showSwitch);
     connect(&m_model, &TavoModel::statusChanged, this, &MainWindow::showStatus);
-    connect(&m_model, &TavoModel::blockLetterChanged, this,
-            [this](int k) { FrameBlock(k)->setTitle(m_model.blockLetter(k)); });
     connect(&m_model, &TavoModel::sheetStampChanged, this,
             [this] { setAutoSizeCaption(m_labelFileName, m_model.sheetStamp()); });
     connect(&m_model, &TavoModel::clockChanged, this,
@@ -273,10 +271,6 @@ void MainWindow::showReel(int i) {
 
 void MainWindow::showSwitch(int k) {
     ImageSwitch(k)->showPicture(m_pictures->byId(m_model.switchPicture(k)));
-}
-
-void MainWindow::setStatus(int k, const QString& caption, const QColor& colour) {
-    m_model.setStatus(k, caption, colour.rgb());
 }
 
 void MainWindow::showStatus(int k) {
@@ -303,8 +297,7 @@ void MainWindow::showStatus(int k) {
 
 void MainWindow::Form_Load() {
     ShowClock();
-    m_timer1.setInterval(1000);
-    m_timer1.start();
+    m_timer1->start(1000);
     QString& AppFolder = m_model.AppFolder;
     if (AppFolder.isEmpty()) {
         // Nothing is made or said here: an installed program's folder in the user's documents
@@ -449,7 +442,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // A draw may be running inside a click: end its waits so it unwinds and the program ends.
     cancelAllWaits();
     m_draw->stopTimers();
-    m_timer1.stop();
+    m_timer1->stop();
     // Open messages go with the window, so the program ends.
     for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         if (child->isWindow()) {

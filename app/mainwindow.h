@@ -20,7 +20,6 @@
 
 #include <QPixmap>
 #include <QString>
-#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -28,6 +27,7 @@
 #include "app/groupframe.h"
 #include "app/pictures.h"
 #include "model/tavomodel.h"
+#include "platform/timer.h"
 
 class BlockDraw;
 enum class PrintMode;
@@ -67,14 +67,12 @@ public:
     const Pictures& pictures() const { return *m_pictures; }
     BlockDraw& draw() { return *m_draw; }
     Platform& platform() { return m_platform; }
-    QTimer& Timer1() { return m_timer1; }
+    Timer& Timer1() { return *m_timer1; }
     // The last captured window picture.
     QPixmap& Picture1() { return m_picture1; }
 
     // Sets a label's caption, growing or shrinking it to its text with its top-left corner kept.
     static void setAutoSizeCaption(QLabel* label, const QString& text);
-    // Sets a status label's caption and text colour (through the model).
-    void setStatus(int k, const QString& caption, const QColor& colour);
     // The print mode the options select.
     PrintMode selectedPrintMode() const;
 
@@ -119,7 +117,7 @@ private:
     std::unique_ptr<Pictures> m_pictures;
     TavoModel m_model;
     std::unique_ptr<BlockDraw> m_draw;
-    QTimer m_timer1;
+    std::unique_ptr<Timer> m_timer1;
     bool m_focusFollowsDraw = false;
     QPixmap m_picture1;
 

@@ -14,7 +14,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/fonts.h"
 #include "app/mainwindow.h"
 #include "app/picturecontrol.h"
 #include "benchutil.h"
@@ -374,7 +373,6 @@ int main(int argc, char* argv[]) {
     }
     const long long slice = bench::schedulerSlice();
 
-    fonts::prepareApplication();
     SystemPlatform platform;
     MainWindow w(platform);
     w.show();

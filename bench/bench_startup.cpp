@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "app/fonts.h"
 #include "app/mainwindow.h"
 #include "app/picturecontrol.h"
 #include "benchutil.h"
@@ -81,7 +80,6 @@ int runChild(int argc, char* argv[], const std::string& kind, long long execNs) 
     std::unique_ptr<QWidget> window;
     if (tavo) {
         QApplication::setApplicationName(QStringLiteral("Tavo"));
-        fonts::prepareApplication();
         platform = std::make_unique<SystemPlatform>();
         window = std::make_unique<MainWindow>(*platform);
     } else {

@@ -33,7 +33,7 @@ void BlockDraw::ImageSwitch_Click(int Index) {
         m.setSwitchPicture(Index, PictureId::Push);
         m.sheet().LabelFN.at(static_cast<std::size_t>(Index)) = clockText(m.CurrentTime);
         WaitMs(300, m_platform);
-        if (waitsCancelled()) {
+        if (abandoned()) {
             return;
         }
         m.setSwitchPicture(Index, PictureId::Stop);
@@ -48,14 +48,6 @@ void BlockDraw::DrawBlock() {
     TavoModel& m = m_model;
     CorePlatform& platform = m_platform;
     Sheet& sheet = m.sheet();
-    // The window is closing: leave at once, with the timers stopped.
-    auto abandoned = [this] {
-        if (!waitsCancelled()) {
-            return false;
-        }
-        stopTimers();
-        return true;
-    };
 
     std::array<int, 7> Drawn{};  // by position 1..6
     for (QString& cell : sheet.LabelS) {
@@ -113,7 +105,7 @@ void BlockDraw::DrawBlock() {
         }
         const QString text = QString::number(n);
         sheet.LabelS.at(static_cast<std::size_t>(ball - 1)) = text;
-        m.setLabelData(Sheet::cell(block, ball - 1), text);
+        sheet.LabelData.at(static_cast<std::size_t>(Sheet::cell(block, ball - 1))) = text;
         platform.beep();
         emit numberDrawn(block + 1, ball, n);
     }
@@ -129,6 +121,14 @@ void BlockDraw::DrawBlock() {
     TimerDummy.stop();
     m.ActiveBlock = 0;
     emit drawFinished(block + 1);
+}
+
+bool BlockDraw::abandoned() {
+    if (!waitsCancelled()) {
+        return false;
+    }
+    stopTimers();
+    return true;
 }
 
 void BlockDraw::TimerDummy_Timer() {
@@ -153,11 +153,8 @@ void BlockDraw::TimerDummy_Timer() {
 }
 
 void BlockDraw::TimerFlick_Timer() {
+    // Runs only inside a draw: the lamp timer is stopped before ActiveBlock returns to 0.
     TavoModel& m = m_model;
-    // The lamp runs only inside a draw; a stray tick with no block must not index switch -1.
-    if (m.ActiveBlock == 0) {
-        return;
-    }
     if (m.FlickPhase == 0) {
         m.setSwitchPicture(m.ActiveBlock - 1, PictureId::BusyDark);
         m.FlickPhase = 1;

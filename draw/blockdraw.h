@@ -45,6 +45,9 @@ signals:
 
 private:
     void DrawBlock();
+    // True when the window is closing (every wait was ended): the caller leaves at once, and
+    // the timers are stopped.
+    bool abandoned();
 
     TavoModel& m_model;
     CorePlatform& m_platform;

@@ -6,29 +6,14 @@
 TavoModel::TavoModel(QObject* parent) : QObject(parent) {
     m_switch.fill(PictureId::Start);
     m_status.fill(Status{QStringLiteral("開始"), kBlue});
-    for (int b = 0; b < kBlocks; ++b) {
-        m_letter.at(idx(b)) = QString(QLatin1Char(static_cast<char>('A' + b)));
-    }
 }
 
 QString TavoModel::title() {
     return QStringLiteral("Tavo V1.1");
 }
 
-void TavoModel::setBlockLetter(int b, const QString& letter) {
-    QString& current = m_letter.at(idx(b));
-    if (current != letter) {
-        current = letter;
-        emit blockLetterChanged(b);
-    }
-}
-
-void TavoModel::setLabelData(int cell, const QString& text) {
-    QString& current = m_sheet.LabelData.at(idx(cell));
-    if (current != text) {
-        current = text;
-        emit cellChanged(cell);
-    }
+QString TavoModel::blockLetter(int b) {
+    return QString(QLatin1Char(static_cast<char>('A' + b)));
 }
 
 void TavoModel::setReelPicture(int cell, PictureId id) {
@@ -76,7 +61,7 @@ void TavoModel::ClearSheet() {
     SheetStamped = 0;
     for (int i = 0; i < kCells; ++i) {
         setReelPicture(i, PictureId::Blank);
-        setLabelData(i, QString());
+        m_sheet.LabelData.at(idx(i)).clear();
     }
     for (QString& stamp : m_sheet.LabelFN) {
         stamp.clear();

@@ -12,8 +12,12 @@
 
 // Everything the window shows or holds, as plain state: the off-window sheet, the form state
 // under its own names, and what each visible control shows. The rules change it; the window
-// draws it. Each signal fires only when what it names has really changed, so a reel tick that
-// leaves a reel's face as it was costs nothing.
+// draws it.
+//
+// How it is written: what no control shows (the sheet, the form state) is plain data, written
+// directly and watched by nobody. What a control shows (reels, switches, statuses, the sheet
+// stamp, the clock) is written through its setter, whose signal fires only when it has really
+// changed, so a reel tick that leaves a reel's face as it was costs nothing.
 class TavoModel : public QObject {
     Q_OBJECT
 public:
@@ -38,8 +42,6 @@ public:
 
     Sheet& sheet() { return m_sheet; }
     const Sheet& sheet() const { return m_sheet; }
-    // Writes a cell's number text; cellChanged when it differs.
-    void setLabelData(int cell, const QString& text);
 
     // Form state.
     QDateTime CurrentTime;
@@ -63,8 +65,7 @@ public:
     const Status& status(int b) const { return m_status.at(idx(b)); }
     void setStatus(int b, const QString& caption, Colour colour);
     // Block b's letter ("A".."E"), the caption of its frame.
-    const QString& blockLetter(int b) const { return m_letter.at(idx(b)); }
-    void setBlockLetter(int b, const QString& letter);
+    static QString blockLetter(int b);
     // LabelFileName's caption: the sheet stamp, or empty.
     const QString& sheetStamp() const { return m_sheetStamp; }
     void setSheetStamp(const QString& text);
@@ -77,11 +78,9 @@ public:
     void ClearSheet();
 
 signals:
-    void cellChanged(int cell);
     void reelPictureChanged(int cell);
     void switchPictureChanged(int b);
     void statusChanged(int b);
-    void blockLetterChanged(int b);
     void sheetStampChanged();
     void clockChanged();
 
@@ -92,7 +91,6 @@ private:
     std::array<PictureId, kCells> m_reel{};
     std::array<PictureId, kBlocks> m_switch{};
     std::array<Status, kBlocks> m_status;
-    std::array<QString, kBlocks> m_letter;
     QString m_sheetStamp;
     QString m_clockText = QStringLiteral("0000/00/00,00:00:00");
 };

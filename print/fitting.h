@@ -13,11 +13,6 @@ struct PrinterUnit {
     double hundredthsMmX = 1.0;
     double hundredthsMmY = 1.0;
 
-    static constexpr PrinterUnit hundredthsMm() { return {1.0, 1.0}; }
-    static constexpr PrinterUnit points() { return {2540.0 / 72.0, 2540.0 / 72.0}; }
-    static constexpr PrinterUnit twips() { return {2540.0 / 1440.0, 2540.0 / 1440.0}; }
-    // Columns of 1/12 inch, rows of 1/6 inch.
-    static constexpr PrinterUnit characterCells() { return {2540.0 / 12.0, 2540.0 / 6.0}; }
     static constexpr PrinterUnit dots(double dpiX, double dpiY) {
         return {2540.0 / dpiX, 2540.0 / dpiY};
     }

@@ -46,7 +46,8 @@ void sortSheet(TavoModel& model) {
         SortRow(sheet);
         for (int i = 0; i < Sheet::kPositions; ++i) {
             const int k = Sheet::cell(b, i);
-            model.setLabelData(k, sheet.NumberLabelS.at(static_cast<std::size_t>(i)));
+            sheet.LabelData.at(static_cast<std::size_t>(k)) =
+                sheet.NumberLabelS.at(static_cast<std::size_t>(i));
             const QString& caption = sheet.LabelData.at(static_cast<std::size_t>(k));
             bool ok = false;
             const int n = captionValue(caption, &ok);

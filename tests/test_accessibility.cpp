@@ -88,7 +88,7 @@ QImage lookAlike(MainWindow& ref, const Look& l) {
     }
     for (int k = 0; k < Sheet::kBlocks; ++k) {
         ref.ImageSwitch(k)->showPicture(ref.pictures().byId(l.switches.at(k)));
-        ref.setStatus(k, l.status.at(k), l.colours.at(k));
+        ref.model().setStatus(k, l.status.at(k), l.colours.at(k).rgb());
     }
     MainWindow::setAutoSizeCaption(ref.LabelFileName(), l.stamp);
     return ref.grab().toImage();

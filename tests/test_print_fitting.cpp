@@ -36,10 +36,10 @@ private slots:
 
 void TestPrintFitting::samePlacementInEveryUnit_data() {
     QTest::addColumn<PrinterUnit>("unit");
-    QTest::newRow("0.01 mm") << PrinterUnit::hundredthsMm();
-    QTest::newRow("points") << PrinterUnit::points();
-    QTest::newRow("twips") << PrinterUnit::twips();
-    QTest::newRow("character cells") << PrinterUnit::characterCells();
+    QTest::newRow("0.01 mm") << PrinterUnit::dots(2540, 2540);
+    QTest::newRow("points") << PrinterUnit::dots(72, 72);
+    QTest::newRow("twips") << PrinterUnit::dots(1440, 1440);
+    QTest::newRow("character cells") << PrinterUnit::dots(12, 6);
     QTest::newRow("1200 dpi") << PrinterUnit::dots(1200, 1200);
     QTest::newRow("600 x 300 dpi") << PrinterUnit::dots(600, 300);
 }
@@ -69,7 +69,7 @@ void TestPrintFitting::samePlacementInEveryUnit() {
 void TestPrintFitting::landscapePageOverhangsEqually() {
     // A landscape A4 printable area in points; the picture is less wide in proportion, so at full
     // width it is taller than the area and overhangs top and bottom alike.
-    const PrinterUnit unit = PrinterUnit::points();
+    const PrinterUnit unit = PrinterUnit::dots(72, 72);
     const float printableW = 785.2f;
     const float printableH = 538.6f;
     const PictureFit fit = fitPicture(kPictureW, kPictureH, printableW, printableH, unit);
@@ -112,7 +112,7 @@ void TestPrintFitting::flaggedFailures() {
     QFETCH(float, printableW);
     QFETCH(float, printableH);
     QFETCH(FitError, expected);
-    const PictureFit fit = fitPicture(w, h, printableW, printableH, PrinterUnit::points());
+    const PictureFit fit = fitPicture(w, h, printableW, printableH, PrinterUnit::dots(72, 72));
     QCOMPARE(fit.error, expected);
     if (expected == FitError::None) {
         QVERIFY(std::isfinite(fit.top) && std::isfinite(fit.height));

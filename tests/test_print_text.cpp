@@ -128,7 +128,6 @@ private slots:
     void cellsOfTheTextPage();
     void printedPage_data();
     void printedPage();
-    void blockLetterIsTheFrameCaption();
     void onePagePerPress();
     void nothingWithoutAMode();
     void printingLeavesTheStateAlone_data();
@@ -262,17 +261,6 @@ void TestPrintText::printedPage() {
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1String("; "))));
     QCOMPARE(lines, expected);
     QVERIFY(m_platform->messages.isEmpty());
-}
-
-void TestPrintText::blockLetterIsTheFrameCaption() {
-    MainWindow w(*m_platform);
-    w.model().setBlockLetter(1, QStringLiteral("Q"));
-    w.CommandPrn()->click();
-    QCOMPARE(m_printed.size(), 1);
-    QStringList faults;
-    const Lines lines = gridLines(m_printed[0], testLayout(), &faults);
-    QVERIFY(faults.isEmpty());
-    QCOMPARE(lines.value(5).mid(21, 4), QStringLiteral("Q: ["));
 }
 
 void TestPrintText::onePagePerPress() {

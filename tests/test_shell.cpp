@@ -76,7 +76,6 @@ private slots:
         QCOMPARE(w.model().CurrentTime, now);
         QVERIFY(w.Timer1().isActive());
         QCOMPARE(w.Timer1().interval(), 1000);
-        QCOMPARE(w.Timer1().timerType(), Qt::PreciseTimer);
         now = now.addSecs(1);
         QVERIFY(QTest::qWaitFor([&] { return w.model().CurrentTime == now; }, 3000));
         QCOMPARE(w.LabelDateTime()->text(), QStringLiteral("2010/03/09,14:05:08"));
@@ -123,7 +122,7 @@ private slots:
         m.BallIndex = 5;
         m.FlickPhase = 1;
         w.OptionPrn(1)->setChecked(true);
-        w.setStatus(2, QStringLiteral("停止"), QColor(255, 0, 0));
+        w.model().setStatus(2, QStringLiteral("停止"), TavoModel::kRed);
         w.model().setSwitchPicture(2, PictureId::Stop);
         const QSize stampSize(3, 11);
 
