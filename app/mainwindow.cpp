@@ -35,6 +35,25 @@ const QColor kGrey(128, 128, 128);
 
 const char* const kDesignSize = "tavoDesignSize";
 
+// The window has one size. A maximise or full-screen request (a title bar's button or
+// double-click, a desktop's shortcut or window rule) is turned back at once, so the window
+// neither grows nor, on Wayland, answers a maximised configuration with a size it refuses.
+class KeepsOneSize : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* window = qobject_cast<QWidget*>(watched);
+        if (event->type() == QEvent::WindowStateChange && window != nullptr &&
+            (window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+            window->setWindowState(window->windowState() &
+                                   ~(Qt::WindowMaximized | Qt::WindowFullScreen));
+        }
+        return false;
+    }
+};
+
 QString indexed(const char* name, int i) {
     return QLatin1String(name) + QLatin1Char('_') + QString::number(i);
 }
@@ -123,6 +142,7 @@ void MainWindow::buildControls() {
     setWindowTitle(TavoModel::title());
     setWindowIcon(Pictures::windowIcon());
     setFixedSize(kClientWidth, kClientHeight);
+    installEventFilter(new KeepsOneSize(this));
     setBackground(this, kPaleYellow);
     setCursor(Qt::CrossCursor);
     // Buttons and frames keep the platform's own colours, not the window's yellow.
