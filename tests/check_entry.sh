@@ -78,6 +78,26 @@ run "unreachable remote DISPLAY" 2 0 1 DISPLAY=127.0.0.1:$dead --
 run "unknown QT_QPA_PLATFORM" 2 0 1 QT_QPA_PLATFORM=nosuchplatform --
 grep -qF "QT_QPA_PLATFORM=nosuchplatform" "$scratch/err" || fail "unknown platform: '$(cat "$scratch/err")'"
 
+# A Wayland display with a Qt that lacks its Wayland plugin (a copy of the program whose qt.conf
+# points at platform plugins without it): the line names the missing package, not a display.
+mkdir -p "$scratch/bin" "$scratch/plugins/platforms"
+cp "$tavo" "$scratch/bin/tavo"
+printf '[Paths]\nPlugins=%s\n' "$scratch/plugins" >"$scratch/bin/qt.conf"
+qt_plugins=$(dirname "$(find /usr/lib -path '*/qt6/plugins/platforms/libqxcb.so' -print -quit)")
+[ "$qt_plugins" = . ] || ln -s "$qt_plugins/libqxcb.so" "$qt_plugins/libqoffscreen.so" \
+  "$scratch/plugins/platforms/"
+tavo=$scratch/bin/tavo
+for session in "" XDG_SESSION_TYPE=wayland; do
+  run "Wayland without the plugin ($session)" 2 0 1 WAYLAND_DISPLAY=wayland-$dead $session --
+  grep -qF "(WAYLAND_DISPLAY=wayland-$dead): Qt's Wayland plugin is not installed; install the package qt6-wayland." \
+    "$scratch/err" || fail "no Wayland plugin: '$(cat "$scratch/err")'"
+done
+# With the plugin, an unreachable Wayland display is named as such.
+tavo=$1
+run "unreachable WAYLAND_DISPLAY" 2 0 1 WAYLAND_DISPLAY=wayland-$dead XDG_RUNTIME_DIR="$scratch" --
+grep -qF "cannot open the display (WAYLAND_DISPLAY=wayland-$dead)" "$scratch/err" ||
+  fail "unreachable Wayland display: '$(cat "$scratch/err")'"
+
 if [ $failures -gt 0 ]; then
   echo "entry: $failures check(s) failed" >&2
   exit 1
