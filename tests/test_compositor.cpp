@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The window on a real desktop's compositor (run by with_weston.sh; on the offscreen platform
 // only what does not need one).
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QWindow>
 #include <QtTest>
 
@@ -14,7 +12,6 @@ class TestCompositor : public QObject {
 private slots:
     void qtPicksWaylandOnAWaylandSession();
     void aMaximiseRequestKeepsTheWindowAsItIs();
-    void withoutASoundServerBeepsAreSaidUnheard();
 };
 
 void TestCompositor::qtPicksWaylandOnAWaylandSession() {
@@ -43,30 +40,6 @@ void TestCompositor::aMaximiseRequestKeepsTheWindowAsItIs() {
     QCOMPARE(w.frameGeometry().size(), frame.size());
     QVERIFY(!(window->windowStates() & Qt::WindowMaximized));
     QVERIFY(w.isVisible());
-}
-
-void TestCompositor::withoutASoundServerBeepsAreSaidUnheard() {
-    const QString program = qEnvironmentVariable("TAVO_PROGRAM");
-    if (QGuiApplication::platformName() != QLatin1String("wayland") || program.isEmpty()) {
-        QSKIP("needs the program (TAVO_PROGRAM) and a Wayland compositor");
-    }
-    QTemporaryDir home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.insert(QStringLiteral("PULSE_SERVER"),
-               QStringLiteral("unix:") + home.filePath(QStringLiteral("none")));
-    QProcess tavo;
-    tavo.setProcessEnvironment(env);
-    tavo.setWorkingDirectory(home.path());
-    tavo.start(program, {});
-    QVERIFY(tavo.waitForStarted());
-    QByteArray said;
-    QTRY_VERIFY_WITH_TIMEOUT((said += tavo.readAllStandardError()).contains("beep"), 30000);
-    tavo.terminate();
-    QVERIFY(tavo.waitForFinished());
-    said += tavo.readAllStandardError();
-    QCOMPARE(said.count("beeps cannot be heard"), 1);
-    QVERIFY2(!said.contains("X bell"), said.constData());
 }
 
 QTEST_MAIN(TestCompositor)

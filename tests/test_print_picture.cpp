@@ -165,6 +165,7 @@ void TestPrintPicture::windowPictureSpansTheWidthCentred() {
     QCOMPARE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
              rgb(picture));
 
+    // One page; the picture across the printable width, equal blank bands above and below.
     QCOMPARE(m_printed.size(), 1);
     QCOMPARE(pdfprobe::pageCount(m_printed[0]), 1);
     QVERIFY(pdfprobe::words(m_printed[0]).isEmpty());
