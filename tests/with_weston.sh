@@ -36,7 +36,7 @@ read -r -t 30 -u "$displayfd" xvfb_display || skip "Xvfb did not start"
 
 mkdir -m 700 "$scratch/run"
 XDG_RUNTIME_DIR=$scratch/run DISPLAY=:$xvfb_display WAYLAND_DISPLAY= \
-  /usr/bin/weston --backend=x11-backend.so --width=1000 --height=740 --xwayland \
+  /usr/bin/weston --backend=x11-backend.so --use-pixman --width=1000 --height=740 --xwayland \
   --socket=wayland-tavo --idle-time=0 --log="$scratch/weston.log" >/dev/null 2>&1 &
 weston_pid=$!
 xwayland_display=""
