@@ -161,7 +161,10 @@ void TestPrintPicture::windowPictureSpansTheWidthCentred() {
              qPrintable(QStringLiteral("%1 x %2").arg(picture.width()).arg(picture.height())));
     const QPoint inside =
         framed ? (w.geometry().topLeft() - w.frameGeometry().topLeft()) * ratio : QPoint();
-    QCOMPARE(rgb(picture).copy(QRect(inside, w.size() * ratio)), rgb(w.grab()));
+    // (Within a shade: a window manager may redraw it between the two.)
+    const double drawn =
+        meanDifference(rgb(picture).copy(QRect(inside, w.size() * ratio)), rgb(w.grab()));
+    QVERIFY2(drawn < 1, qPrintable(QString::number(drawn)));
     QCOMPARE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
              rgb(picture));
 
@@ -196,7 +199,8 @@ void TestPrintPicture::aNoteOverTheWindowStaysOutOfThePicture() {
     QVERIFY(QTest::qWaitForWindowExposed(&note));
     QVERIFY(note.frameGeometry().intersects(w.geometry()));
     w.CommandPrn()->click();
-    QCOMPARE(rgb(w.Picture1()), alone);
+    const double difference = meanDifference(rgb(w.Picture1()), alone);
+    QVERIFY2(difference < 1, qPrintable(QString::number(difference)));
 }
 
 void TestPrintPicture::windowPictureOnALandscapePage() {
