@@ -2,6 +2,8 @@
 #include "app/commandline.h"
 
 #include <QByteArray>
+#include <QDir>
+#include <QLibraryInfo>
 #include <QList>
 #include <QString>
 #include <QtGlobal>
@@ -18,6 +20,28 @@ namespace {
 const char* env(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
+// Whether Qt's Wayland platform plugin (Debian's qt6-wayland) is where Qt looks for platform
+// plugins: the directories QT_QPA_PLATFORM_PLUGIN_PATH and QT_PLUGIN_PATH add, and Qt's own.
+bool haveWaylandPlugin() {
+    QStringList dirs;
+    if (const char* extra = env("QT_QPA_PLATFORM_PLUGIN_PATH")) {
+        dirs << QString::fromLocal8Bit(extra);
+    }
+    const QStringList pluginDirs =
+        QString::fromLocal8Bit(env("QT_PLUGIN_PATH") ? env("QT_PLUGIN_PATH") : "")
+            .split(QLatin1Char(':'), Qt::SkipEmptyParts)
+        << QLibraryInfo::path(QLibraryInfo::PluginsPath);
+    for (const QString& dir : pluginDirs) {
+        dirs << dir + QStringLiteral("/platforms");
+    }
+    for (const QString& dir : dirs) {
+        if (!QDir(dir).entryList({QStringLiteral("libqwayland*.so")}, QDir::Files).isEmpty()) {
+            return true;
+        }
+    }
+    return false;
 }
 
 struct HeldMessage {
@@ -96,10 +120,22 @@ bool haveDisplaySetting() {
 }
 
 std::string unreachableDisplayLine() {
+    const char* platform = env("QT_QPA_PLATFORM");
+    const char* wayland = env("WAYLAND_DISPLAY");
+    if (wayland != nullptr && (platform == nullptr || std::strstr(platform, "wayland")) &&
+        !haveWaylandPlugin()) {
+        // The display is there; what is missing is the means to talk to it.
+        std::string setting = std::string("WAYLAND_DISPLAY=") + wayland;
+        if (const char* x = env("DISPLAY")) {
+            setting += std::string(", DISPLAY=") + x;
+        }
+        return "tavo: cannot show the window on Wayland (" + setting +
+               "): Qt's Wayland plugin is not installed; install the package qt6-wayland.";
+    }
     std::string setting;
-    if (const char* platform = env("QT_QPA_PLATFORM")) {
+    if (platform != nullptr) {
         setting = std::string("QT_QPA_PLATFORM=") + platform;
-    } else if (const char* wayland = env("WAYLAND_DISPLAY")) {
+    } else if (wayland != nullptr) {
         setting = std::string("WAYLAND_DISPLAY=") + wayland;
         if (const char* x = env("DISPLAY")) {
             setting += std::string(", DISPLAY=") + x;

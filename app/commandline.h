@@ -22,7 +22,8 @@ std::string versionText();
 
 // Whether one of the variables Qt reads to find a window system is set.
 bool haveDisplaySetting();
-// The one line said when no window system can be reached, naming the setting that failed.
+// The one line said when no window system can be reached, naming the setting that failed, or,
+// for a Wayland display without Qt's Wayland plugin, the package that brings the plugin.
 std::string unreachableDisplayLine();
 
 // While one of these lives, Qt's messages are held back, and a fatal one (Qt found no

@@ -5,7 +5,10 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPointer>
 #include <QRadioButton>
+#include <QTimer>
+#include <QWindow>
 
 #include "app/accessible.h"
 #include "app/captionbutton.h"
@@ -34,6 +37,82 @@ const QColor kPaleGreen(192, 255, 192);
 const QColor kGrey(128, 128, 128);
 
 const char* const kDesignSize = "tavoDesignSize";
+
+// The window has one size. A maximise or full-screen request (a title bar's button or
+// double-click, a desktop's shortcut or window rule) is turned back at once. On Wayland the
+// compositor's maximised configuration is acknowledged before the program hears of it, and a
+// frame drawn at the window's own size before the compositor has answered the return would
+// break the protocol (the compositor ends the connection): drawing is held until the answer,
+// for two seconds at most.
+class KeepsOneSize : public QObject {
+public:
+    explicit KeepsOneSize(QWidget* window) : QObject(window), m_window(window) {
+        m_timeout.setSingleShot(true);
+        m_timeout.setInterval(2000);
+        connect(&m_timeout, &QTimer::timeout, this, &KeepsOneSize::release);
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::Show:
+            case QEvent::WinIdChange:
+                if (watched == m_window && m_window->windowHandle() != m_handle) {
+                    m_handle = m_window->windowHandle();
+                    if (m_handle != nullptr) {
+                        m_handle->installEventFilter(this);
+                    }
+                }
+                return false;
+            case QEvent::WindowStateChange:
+                if (watched == m_handle && event->spontaneous()) {
+                    stateChanged();
+                }
+                return false;
+            case QEvent::UpdateRequest:
+            case QEvent::UpdateLater:
+            case QEvent::Expose:
+                if (m_held) {
+                    m_missed = true;
+                    return true;
+                }
+                return false;
+            default:
+                return false;
+        }
+    }
+
+private:
+    static constexpr Qt::WindowStates kGrown = Qt::WindowMaximized | Qt::WindowFullScreen;
+
+    void stateChanged() {
+        if (!(m_handle->windowStates() & kGrown)) {
+            release();
+            return;
+        }
+        if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+            m_held = true;
+            m_timeout.start();
+        }
+        m_handle->setWindowStates(m_handle->windowStates() & ~kGrown);
+    }
+
+    void release() {
+        m_timeout.stop();
+        m_held = false;
+        if (m_missed) {
+            m_missed = false;
+            m_window->repaint();
+        }
+    }
+
+    QWidget* m_window;
+    QPointer<QWindow> m_handle;
+    QTimer m_timeout;
+    bool m_held = false;
+    bool m_missed = false;
+};
 
 QString indexed(const char* name, int i) {
     return QLatin1String(name) + QLatin1Char('_') + QString::number(i);
@@ -124,6 +203,7 @@ void MainWindow::buildControls() {
     setWindowTitle(TavoModel::title());
     setWindowIcon(Pictures::windowIcon());
     setFixedSize(kClientWidth, kClientHeight);
+    new KeepsOneSize(this);
     setBackground(this, kPaleYellow);
     setCursor(Qt::CrossCursor);
     // Buttons and frames keep the platform's own colours, not the window's yellow.

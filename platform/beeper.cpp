@@ -4,6 +4,7 @@
 #include <pthread.h>
 #include <sched.h>
 #include <QDebug>
+#include <QGuiApplication>
 #include <QObject>
 #include <condition_variable>
 #include <deque>
@@ -22,6 +23,7 @@ struct Beeper::Shared {
     bool stop = false;
     bool done = false;
     bool warned = false;
+    QString instead;  // what is heard instead, said in the warning
     Counts counts;
 
     // Has the fallback sounded on the beeper's own thread. Called with the mutex held.
@@ -36,8 +38,8 @@ struct Beeper::Shared {
     void warn(const char* what, const QString& error) {
         if (!warned) {
             warned = true;
-            qWarning().noquote() << QStringLiteral("tavo: the beep %1 (%2); the X bell instead")
-                                        .arg(QLatin1String(what), error);
+            qWarning().noquote() << QStringLiteral("tavo: the beep %1 (%2); %3")
+                                        .arg(QLatin1String(what), error, instead);
         }
     }
 };
@@ -53,6 +55,10 @@ Beeper::Beeper(std::unique_ptr<BeepPlayer> player, std::function<void()> fallbac
     m_shared->fallback = std::move(fallback);
     m_shared->staleAfter = staleAfter;
     m_shared->home = m_home.get();
+    // Only an X server has a bell to fall back on; Wayland and the rest have none.
+    m_shared->instead = QGuiApplication::platformName() == QLatin1String("xcb")
+                            ? QStringLiteral("the X bell instead")
+                            : QStringLiteral("beeps cannot be heard");
     if (!player) {
         m_shared->counts.failed = true;
         m_shared->warn("has no sound server player in this build",

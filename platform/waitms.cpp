@@ -2,8 +2,6 @@
 #include "platform/waitms.h"
 
 #include <QAbstractEventDispatcher>
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <memory>
 
 #include "platform/coreplatform.h"
@@ -43,10 +41,6 @@ void waitWhile(const std::function<bool()>& condition, CorePlatform& platform) {
 
 void dispatchPendingEvents(CorePlatform& platform) {
     platform.dispatchEvents(false);
-}
-
-void dispatchPendingEvents() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void cancelAllWaits() {

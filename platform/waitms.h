@@ -20,7 +20,6 @@ void waitWhile(const std::function<bool()>& condition, CorePlatform& platform);
 
 // One pass over the events pending now; never sleeps.
 void dispatchPendingEvents(CorePlatform& platform);
-void dispatchPendingEvents();
 
 // Closing the window ends every wait at once and keeps later ones from starting, so nothing is
 // left running without a window. A new window lifts the stop.

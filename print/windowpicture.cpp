@@ -10,27 +10,53 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "platform/platform.h"
 #include "platform/waitms.h"
 #include "print/printjob.h"
 
+namespace {
+
+// Whether the screen shows the program its window's frame: only on X11 with a window manager
+// around the window. Not on Wayland, where a program sees no screen, nor on the rootless
+// Xwayland of a Wayland desktop, whose root window is never painted (a grab of it is black);
+// Xwayland names its outputs XWAYLAND0, XWAYLAND1..., and a Wayland session's programs have
+// WAYLAND_DISPLAY set.
+bool screenShowsTheFrame(const QWidget& window) {
+    const QScreen* screen = window.screen();
+    return QGuiApplication::platformName() == QLatin1String("xcb") && screen != nullptr &&
+           !screen->name().startsWith(QLatin1String("XWAYLAND")) &&
+           !qEnvironmentVariableIsSet("WAYLAND_DISPLAY") &&
+           window.frameGeometry() != window.geometry();
+}
+
+}  // namespace
+
 QPixmap snapshotWindow(QWidget& window) {
-    QPixmap shot;
-    if (QScreen* screen = window.screen()) {
-        const QRect frame = window.frameGeometry().translated(-screen->geometry().topLeft());
-        shot = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    // The window's own drawing of its inside: whatever covers it on the screen (a note, another
+    // of our windows) stays out of the picture.
+    const QPixmap inside = window.grab();
+    if (!screenShowsTheFrame(window)) {
+        return inside;
     }
+    QScreen* screen = window.screen();
+    const QRect frame = window.frameGeometry();
+    const QRect onScreen = frame.translated(-screen->geometry().topLeft());
+    QPixmap shot =
+        screen->grabWindow(0, onScreen.x(), onScreen.y(), onScreen.width(), onScreen.height());
     if (shot.isNull()) {
-        shot = window.grab();
+        return inside;
     }
+    QPainter painter(&shot);
+    painter.drawPixmap(QPointF(window.geometry().topLeft() - frame.topLeft()), inside);
     return shot;
 }
 
-void captureWindowPicture(QWidget& window, QPixmap& Picture1) {
+void captureWindowPicture(QWidget& window, CorePlatform& platform, QPixmap& Picture1) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     // Emptied first, so no earlier picture can stand in for a snapshot that did not arrive.
     clipboard->clear();
     clipboard->setImage(snapshotWindow(window).toImage());
-    dispatchPendingEvents();
+    dispatchPendingEvents(platform);
     QImage picture;
     if (const QMimeData* data = clipboard->mimeData(); data != nullptr && data->hasImage()) {
         picture = qvariant_cast<QImage>(data->imageData());
@@ -121,7 +147,7 @@ void printCapturedPicture(QWidget& window, const QPixmap& Picture1, const PrintT
 }
 
 void PrintWindowPicture(QWidget& window, QPixmap& Picture1, const PrintTarget& target) {
-    captureWindowPicture(window, Picture1);
+    captureWindowPicture(window, target.platform, Picture1);
     printCapturedPicture(window, Picture1, target);
 }
 

@@ -7,17 +7,20 @@
 
 #include "print/fitting.h"
 
+class CorePlatform;
 class QWidget;
 struct PrintTarget;
 
-// A snapshot of the whole window, title bar and border included, taken from the screen where the
-// platform can grab it; otherwise (Wayland, offscreen) the window's own rendering of its inside.
+// A snapshot of the window alone. On X11 with a window manager, the whole window from the screen,
+// title bar and border included, its inside drawn by the window itself; elsewhere (Wayland, the
+// rootless Xwayland of a Wayland desktop, no window manager, offscreen) the window's own drawing
+// of its inside, as the screen cannot show it to the program.
 QPixmap snapshotWindow(QWidget& window);
 
 // Captures the window through the clipboard into Picture1: the clipboard is cleared, receives
-// the snapshot, events are dispatched once and the clipboard's picture is read back. Without a
-// picture on the clipboard then, Picture1 is left empty.
-void captureWindowPicture(QWidget& window, QPixmap& Picture1);
+// the snapshot, the platform dispatches the pending events once and the clipboard's picture is
+// read back. Without a picture on the clipboard then, Picture1 is left empty.
+void captureWindowPicture(QWidget& window, CorePlatform& platform, QPixmap& Picture1);
 
 // The picture's size in 0.01 mm, from its dots per metre (or the screen's density where it has
 // none).

@@ -16,6 +16,12 @@ packages=(
   libglib2.0-bin gsettings-desktop-schemas
   # Printing through a print server of the tests' own: cupsd, its clients, the generic PDF driver
   cups-daemon cups-client cups-filters
+  # lpadmin's driver lookup (cups-driverd) is in the full print server package
+  cups
+  # The format check; xvfb-run's authority file (xvfb only recommends xauth)
+  clang-format xauth
+  # Wayland: Qt's plugin for it, and a real compositor with Xwayland for the tests
+  qt6-wayland weston xwayland
 )
 missing=()
 for p in "${packages[@]}"; do

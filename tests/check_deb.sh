@@ -87,11 +87,11 @@ awk '$2 != "root/root"' "$work/contents" | grep . && fail "package files must be
 grep -qE '^-rwxr-xr-x .* \./usr/bin/tavo$' "$work/contents" || fail "/usr/bin/tavo is not mode 0755"
 
 # Dependencies: the libraries the program links (from shlibs), and what it only loads or
-# asks for at run time: the xcb platform plugin and the fonts the window draws its faces with.
+# asks for at run time: the xcb and Wayland platform plugins and the fonts the window draws its faces with.
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 echo "Recommends: $(dpkg-deb -f "$deb" Recommends)"
-for pkg in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 qt6-qpa-plugins \
+for pkg in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 qt6-qpa-plugins qt6-wayland \
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core libcanberra0; do
   tr ',|' '\n\n' <<<"$depends" | sed -E 's/\(.*\)//; s/^ +//; s/ +$//' | grep -qxF "$pkg" ||
     fail "Depends lacks $pkg"

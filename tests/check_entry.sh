@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs the built program as a user would from a shell, with a bare environment, and checks
 # what it answers before any window: --help, --version, wrong arguments, no display, and a
-# display that cannot be reached. Each answer's exit status and its exact number of lines.
+# display that cannot be reached, a Wayland display without Qt's Wayland plugin (and, run inside
+# a Wayland desktop, the beeps' warning there). Each answer's exit status and its exact number
+# of lines.
 # Usage: check_entry.sh PATH_TO_TAVO
 set -uo pipefail
 [ $# -eq 1 ] || { echo "usage: $0 PATH_TO_TAVO" >&2; exit 2; }
@@ -26,7 +28,7 @@ run() {
   while [ "$1" != -- ]; do vars+=("$1"); shift; done
   shift
   local rc=0
-  env -i HOME="$scratch" PATH=/usr/bin:/bin "${vars[@]}" timeout 20 "$tavo" "$@" \
+  env -i HOME="$scratch" PATH=/usr/bin:/bin "${vars[@]}" timeout "${limit:-20}" "$tavo" "$@" \
     >"$scratch/out" 2>"$scratch/err" </dev/null || rc=$?
   local out err
   out=$(wc -l <"$scratch/out")
@@ -77,6 +79,35 @@ grep -qF "cannot open the display (DISPLAY=:$dead)" "$scratch/err" || fail "unre
 run "unreachable remote DISPLAY" 2 0 1 DISPLAY=127.0.0.1:$dead --
 run "unknown QT_QPA_PLATFORM" 2 0 1 QT_QPA_PLATFORM=nosuchplatform --
 grep -qF "QT_QPA_PLATFORM=nosuchplatform" "$scratch/err" || fail "unknown platform: '$(cat "$scratch/err")'"
+
+# A Wayland display with a Qt that lacks its Wayland plugin (a copy of the program whose qt.conf
+# points at platform plugins without it): the line names the missing package, not a display.
+mkdir -p "$scratch/bin" "$scratch/plugins/platforms"
+cp "$tavo" "$scratch/bin/tavo"
+printf '[Paths]\nPlugins=%s\n' "$scratch/plugins" >"$scratch/bin/qt.conf"
+qt_plugins=$(dirname "$(find /usr/lib -path '*/qt6/plugins/platforms/libqxcb.so' -print -quit)")
+[ "$qt_plugins" = . ] || ln -s "$qt_plugins/libqxcb.so" "$qt_plugins/libqoffscreen.so" \
+  "$scratch/plugins/platforms/"
+tavo=$scratch/bin/tavo
+for session in "" XDG_SESSION_TYPE=wayland; do
+  run "Wayland without the plugin ($session)" 2 0 1 WAYLAND_DISPLAY=wayland-$dead $session --
+  grep -qF "(WAYLAND_DISPLAY=wayland-$dead): Qt's Wayland plugin is not installed; install the package qt6-wayland." \
+    "$scratch/err" || fail "no Wayland plugin: '$(cat "$scratch/err")'"
+done
+# With the plugin, an unreachable Wayland display is named as such.
+tavo=$1
+run "unreachable WAYLAND_DISPLAY" 2 0 1 WAYLAND_DISPLAY=wayland-$dead XDG_RUNTIME_DIR="$scratch" --
+grep -qF "cannot open the display (WAYLAND_DISPLAY=wayland-$dead)" "$scratch/err" ||
+  fail "unreachable Wayland display: '$(cat "$scratch/err")'"
+
+# Natively on a Wayland desktop (when run inside one, by with_weston.sh) without a sound server:
+# the window stays up until stopped, and one line says the beeps cannot be heard, no X bell.
+if [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  limit=10 run "Wayland without a sound server" 124 0 1 WAYLAND_DISPLAY="$WAYLAND_DISPLAY" \
+    XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" PULSE_SERVER="unix:$scratch/none" --
+  grep -q '^tavo: the beep .*; beeps cannot be heard$' "$scratch/err" && ! grep -q 'X bell' "$scratch/err" ||
+    fail "beeps on Wayland: '$(cat "$scratch/err")'"
+fi
 
 if [ $failures -gt 0 ]; then
   echo "entry: $failures check(s) failed" >&2
