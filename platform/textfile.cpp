@@ -176,9 +176,13 @@ TextFile::TextFile(const QString& path, Mode mode, CorePlatform* waits)
     if (m_mode == Mode::AppendOrCreate) {
         // Non-blocking and not through a link, so a FIFO or a link that took the file's place
         // since the check above makes the open fail or return at once.
-        m_fd = ::open(
-            native.constData(),
-            O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+        // Read too, to see whether the last line has its end; a log the user may only write to
+        // is still appended to.
+        const int flags = O_APPEND | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
+        m_fd = ::open(native.constData(), O_RDWR | flags, 0666);
+        if (m_fd < 0 && errno == EACCES) {
+            m_fd = ::open(native.constData(), O_WRONLY | flags, 0666);
+        }
         if (m_fd < 0) {
             fail(QStringLiteral("cannot open for appending"), errno);
             return;
@@ -198,8 +202,9 @@ TextFile::TextFile(const QString& path, Mode mode, CorePlatform* waits)
         return;
     }
     if (m_mode == Mode::CreateNew && exists) {
+        // Not a failure yet: the caller takes another name.
         m_nameTaken = true;
-        fail(QStringLiteral("name taken"), fileErrorText(EEXIST));
+        m_errors << fileErrorText(EEXIST);
         return;
     }
     const QFileInfo info(m_path);
