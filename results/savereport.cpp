@@ -78,10 +78,10 @@ QString saveMessage(const SaveReport& r) {
         }
         QStringList reasons;
         for (const SaveReport::Failure& failure : r.failures) {
-            const QString name =
-                r.folderFailed ? QStringLiteral("フォルダー") : QFileInfo(failure.path).fileName();
-            reasons << QStringLiteral("%1 の理由: %2。")
-                           .arg(name, failure.reasons.join(QStringLiteral("。")));
+            const QString why = failure.reasons.join(QStringLiteral("。"));
+            reasons << (r.folderFailed ? QStringLiteral("理由: %1。").arg(why)
+                                       : QStringLiteral("%1 の理由: %2。")
+                                             .arg(QFileInfo(failure.path).fileName(), why));
         }
         paragraphs << reasons.join(QLatin1Char('\n'));
     }

@@ -120,7 +120,7 @@ private slots:
             // One failure, with its real reason; the files would only repeat it.
             QVERIFY(!SaveSheet(w.model(), w.platform()).ok());
             QCOMPARE(platform.messageKinds, QList<NoteKind>{NoteKind::Warning});
-            QCOMPARE(platform.messages[0].count(u"の理由: "_qs), 1);
+            QCOMPARE(platform.messages[0].count(u"理由: "_qs), 1);
             QVERIFY2(platform.messages[0].contains(fileErrorText(ENOTDIR)),
                      qPrintable(platform.messages[0]));
             QCOMPARE(entries(home.path()), homeBefore);
