@@ -4,6 +4,7 @@
 #include "model/tavomodel.h"
 #include "platform/coreplatform.h"
 #include "platform/textfile.h"
+#include "platform/waitms.h"
 
 QString resultLine(const QString& stamp, const QString& letter,
                    const std::array<QString, 6>& cells) {
@@ -65,7 +66,8 @@ SaveReport SaveSheet(TavoModel& model, CorePlatform& platform) {
             message = message.isEmpty() ? note : note + QStringLiteral("\n\n") + message;
         }
     }
-    if (!message.isEmpty()) {
+    // A window closed during the save takes no note: the program is ending.
+    if (!message.isEmpty() && !waitsCancelled()) {
         platform.notify(report.ok() ? NoteKind::Information : NoteKind::Warning, message);
     }
     return report;

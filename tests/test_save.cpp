@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QWindow>
 #include <QtTest>
 #include <condition_variable>
 #include <mutex>
@@ -506,6 +507,17 @@ private slots:
         QCOMPARE(readAll(f.path(kSheetFile)), kStampLine + kBLine);
         const int after = ticks;
         QTRY_VERIFY_WITH_TIMEOUT(ticks > after, 3000);
+        if (locked) {
+            // Closed in the middle of the wait, the window ends the program's event loop.
+            QTimer::singleShot(0, f.window.get(), [&f] {
+                QTest::mouseClick(f.window->CommandSave(), Qt::LeftButton);
+            });
+            QTimer::singleShot(500, f.window.get(), [&f] { f.window->windowHandle()->close(); });
+            QTimer::singleShot(20000, qApp, [] { QCoreApplication::exit(1); });
+            expectReport(f.path(kLog));
+            QCOMPARE(QApplication::exec(), 0);
+            QCOMPARE(f.platform.messages.size(), 1);
+        }
     }
 };
 
