@@ -286,43 +286,48 @@ bool TextFile::closeAppend() {
             break;
         }
     }
-    if (ok && !m_pending.isEmpty()) {
-        struct stat st {};
+    struct stat st {};
+    ::fstat(m_fd, &st);
+    const qint64 start = st.st_size;
+    // Takes this save's bytes back out of the log, so it never keeps part of a save; only what
+    // this save wrote goes.
+    auto cutBack = [&](qint64 written) {
+        if (written <= 0) {
+            return;
+        }
         ::fstat(m_fd, &st);
-        const qint64 start = st.st_size;
+        if (st.st_size != start + written) {
+            m_leftBytes = written;
+            fail(QStringLiteral("not cut back"),
+                 QStringLiteral("ほかのプログラムが同時に書き込んだため、取り消せませんでした"));
+        } else if (::ftruncate(m_fd, start) != 0) {
+            m_leftBytes = written;
+            fail(QStringLiteral("cannot cut back"), errno);
+        }
+    };
+    if (ok && !m_pending.isEmpty()) {
         // A log whose last line has no end (edited by hand, or cut short) gets one first, so
         // our first line is not glued to it.
-        char tail[2] = {0, 0};
-        if (start > 0 && ::pread(m_fd, tail, 2, start - 2 < 0 ? 0 : start - 2) > 0 &&
-            !(start >= 2 && tail[0] == '\r' && tail[1] == '\n')) {
-            m_pending.prepend(tail[start >= 2 ? 1 : 0] == '\r' ? "\n" : "\r\n");
+        char last = '\n';
+        if (start > 0 && ::pread(m_fd, &last, 1, start - 1) == 1 && last != '\n') {
+            m_pending.prepend(last == '\r' ? "\n" : "\r\n");
             m_lineEndAdded = true;
         }
         QString reason;
         const qint64 written = writeAll(m_fd, m_pending, reason);
         if (written != m_pending.size()) {
-            m_lineEndAdded = false;
             fail(QStringLiteral("cannot append"), reason);
-            // The log must not keep part of this save; only what this save wrote goes.
-            ::fstat(m_fd, &st);
-            if (written > 0 && st.st_size == start + written) {
-                if (::ftruncate(m_fd, start) != 0) {
-                    m_leftBytes = written;
-                    fail(QStringLiteral("cannot cut back"), errno);
-                }
-            } else if (written > 0) {
-                m_leftBytes = written;
-                fail(
-                    QStringLiteral("not cut back"),
-                    QStringLiteral("ほかのプログラムが同時に書き込んだため、取り消せませんでした"));
-            }
+            cutBack(written);
+            ok = false;
+        } else if (::fsync(m_fd) != 0) {
+            // The save counts as done only once its lines are on disk.
+            fail(QStringLiteral("cannot sync"), errno);
+            cutBack(written);
             ok = false;
         }
-    }
-    // The save counts as done only once its lines are on disk.
-    if (ok && ::fsync(m_fd) != 0) {
-        fail(QStringLiteral("cannot sync"), errno);
-        ok = false;
+        if (!ok) {
+            m_lineEndAdded = false;
+        }
     }
     const int fd = m_fd;
     m_fd = -1;
