@@ -59,12 +59,13 @@ SaveReport SaveSheet(TavoModel& model, CorePlatform& platform) {
         model.ActiveBlock = active;
     }
 
-    QString message = saveMessage(report);
-    if (report.written > 0) {
-        const QString note = model.AppFolderUse.noteAfterSaving(model.AppFolder);
-        if (!note.isEmpty()) {
-            message = message.isEmpty() ? note : note + QStringLiteral("\n\n") + message;
-        }
+    // The first files in the documents folder name it, in place of the path that ends any
+    // other message, so the path is read once.
+    const QString folderNote =
+        report.written > 0 ? model.AppFolderUse.noteAfterSaving(model.AppFolder) : QString();
+    QString message = saveMessage(report, folderNote);
+    if (message.isEmpty()) {
+        message = folderNote;
     }
     // A window closed during the save takes no note: the program is ending.
     if (!message.isEmpty() && !waitsCancelled()) {

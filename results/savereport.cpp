@@ -32,7 +32,7 @@ QString headline(const SaveReport& r, bool logFailed, bool sheetFailed) {
 
 }  // namespace
 
-QString saveMessage(const SaveReport& r) {
+QString saveMessage(const SaveReport& r, const QString& folderNote) {
     QStringList paragraphs;
     const bool logFailed =
         !r.folderFailed && std::any_of(r.failures.begin(), r.failures.end(), [](const auto& f) {
@@ -89,6 +89,8 @@ QString saveMessage(const SaveReport& r) {
         return QString();
     }
     // The path once, at the end, where a screen reader reads it last.
-    paragraphs << QStringLiteral("場所: ") + QDir::toNativeSeparators(r.folder);
+    paragraphs << (folderNote.isEmpty()
+                       ? QStringLiteral("場所: ") + QDir::toNativeSeparators(r.folder)
+                       : folderNote);
     return paragraphs.join(QStringLiteral("\n\n"));
 }

@@ -29,5 +29,5 @@ struct SaveReport {
 
 // The note for the user after a save, or empty when a fully successful save has nothing to
 // tell: what failed first, then what each file holds and what to do, the reasons, and the
-// folder's path last.
-QString saveMessage(const SaveReport& report);
+// folder's path last (in folderNote's words when given).
+QString saveMessage(const SaveReport& report, const QString& folderNote = QString());
