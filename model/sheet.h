@@ -22,4 +22,12 @@ struct Sheet {
     std::array<QString, kPositions> NumberLabelS{u"1"_qs, u"2"_qs, u"3"_qs,
                                                  u"4"_qs, u"5"_qs, u"6"_qs};  // sort result row
     int ImageDummyFace = 1;  // face shown by the preview reel
+
+    // The file this sheet's saves write, since its first save: LabelFileName0, or that name
+    // with a suffix when a file of another sheet already had it; and which file it is, so a file
+    // that has since taken its place is not replaced. Empty until the first save; cleared with
+    // the sheet.
+    QString SavedFileName;
+    quint64 SavedFileDevice = 0;
+    quint64 SavedFileInode = 0;
 };

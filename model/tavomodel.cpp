@@ -68,4 +68,5 @@ void TavoModel::ClearSheet() {
     }
     setSheetStamp(QString());
     m_sheet.LabelFileName0.clear();
+    m_sheet.SavedFileName.clear();
 }

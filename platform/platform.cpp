@@ -9,6 +9,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QStandardPaths>
+#include <csignal>
 
 QDateTime SystemPlatform::now() {
     return QDateTime::currentDateTime();
@@ -19,7 +20,11 @@ qint32 SystemPlatform::tickCount() {
     return static_cast<qint32>(static_cast<quint32>(bootTimeMs()));
 }
 
-SystemPlatform::SystemPlatform() = default;
+SystemPlatform::SystemPlatform() {
+    // A file-size limit (a quota) then fails the write that crosses it, like a full disk, where
+    // the signal would end the program in the middle of a save.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 SystemPlatform::~SystemPlatform() = default;
 
 void SystemPlatform::prepareBeep() {

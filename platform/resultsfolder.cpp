@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "platform/resultsfolder.h"
 
+#include <sys/stat.h>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+
+#include "platform/textfile.h"
 
 namespace {
 
@@ -33,11 +38,28 @@ ResultsFolderChoice chooseResultsFolder(const QString& programFolder, bool progr
     return {withSeparator(documentsFolder) + QStringLiteral("Tavo/"), true};
 }
 
-bool ResultsFolderUse::prepare(const QString& folder) const {
+bool ResultsFolderUse::prepare(const QString& folder, QString& reason) const {
     if (!m_inDocuments || QFileInfo(folder).isDir()) {
         return true;
     }
-    return QDir().mkpath(folder);
+    // Each missing level in turn, so the reason is the real one of the level that failed.
+    const QStringList parts = QDir::cleanPath(folder).split(QLatin1Char('/'));
+    QString path;
+    for (const QString& part : parts) {
+        path += part + QLatin1Char('/');
+        if (part.isEmpty() && path.size() == 1) {
+            continue;  // the root
+        }
+        if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0 && errno != EEXIST) {
+            reason = fileErrorText(errno);
+            return false;
+        }
+    }
+    if (!QFileInfo(folder).isDir()) {
+        reason = fileErrorText(ENOTDIR);
+        return false;
+    }
+    return true;
 }
 
 QString ResultsFolderUse::noteAfterSaving(const QString& folder) {

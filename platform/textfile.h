@@ -4,9 +4,13 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <memory>
+#include <QtGlobal>
 
-class QSaveFile;
+class CorePlatform;
+
+// Why a file operation failed, in the user's words (Japanese) for the causes a user meets; for
+// rare others the C library's Japanese text where the system has it, else its own words quoted.
+QString fileErrorText(int error);
 
 // A text file written for one save: opened, given its lines, closed. The files hold single-byte
 // ASCII text without a byte-order mark, every line ended by CR LF, the last one included.
@@ -14,17 +18,20 @@ class QSaveFile;
 // Lines are held until close() and then written in one go, so a save lands whole or not at all:
 // an appended log is cut back when the write fails or comes up short, and a replaced file keeps
 // its previous content until the new one is complete on disk. Only regular files are written: a
-// FIFO, a device or a folder in the file's place fails at once rather than blocking the caller.
-// Every failure is reported on standard error with the path and the reason, and kept in
-// errorString() for the caller to pass on.
+// FIFO, a device, a folder or a symbolic link in the file's place fails at once, rather than
+// blocking the caller or writing somewhere else. Every failure is reported on standard error with
+// the path, and kept, every reason of it, in errors() for the caller to pass on.
 class TextFile {
 public:
     enum class Mode {
         AppendOrCreate,   // add to the end; create the file empty when missing; never truncate
         CreateOrReplace,  // replace the whole file, or create it
+        CreateNew,        // create it; a file already there stays untouched (nameTaken())
     };
 
-    TextFile(const QString& path, Mode mode);
+    // waits: the platform whose dispatching waits serve the window while the log's lock is held
+    // by another program; null waits without dispatching (no window to serve).
+    TextFile(const QString& path, Mode mode, CorePlatform* waits = nullptr);
     // Closing is explicit: a file dropped without close() keeps what it had before.
     ~TextFile();
     TextFile(const TextFile&) = delete;
@@ -33,33 +40,63 @@ public:
     // False when the file could not be opened (already reported).
     bool isOpen() const { return m_open; }
     void writeLine(const QString& line);
-    // Writes the lines and closes. False on any failure (reported); the file then holds exactly
-    // what it held before it was opened (an appended log may have been created empty).
+    // Writes the lines and closes. False on any failure (reported); the file then holds what it
+    // held before it was opened (an appended log may have been created empty), unless
+    // leftBytes() says otherwise.
     bool close();
-    // Why the last open or close failed, in the system's words; empty when nothing failed.
-    QString errorString() const { return m_error; }
+    // Why open or close failed, every reason in order, in the user's words; empty when nothing
+    // failed.
+    QStringList errors() const { return m_errors; }
+    QString errorString() const { return m_errors.join(QStringLiteral("。")); }
+    // CreateNew found a regular file of that name, and left it alone.
+    bool nameTaken() const { return m_nameTaken; }
+    // The log did not end with a line end, and got one before these lines.
+    bool lineEndAdded() const { return m_lineEndAdded; }
+    // Bytes of these lines that a failed append could not take back out of the log.
+    qint64 leftBytes() const { return m_leftBytes; }
+
+    // Which file a path names now (not following a link): equal ids are the same file.
+    struct FileId {
+        quint64 device = 0;
+        quint64 inode = 0;
+        bool operator==(const FileId& o) const { return device == o.device && inode == o.inode; }
+        bool isNull() const { return inode == 0; }
+    };
+    // A regular file's id; null when there is none at path.
+    static FileId idOf(const QString& path);
+    // The file a replace or a create put in place.
+    FileId writtenId() const { return m_writtenId; }
 
     // The bytes a file holds for these lines.
     static QByteArray encode(const QStringList& lines);
 
-    // How long an append waits for another instance that holds the log's lock.
-    static constexpr int kLockWaitMs = 2000;
-    // A replacement's temporary copy (path + "." + six letters or digits) that nobody holds
-    // locked and nobody has touched for this long was left by an interrupted save.
+    // How long an append waits for another program that holds the log's lock.
+    static constexpr int kLockWaitMs = 5000;
+    // The temporary copy a replace writes and then renames over the file: hidden, named after
+    // the program and the file, so it is told from anything of the user's.
+    static QString copyPrefix(const QString& fileName);
+    // A copy that nobody holds locked and nobody has touched for this long was left by an
+    // interrupted save.
     static constexpr int kStaleCopyAgeMs = 2000;
-    // Removes such leftover copies of path; returns how many went.
-    static int removeStaleCopies(const QString& path);
+    // Removes such leftover copies of any file in folder; returns how many went.
+    static int removeStaleCopies(const QString& folder);
 
 private:
     bool closeAppend();
     bool closeReplace();
+    void fail(const QString& what, int error);
     void fail(const QString& what, const QString& reason);
 
     QString m_path;
     Mode m_mode;
+    CorePlatform* m_waits = nullptr;
     bool m_open = false;
     int m_fd = -1;
+    QString m_copyPath;  // the replacement being written
     QByteArray m_pending;
-    QString m_error;
-    std::unique_ptr<QSaveFile> m_replacement;
+    QStringList m_errors;
+    bool m_nameTaken = false;
+    bool m_lineEndAdded = false;
+    qint64 m_leftBytes = 0;
+    FileId m_writtenId;
 };

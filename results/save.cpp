@@ -4,6 +4,7 @@
 #include "model/tavomodel.h"
 #include "platform/coreplatform.h"
 #include "platform/textfile.h"
+#include "platform/waitms.h"
 
 QString resultLine(const QString& stamp, const QString& letter,
                    const std::array<QString, 6>& cells) {
@@ -14,8 +15,17 @@ QString resultLine(const QString& stamp, const QString& letter,
     return fields.join(u',');
 }
 
+namespace {
+
+// Marks the window busy for the length of a save: its commands and switches do nothing while
+// ActiveBlock is not 0, as during a draw, since the wait for the log's lock dispatches events.
+constexpr int kSaving = -1;
+
+}  // namespace
+
 SaveReport SaveSheet(TavoModel& model, CorePlatform& platform) {
     const Sheet& sheet = model.sheet();
+    SaveReport report;
     for (QString& line : model.ResultLines) {
         line.clear();
     }
@@ -31,22 +41,34 @@ SaveReport SaveSheet(TavoModel& model, CorePlatform& platform) {
         }
         model.ResultLines.at(static_cast<std::size_t>(b)) =
             resultLine(stamp, model.blockLetter(b), cells);
+        report.hadLines = true;
     }
-    // Each writer reports and swallows its own failures, so the sheet file is written even
-    // when the log cannot be.
-    model.AppFolderUse.prepare(model.AppFolder);
-    SaveReport report;
-    AppendLog(model, report);
-    WriteSheetFile(model, report);
+    report.folder = model.AppFolder;
+    // A folder that cannot be made is the one failure: the files would only repeat it.
+    QString folderReason;
+    if (!model.AppFolderUse.prepare(model.AppFolder, folderReason)) {
+        report.folderFailed = true;
+        report.failures.append({model.AppFolder, {folderReason}});
+    } else {
+        const int active = model.ActiveBlock;
+        model.ActiveBlock = kSaving;
+        // Each writer reports and swallows its own failures, so the sheet file is written even
+        // when the log cannot be.
+        AppendLog(model, report, &platform);
+        WriteSheetFile(model, report);
+        model.ActiveBlock = active;
+    }
 
-    QString message = saveFailureMessage(report);
-    if (report.written > 0) {
-        const QString note = model.AppFolderUse.noteAfterSaving(model.AppFolder);
-        if (!note.isEmpty()) {
-            message = message.isEmpty() ? note : note + QStringLiteral("\n\n") + message;
-        }
+    // The first files in the documents folder name it, in place of the path that ends any
+    // other message, so the path is read once.
+    const QString folderNote =
+        report.written > 0 ? model.AppFolderUse.noteAfterSaving(model.AppFolder) : QString();
+    QString message = saveMessage(report, folderNote);
+    if (message.isEmpty()) {
+        message = folderNote;
     }
-    if (!message.isEmpty()) {
+    // A window closed during the save takes no note: the program is ending.
+    if (!message.isEmpty() && !waitsCancelled()) {
         platform.notify(report.ok() ? NoteKind::Information : NoteKind::Warning, message);
     }
     return report;
@@ -55,40 +77,95 @@ SaveReport SaveSheet(TavoModel& model, CorePlatform& platform) {
 namespace {
 
 // Closes file and counts it in report.
-void finish(TextFile& file, const QString& path, SaveReport& report) {
+bool finish(TextFile& file, const QString& path, SaveReport& report) {
     if (file.isOpen() && file.close()) {
         ++report.written;
-    } else {
-        report.failures.append({path, file.errorString()});
+        return true;
     }
+    report.failures.append({path, file.errors()});
+    return false;
 }
 
-}  // namespace
-
-void AppendLog(TavoModel& model, SaveReport& report) {
-    // Opened even with nothing to add, so a save creates the log.
-    const QString path = model.AppFolder + QStringLiteral("TavoLog.csv");
-    TextFile log(path, TextFile::Mode::AppendOrCreate);
-    for (const QString& line : model.ResultLines) {
-        if (!line.isEmpty()) {
-            log.writeLine(line);
-        }
-    }
-    finish(log, path, report);
-}
-
-void WriteSheetFile(TavoModel& model, SaveReport& report) {
-    const QString stamp = model.sheetStamp();
-    if (stamp.isEmpty()) {
-        return;  // nothing drawn since the last clear: the previous sheet's file stays as it is
-    }
-    const QString path = model.AppFolder + model.sheet().LabelFileName0;
-    TextFile file(path, TextFile::Mode::CreateOrReplace);
-    file.writeLine(stamp);
+// The sheet's lines, as its file holds them.
+void writeSheet(TextFile& file, const TavoModel& model) {
+    file.writeLine(model.sheetStamp());
     for (const QString& line : model.ResultLines) {
         if (!line.isEmpty()) {
             file.writeLine(line);
         }
     }
-    finish(file, path, report);
+}
+
+// The name with a number before its extension: "240309_1405.csv", 2 -> "240309_1405_2.csv".
+QString numbered(const QString& name, int n) {
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? name + QStringLiteral("_%1").arg(n)
+                   : name.left(dot) + QStringLiteral("_%1").arg(n) + name.mid(dot);
+}
+
+}  // namespace
+
+void AppendLog(TavoModel& model, SaveReport& report, CorePlatform* waits) {
+    // Opened even with nothing to add, so a save creates the log.
+    const QString path = model.AppFolder + QStringLiteral("TavoLog.csv");
+    TextFile log(path, TextFile::Mode::AppendOrCreate, waits);
+    for (const QString& line : model.ResultLines) {
+        if (!line.isEmpty()) {
+            log.writeLine(line);
+        }
+    }
+    report.logHoldsSave = finish(log, path, report) && report.hadLines;
+    report.logLineEndAdded = log.lineEndAdded();
+    report.logLeftBytes = log.leftBytes();
+}
+
+void WriteSheetFile(TavoModel& model, SaveReport& report) {
+    if (model.sheetStamp().isEmpty()) {
+        return;  // nothing drawn since the last clear: the previous sheet's file stays as it is
+    }
+    Sheet& sheet = model.sheet();
+    // A sheet saved again replaces its own file, as long as the file there is still the one it
+    // wrote (or none). Any other file is another sheet's (an earlier sheet of the same minute,
+    // another instance's, a clock set back): it stays, and this sheet takes the first free name
+    // after it.
+    if (!sheet.SavedFileName.isEmpty()) {
+        const QString path = model.AppFolder + sheet.SavedFileName;
+        const TextFile::FileId there = TextFile::idOf(path);
+        const TextFile::FileId ours{sheet.SavedFileDevice, sheet.SavedFileInode};
+        if (there.isNull() || there == ours) {
+            report.sheetFile = sheet.SavedFileName;
+            if (sheet.SavedFileName != sheet.LabelFileName0) {
+                report.sheetTakenName = sheet.LabelFileName0;
+            }
+            TextFile file(path, TextFile::Mode::CreateOrReplace);
+            writeSheet(file, model);
+            if (finish(file, path, report)) {
+                report.sheetWritten = true;
+                sheet.SavedFileDevice = file.writtenId().device;
+                sheet.SavedFileInode = file.writtenId().inode;
+            }
+            return;
+        }
+    }
+    constexpr int kMostNames = 100;
+    for (int n = 1; n <= kMostNames; ++n) {
+        const QString name = n == 1 ? sheet.LabelFileName0 : numbered(sheet.LabelFileName0, n);
+        const QString path = model.AppFolder + name;
+        TextFile file(path, TextFile::Mode::CreateNew);
+        if (file.nameTaken() && n < kMostNames) {
+            continue;
+        }
+        writeSheet(file, model);
+        report.sheetFile = name;
+        if (n > 1) {
+            report.sheetTakenName = sheet.LabelFileName0;
+        }
+        if (finish(file, path, report)) {
+            report.sheetWritten = true;
+            sheet.SavedFileName = name;
+            sheet.SavedFileDevice = file.writtenId().device;
+            sheet.SavedFileInode = file.writtenId().inode;
+        }
+        return;
+    }
 }

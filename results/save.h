@@ -16,9 +16,11 @@ QString resultLine(const QString& stamp, const QString& letter,
 
 // Builds model.ResultLines from the sheet, then appends them to the log and rewrites the sheet
 // file. The caller has checked that no draw is running. A save that did not fully succeed is
-// told to the user through platform, naming the file and the reason; so is, once, a results
-// folder in the user's documents. A save that fully succeeds says nothing else.
+// told to the user through platform, naming the file and the reason; so are a sheet file that
+// took a new name, a line end added to the log and, once, a results folder in the user's
+// documents. A save that fully succeeds says nothing else.
 SaveReport SaveSheet(TavoModel& model, CorePlatform& platform);
-// Each writer adds its failure, if any, to report.
-void AppendLog(TavoModel& model, SaveReport& report);
+// Each writer adds its failure, if any, and what it did to report. The log's writer waits for
+// another program's lock through waits' dispatching waits (none: without dispatching).
+void AppendLog(TavoModel& model, SaveReport& report, CorePlatform* waits = nullptr);
 void WriteSheetFile(TavoModel& model, SaveReport& report);

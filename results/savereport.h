@@ -3,19 +3,31 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
-// What one save did with its two files.
+// What one save did with its folder and its two files.
 struct SaveReport {
     struct Failure {
         QString path;
-        QString reason;  // in the system's words
+        QStringList reasons;  // every one, in the user's words
     };
     QList<Failure> failures;
     int written = 0;  // files written whole
 
+    bool hadLines = false;         // the sheet had drawn blocks to save
+    QString folder;                // where the files go
+    bool folderFailed = false;     // the results folder could not be made: nothing else was tried
+    bool logHoldsSave = false;     // this save's lines are in the log, whole
+    bool logLineEndAdded = false;  // the log's last line had no end and got one first
+    qint64 logLeftBytes = 0;       // bytes of a failed append left in the log
+    QString sheetFile;             // the sheet file's name, when the sheet has one
+    bool sheetWritten = false;
+    QString sheetTakenName;  // the specified name, held by another sheet's file: left alone
+
     bool ok() const { return failures.isEmpty(); }
 };
 
-// The note for the user after a save that did not fully succeed: which file, why, and that the
-// sheet is still on screen to be saved again. Empty when the save succeeded.
-QString saveFailureMessage(const SaveReport& report);
+// The note for the user after a save, or empty when a fully successful save has nothing to
+// tell: what failed first, then what each file holds and what to do, the reasons, and the
+// folder's path last (in folderNote's words when given).
+QString saveMessage(const SaveReport& report, const QString& folderNote = QString());

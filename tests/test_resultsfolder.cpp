@@ -10,6 +10,7 @@
 
 #include "app/mainwindow.h"
 #include "platform/resultsfolder.h"
+#include "platform/textfile.h"
 #include "results/save.h"
 #include "support/fakeplatform.h"
 #include "support/filefaults.h"
@@ -83,6 +84,7 @@ private slots:
         QTest::newRow("writable program folder") << u"writable"_qs;
         QTest::newRow("read-only program folder") << u"read-only"_qs;
         QTest::newRow("program folder is the install folder") << u"install"_qs;
+        QTest::newRow("documents folder cannot be made") << u"no documents"_qs;
     }
     void savedWhereTheUserFindsThem() {
         QFETCH(QString, kind);
@@ -98,17 +100,33 @@ private slots:
             }
         } else if (kind == u"install") {
             platform.installBin = program.path();
+        } else if (kind == u"no documents") {
+            // A file where the documents folder's parent should be.
+            platform.installBin = program.path();
+            QFile(home.filePath(u"file"_qs)).open(QIODevice::WriteOnly);
+            platform.documents = home.filePath(u"file/Documents"_qs);
         }
         MainWindow w(platform);
         const bool installed = kind != u"writable";
         const QString results =
-            installed ? home.filePath(u"Documents/Tavo/"_qs) : program.path() + QLatin1Char('/');
+            installed ? platform.documents + u"/Tavo/"_qs : program.path() + QLatin1Char('/');
         QCOMPARE(w.model().AppFolder, results);
         // Nothing is made at start-up.
-        QCOMPARE(entries(home.path()), QStringList());
+        const QStringList homeBefore = entries(home.path());
         QCOMPARE(entries(program.path()), QStringList());
 
         drawBlockA(w);
+        if (kind == u"no documents") {
+            // One failure, with its real reason; the files would only repeat it.
+            QVERIFY(!SaveSheet(w.model(), w.platform()).ok());
+            QCOMPARE(platform.messageKinds, QList<NoteKind>{NoteKind::Warning});
+            QCOMPARE(platform.messages[0].count(u"理由: "_qs), 1);
+            QVERIFY2(platform.messages[0].contains(fileErrorText(ENOTDIR)),
+                     qPrintable(platform.messages[0]));
+            QCOMPARE(entries(home.path()), homeBefore);
+            return;
+        }
+        QCOMPARE(entries(home.path()), QStringList());
         SaveSheet(w.model(), w.platform());
         QCOMPARE(entries(results), (QStringList{u"240309_1405.csv"_qs, u"TavoLog.csv"_qs}));
         if (installed) {

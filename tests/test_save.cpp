@@ -3,6 +3,7 @@
 // real folder, also when the folder or the disk refuses.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QWindow>
 #include <QtTest>
 #include <condition_variable>
 #include <mutex>
@@ -93,20 +95,20 @@ struct Fixture {
     QString path(const QString& name) const { return dir.filePath(name); }
 };
 
+// What stands in a file's way; the table puts each in the log's place, the sheet file's, or the
+// folder's.
 enum class Fault {
-    LogIsFolder,
-    SheetIsFolder,
-    MissingFolder,
-    LogReadOnly,
-    SheetReadOnly,
-    FolderReadOnly,
-    LogImmutable,
-    SheetImmutable,
-    LogFillsDisk,
-    SheetFillsDisk,
-    LogIsFifo,
-    SheetIsFifo,
+    Folder,
+    Missing,
+    ReadOnly,
+    Immutable,
+    FillsDisk,
+    Fifo,
+    Device,
+    Link,
+    DanglingLink,
 };
+enum class Where { Log, Sheet, Both };
 
 // Runs a save with a watchdog: a save that has not returned after 5 s is stuck in the kernel
 // on the FIFO, and the watchdog opens the FIFO for reading to set it free. True when it hung.
@@ -137,6 +139,7 @@ bool saveHangsOn(MainWindow& w, const QString& fifo) {
 }  // namespace
 
 Q_DECLARE_METATYPE(Fault)
+Q_DECLARE_METATYPE(Where)
 
 class TestSave : public QObject {
     Q_OBJECT
@@ -238,15 +241,36 @@ private slots:
         QVERIFY(f.platform.messages.isEmpty());
     }
 
-    void sameMinuteSharesTheFile() {
+    // Two sheets of one minute: the second never replaces the first one's file, takes the next
+    // name, says so, and keeps replacing that one.
+    void sameMinuteSheetsKeepTheirFiles() {
         Fixture f;
         drawSheet(*f.window, allFive());
         SaveSheet(f.window->model(), f.window->platform());
         f.window->ClearSheet();
         drawSheet(*f.window, {kD});
         SaveSheet(f.window->model(), f.window->platform());
-        QCOMPARE(readAll(f.path(kLog)), allFiveLines() + kDLine);
-        QCOMPARE(readAll(f.path(kSheetFile)), kStampLine + kDLine);
+        SaveSheet(f.window->model(), f.window->platform());
+        QCOMPARE(readAll(f.path(kLog)), allFiveLines() + kDLine + kDLine);
+        QCOMPARE(readAll(f.path(kSheetFile)), kStampLine + allFiveLines());
+        QCOMPARE(readAll(f.path(u"240309_1405_2.csv"_qs)), kStampLine + kDLine);
+        QCOMPARE(entries(f.dir.path()), (QStringList{kSheetFile, u"240309_1405_2.csv"_qs, kLog}));
+        QCOMPARE(f.platform.messageKinds,
+                 (QList<NoteKind>{NoteKind::Information, NoteKind::Information}));
+        QVERIFY(f.platform.messages[0].contains(u"240309_1405_2.csv"_qs));
+    }
+
+    // A log whose last line lost its end gets one before this save's lines, and the user is told.
+    void logWithoutLineEndStaysWellFormed() {
+        Fixture f;
+        QFile log(f.path(kLog));
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        log.write(kBLine.chopped(2));
+        log.close();
+        drawSheet(*f.window, {kD});
+        SaveSheet(f.window->model(), f.window->platform());
+        QCOMPARE(readAll(f.path(kLog)), kBLine + kDLine);
+        QCOMPARE(f.platform.messageKinds, QList<NoteKind>{NoteKind::Information});
     }
 
     void nextSheetGetsItsOwnFile() {
@@ -270,44 +294,48 @@ private slots:
     }
 
     // Each file fails on its own: the other is still written, a sheet file that cannot be
-    // replaced keeps its previous bytes, a log that cannot take the save keeps none of it, and
-    // the failure is told on standard error.
+    // replaced keeps its previous bytes, a log that cannot take the save keeps none of it, a
+    // link's target is never written, and the failure is told on standard error and in one
+    // warning whose advice fits what the files now hold.
     void faults_data() {
         QTest::addColumn<Fault>("fault");
-        QTest::addColumn<bool>("logWritten");
-        QTest::addColumn<bool>("sheetWritten");
-        QTest::newRow("log path is a folder") << Fault::LogIsFolder << false << true;
-        QTest::newRow("sheet path is a folder") << Fault::SheetIsFolder << true << false;
-        QTest::newRow("program folder missing") << Fault::MissingFolder << false << false;
-        QTest::newRow("log read-only") << Fault::LogReadOnly << false << true;
-        QTest::newRow("sheet file read-only") << Fault::SheetReadOnly << true << false;
-        QTest::newRow("folder read-only") << Fault::FolderReadOnly << false << false;
-        QTest::newRow("log immutable") << Fault::LogImmutable << false << true;
-        QTest::newRow("sheet file immutable") << Fault::SheetImmutable << true << false;
-        QTest::newRow("disk fills in the log") << Fault::LogFillsDisk << false << true;
-        QTest::newRow("disk fills in the sheet file") << Fault::SheetFillsDisk << true << false;
-        QTest::newRow("log is a FIFO") << Fault::LogIsFifo << false << true;
-        QTest::newRow("sheet file is a FIFO") << Fault::SheetIsFifo << true << false;
+        QTest::addColumn<Where>("where");
+        const QList<std::pair<Fault, const char*>> kinds{
+            {Fault::Folder, "a folder"},     {Fault::ReadOnly, "read-only"},
+            {Fault::Immutable, "immutable"}, {Fault::FillsDisk, "fills the disk"},
+            {Fault::Fifo, "a FIFO"},         {Fault::Device, "a device"},
+            {Fault::Link, "a link"},         {Fault::DanglingLink, "a dangling link"}};
+        for (const auto& [fault, name] : kinds) {
+            QTest::addRow("log: %s", name) << fault << Where::Log;
+            QTest::addRow("sheet file: %s", name) << fault << Where::Sheet;
+        }
+        QTest::newRow("folder: missing") << Fault::Missing << Where::Both;
+        QTest::newRow("folder: read-only") << Fault::ReadOnly << Where::Both;
     }
     void faults() {
         QFETCH(Fault, fault);
-        QFETCH(bool, logWritten);
-        QFETCH(bool, sheetWritten);
+        QFETCH(Where, where);
+        const bool logWritten = where == Where::Sheet;
+        const bool sheetWritten = where == Where::Log;
         Fixture f;
         MainWindow& w = *f.window;
         const QString logPath = f.path(kLog);
         const QString sheetPath = f.path(kSheetFile);
+        const QString& target = where == Where::Log ? logPath : sheetPath;
+        QTemporaryDir elsewhere;
+        const QString linked = elsewhere.filePath(u"someone's.csv"_qs);
+        const QByteArray linkedBytes("someone else's\r\n");
 
         // The previous save: block B alone.
         drawSheet(w, {kB});
         SaveSheet(w.model(), w.platform());
-        if (fault == Fault::LogFillsDisk) {
+        if (fault == Fault::FillsDisk && where == Where::Log) {
             // A log longer than the coming sheet file, so only the log reaches the limit.
             for (int i = 0; i < 9; ++i) {
                 SaveSheet(w.model(), w.platform());
             }
         }
-        if (fault == Fault::SheetFillsDisk) {
+        if (fault == Fault::FillsDisk && where == Where::Sheet) {
             QVERIFY(QFile::remove(logPath));
         }
         const QByteArray logBefore = readAll(logPath);
@@ -322,48 +350,56 @@ private slots:
         std::unique_ptr<ReadOnlyBind> bind;
         std::unique_ptr<Immutable> immutable;
         std::unique_ptr<FileSizeLimit> limit;
+        const QByteArray native = QFile::encodeName(target);
+        const bool replaced = fault == Fault::Folder || fault == Fault::Fifo ||
+                              fault == Fault::Device || fault == Fault::Link ||
+                              fault == Fault::DanglingLink;
+        if (replaced) {
+            QVERIFY(QFile::remove(target));
+        }
         switch (fault) {
-            case Fault::LogIsFolder:
-                QVERIFY(QFile::remove(logPath));
-                QVERIFY(QDir(f.dir.path()).mkdir(kLog));
+            case Fault::Folder:
+                QVERIFY(QDir().mkdir(target));
                 break;
-            case Fault::SheetIsFolder:
-                QVERIFY(QFile::remove(sheetPath));
-                QVERIFY(QDir(f.dir.path()).mkdir(kSheetFile));
-                break;
-            case Fault::MissingFolder:
+            case Fault::Missing:
                 w.model().AppFolder = f.path(u"missing/"_qs);
                 break;
-            case Fault::LogReadOnly:
-                bind = std::make_unique<ReadOnlyBind>(logPath);
+            case Fault::ReadOnly:
+                bind = std::make_unique<ReadOnlyBind>(where == Where::Both ? f.dir.path() : target);
                 break;
-            case Fault::SheetReadOnly:
-                bind = std::make_unique<ReadOnlyBind>(sheetPath);
+            case Fault::Immutable:
+                immutable = std::make_unique<Immutable>(target);
                 break;
-            case Fault::FolderReadOnly:
-                bind = std::make_unique<ReadOnlyBind>(f.dir.path());
+            case Fault::FillsDisk:
+                // No signal ignored here: the program must survive the limit by itself.
+                if (where == Where::Log) {
+                    QVERIFY(logBefore.size() > newSheet.size());
+                    limit = std::make_unique<FileSizeLimit>(logBefore.size() + newLines.size() / 2,
+                                                            false);
+                } else {
+                    QVERIFY(newLines.size() < newSheet.size() - 10);
+                    limit = std::make_unique<FileSizeLimit>(newSheet.size() - 10, false);
+                }
                 break;
-            case Fault::LogImmutable:
-                immutable = std::make_unique<Immutable>(logPath);
+            case Fault::Fifo:
+                QCOMPARE(::mkfifo(native.constData(), 0644), 0);
                 break;
-            case Fault::SheetImmutable:
-                immutable = std::make_unique<Immutable>(sheetPath);
+            case Fault::Device:
+                // Another null device: written to, it would take the lines and lose them.
+                if (::mknod(native.constData(), S_IFCHR | 0644, makedev(1, 3)) != 0) {
+                    QSKIP("cannot make a device node here");
+                }
                 break;
-            case Fault::LogFillsDisk:
-                QVERIFY(logBefore.size() > newSheet.size());
-                limit = std::make_unique<FileSizeLimit>(logBefore.size() + newLines.size() / 2);
-                break;
-            case Fault::SheetFillsDisk:
-                QVERIFY(newLines.size() < newSheet.size() - 10);
-                limit = std::make_unique<FileSizeLimit>(newSheet.size() - 10);
-                break;
-            case Fault::LogIsFifo:
-            case Fault::SheetIsFifo: {
-                const QString& fifo = fault == Fault::LogIsFifo ? logPath : sheetPath;
-                QVERIFY(QFile::remove(fifo));
-                QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
-                break;
+            case Fault::Link: {
+                QFile file(linked);
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write(linkedBytes);
             }
+                QVERIFY(QFile::link(linked, target));
+                break;
+            case Fault::DanglingLink:
+                QVERIFY(QFile::link(linked, target));
+                break;
         }
         if (bind && !bind->ok()) {
             QSKIP(qPrintable(u"cannot make a read-only bind mount here ("_qs + bind->error() +
@@ -385,8 +421,9 @@ private slots:
         }
 
         f.platform.messages.clear();
-        if (fault == Fault::LogIsFifo || fault == Fault::SheetIsFifo) {
-            QVERIFY(!saveHangsOn(w, fault == Fault::LogIsFifo ? logPath : sheetPath));
+        f.platform.messageKinds.clear();
+        if (fault == Fault::Fifo) {
+            QVERIFY(!saveHangsOn(w, target));
         } else {
             SaveSheet(w.model(), w.platform());
         }
@@ -394,14 +431,16 @@ private slots:
         immutable.reset();
         limit.reset();
 
-        // One note, naming each file that failed and only those, with the sheet still there to
-        // be saved again.
-        QCOMPARE(f.platform.messages.size(), 1);
+        // One warning, giving each file that failed and only those, the folder last.
+        QCOMPARE(f.platform.messageKinds, QList<NoteKind>{NoteKind::Warning});
         const QString& message = f.platform.messages[0];
-        QCOMPARE(message.contains(w.model().AppFolder + kLog), !logWritten);
-        QCOMPARE(message.contains(w.model().AppFolder + kSheetFile), !sheetWritten);
-        QVERIFY2(message.contains(u"理由: "_qs), qPrintable(message));
-        QVERIFY(message.contains(u"結果はまだ画面に残っています"_qs));
+        QCOMPARE(message.contains(kLog + u" の理由: "_qs), !logWritten);
+        QCOMPARE(message.contains(kSheetFile + u" の理由: "_qs), !sheetWritten);
+        QVERIFY2(message.endsWith(u"場所: "_qs + w.model().AppFolder), qPrintable(message));
+        QCOMPARE(message.count(w.model().AppFolder), 1);
+        // Saving again is asked for only where it cannot put the lines into the log twice.
+        QCOMPARE(message.contains(u"もう一度保存してください"_qs), !logWritten);
+        QCOMPARE(message.contains(u"すでに記録されています"_qs), logWritten);
         QCOMPARE(f.window->model().sheet().LabelFN.at(4), u"2024/03/09,14:14:00"_qs);
 
         QStringList entriesAfter = entriesBefore;
@@ -410,25 +449,34 @@ private slots:
             entriesAfter.sort();
         }
         QCOMPARE(entries(f.dir.path()), entriesAfter);
-        if (fault == Fault::LogIsFolder) {
-            QVERIFY(QFileInfo(logPath).isDir());
-        } else if (fault == Fault::LogIsFifo) {
-            QVERIFY(QFileInfo(logPath).isFile() == false && QFileInfo::exists(logPath));
-        } else {
+        if (replaced) {
+            struct stat st {};
+            QCOMPARE(::lstat(native.constData(), &st), 0);
+            QVERIFY(!S_ISREG(st.st_mode));
+        }
+        if (!replaced || where != Where::Log) {
             QCOMPARE(readAll(logPath), logWritten ? logBefore + newLines : logBefore);
         }
-        if (fault == Fault::SheetIsFolder) {
-            QVERIFY(QFileInfo(sheetPath).isDir());
-        } else if (fault == Fault::SheetIsFifo) {
-            QVERIFY(QFileInfo(sheetPath).isFile() == false && QFileInfo::exists(sheetPath));
-        } else {
+        if (!replaced || where != Where::Sheet) {
             QCOMPARE(readAll(sheetPath), sheetWritten ? newSheet : sheetBefore);
+        }
+        if (fault == Fault::Link || fault == Fault::DanglingLink) {
+            QCOMPARE(entries(elsewhere.path()),
+                     fault == Fault::Link ? QStringList{u"someone's.csv"_qs} : QStringList());
+            QCOMPARE(readAll(linked), fault == Fault::Link ? linkedBytes : QByteArray());
         }
         QVERIFY(!QFileInfo::exists(f.path(u"missing"_qs)));
     }
 
-    // A FIFO in the log's place: the click returns with its note and the clock goes on.
-    void fifoLogLeavesTheWindowWorking() {
+    // A FIFO in the log's place, or another program holding the log's lock: the clock goes on
+    // during the save, the click returns with its note, and the sheet file is written.
+    void logInTheWayLeavesTheWindowWorking_data() {
+        QTest::addColumn<bool>("locked");
+        QTest::newRow("a FIFO") << false;
+        QTest::newRow("locked by another process") << true;
+    }
+    void logInTheWayLeavesTheWindowWorking() {
+        QFETCH(bool, locked);
         Fixture f;
         int ticks = 0;
         f.platform.clock = [&ticks] {
@@ -436,16 +484,40 @@ private slots:
             return QDateTime(QDate(2024, 3, 9), QTime(14, 5, 7));
         };
         drawSheet(*f.window, {kB});
-        QCOMPARE(::mkfifo(QFile::encodeName(f.path(kLog)).constData(), 0644), 0);
+        std::unique_ptr<LockHolder> holder;
+        if (locked) {
+            QFile(f.path(kLog)).open(QIODevice::WriteOnly);
+            holder = std::make_unique<LockHolder>(f.path(kLog));
+            QVERIFY(holder->ok());
+        } else {
+            QCOMPARE(::mkfifo(QFile::encodeName(f.path(kLog)).constData(), 0644), 0);
+        }
         f.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
         expectReport(f.path(kLog));
-        QTest::mouseClick(f.window->CommandSave(), Qt::LeftButton);
-        QCOMPARE(f.platform.messages.size(), 1);
-        QVERIFY(f.platform.messages[0].contains(f.path(kLog)));
-        QCOMPARE(readAll(f.path(kSheetFile)), kStampLine + kBLine);
         const int before = ticks;
-        QTRY_VERIFY_WITH_TIMEOUT(ticks > before, 3000);
+        QTest::mouseClick(f.window->CommandSave(), Qt::LeftButton);
+        if (locked) {
+            // The wait for the lock is long enough for the clock's timer to fire in it.
+            QVERIFY(ticks > before);
+            QCOMPARE(readAll(f.path(kLog)), QByteArray());
+        }
+        QCOMPARE(f.platform.messages.size(), 1);
+        QVERIFY(f.platform.messages[0].contains(kLog + u" の理由: "_qs));
+        QCOMPARE(readAll(f.path(kSheetFile)), kStampLine + kBLine);
+        const int after = ticks;
+        QTRY_VERIFY_WITH_TIMEOUT(ticks > after, 3000);
+        if (locked) {
+            // Closed in the middle of the wait, the window ends the program's event loop.
+            QTimer::singleShot(0, f.window.get(), [&f] {
+                QTest::mouseClick(f.window->CommandSave(), Qt::LeftButton);
+            });
+            QTimer::singleShot(500, f.window.get(), [&f] { f.window->windowHandle()->close(); });
+            QTimer::singleShot(20000, qApp, [] { QCoreApplication::exit(1); });
+            expectReport(f.path(kLog));
+            QCOMPARE(QApplication::exec(), 0);
+            QCOMPARE(f.platform.messages.size(), 1);
+        }
     }
 };
 

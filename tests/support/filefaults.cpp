@@ -3,8 +3,10 @@
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
@@ -88,7 +90,7 @@ Immutable::~Immutable() {
     }
 }
 
-FileSizeLimit::FileSizeLimit(qint64 bytes) {
+FileSizeLimit::FileSizeLimit(qint64 bytes, bool ignoreSignal) {
     if (::getrlimit(RLIMIT_FSIZE, &m_previous) != 0) {
         m_error = errnoText("getrlimit");
         return;
@@ -96,15 +98,18 @@ FileSizeLimit::FileSizeLimit(qint64 bytes) {
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
-    if (::sigaction(SIGXFSZ, &ignore, &m_previousAction) != 0) {
+    if (ignoreSignal && ::sigaction(SIGXFSZ, &ignore, &m_previousAction) != 0) {
         m_error = errnoText("sigaction");
         return;
     }
+    m_ignored = ignoreSignal;
     rlimit limit = m_previous;
     limit.rlim_cur = static_cast<rlim_t>(bytes);
     if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
         m_error = errnoText("setrlimit");
-        ::sigaction(SIGXFSZ, &m_previousAction, nullptr);
+        if (m_ignored) {
+            ::sigaction(SIGXFSZ, &m_previousAction, nullptr);
+        }
         return;
     }
     m_set = true;
@@ -113,6 +118,39 @@ FileSizeLimit::FileSizeLimit(qint64 bytes) {
 FileSizeLimit::~FileSizeLimit() {
     if (m_set) {
         ::setrlimit(RLIMIT_FSIZE, &m_previous);
-        ::sigaction(SIGXFSZ, &m_previousAction, nullptr);
+        if (m_ignored) {
+            ::sigaction(SIGXFSZ, &m_previousAction, nullptr);
+        }
+    }
+}
+
+LockHolder::LockHolder(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    int ready[2];
+    if (::pipe2(ready, O_CLOEXEC) != 0) {
+        return;
+    }
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        // Only async-signal-safe calls in the child of a threaded process.
+        const int fd = ::open(native.constData(), O_RDWR | O_CLOEXEC);
+        const char locked = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 1 : 0;
+        if (::write(ready[1], &locked, 1) != 1 || locked == 0) {
+            ::_exit(1);
+        }
+        for (;;) {
+            ::pause();
+        }
+    }
+    ::close(ready[1]);
+    char locked = 0;
+    m_locked = m_pid > 0 && ::read(ready[0], &locked, 1) == 1 && locked == 1;
+    ::close(ready[0]);
+}
+
+LockHolder::~LockHolder() {
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
     }
 }

@@ -51,10 +51,11 @@ private:
 };
 
 // Lets no file written by this process grow past a size, as a disk that fills part-way: with
-// SIGXFSZ ignored, a write across the limit comes up short and the next one fails.
+// SIGXFSZ ignored, a write across the limit comes up short and the next one fails. The program
+// ignores the signal itself; ignoreSignal does it here for tests of parts without the program.
 class FileSizeLimit {
 public:
-    explicit FileSizeLimit(qint64 bytes);
+    explicit FileSizeLimit(qint64 bytes, bool ignoreSignal = true);
     ~FileSizeLimit();
     FileSizeLimit(const FileSizeLimit&) = delete;
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
@@ -63,7 +64,23 @@ public:
 
 private:
     rlimit m_previous{};
+    bool m_ignored = false;
     struct sigaction m_previousAction {};
     bool m_set = false;
     QString m_error;
+};
+
+// Another process that holds an exclusive flock() on a file until this object goes: it is
+// killed by its own process id.
+class LockHolder {
+public:
+    explicit LockHolder(const QString& path);
+    ~LockHolder();
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+    bool ok() const { return m_locked; }
+
+private:
+    pid_t m_pid = -1;
+    bool m_locked = false;
 };
