@@ -47,36 +47,34 @@ const QString& failedText() {
 // written straight to its descriptor, so a failed write keeps the system's reason.
 class PdfFile : public QIODevice {
 public:
-    // Creates the file; error() tells why not.
-    explicit PdfFile(const QString& path) : m_path(QFile::encodeName(path)) {
-        m_fd =
-            ::open(m_path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (m_fd < 0) {
-            m_error = errno;
-        } else {
-            ::fstat(m_fd, &m_made);
-            QIODevice::open(QIODevice::WriteOnly);
-        }
-    }
+    explicit PdfFile(const QString& path) : m_path(QFile::encodeName(path)) {}
     ~PdfFile() override {
         if (m_fd >= 0) {
             ::close(m_fd);
         }
     }
-    bool created() const { return m_fd >= 0; }
+    // Creates the file; false, with error(), when it cannot be made.
+    bool create() {
+        m_fd =
+            ::open(m_path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (m_fd < 0) {
+            m_error = errno;
+            return false;
+        }
+        ::fstat(m_fd, &m_made);
+        return QIODevice::open(QIODevice::WriteOnly);
+    }
     int error() const { return m_error; }
     // Ends the file; false, with error(), when not all of it reached the disk.
     bool finish() {
         QIODevice::close();
-        if (m_error == 0 && ::close(m_fd) != 0) {
+        if (::close(m_fd) != 0 && m_error == 0) {
             m_error = errno;
-        } else if (m_error != 0) {
-            ::close(m_fd);
         }
         m_fd = -1;
         return m_error == 0;
     }
-    // Removes the file, provided the name still holds the one this object made.
+    // Removes the file, provided its name still holds the one made here.
     void removeMade() {
         struct stat now {};
         if (::lstat(m_path.constData(), &now) == 0 && now.st_dev == m_made.st_dev &&
@@ -109,32 +107,28 @@ private:
 
 enum class PdfResult { Written, NotLaidOut, NotCreated, NotWritten };
 
-// Draws the page into the new file at path on the given layout; Qt's own PDF writer, as the
-// print engine would use, but one that asks no print server. The reason in problem otherwise.
+// Draws the page into a new file at path on the given layout: Qt's own PDF writer, as the print
+// engine uses, but one that asks no print server. The reason in problem otherwise, and the
+// system's error number in createError when the file could not be made.
 PdfResult printToPdf(const QString& path, const QPageLayout& layout, PrintPage& page,
                      QString& problem, int* createError = nullptr) {
     PdfFile file(path);
-    if (!file.created()) {
+    QPdfWriter writer(&file);
+    writer.setResolution(1200);
+    writer.setPageLayout(layout);
+    writer.setCreator(TavoModel::title());
+    writer.setTitle(TavoModel::title());
+    if (!page.layOut(writer, problem)) {
+        return PdfResult::NotLaidOut;
+    }
+    if (!file.create()) {
         if (createError != nullptr) {
             *createError = file.error();
         }
         problem = fileErrorReason(file.error());
         return PdfResult::NotCreated;
     }
-    PageResult drawn = PageResult::NotOpened;
-    {
-        QPdfWriter writer(&file);
-        writer.setResolution(1200);
-        writer.setPageLayout(layout);
-        writer.setCreator(TavoModel::title());
-        writer.setTitle(TavoModel::title());
-        if (!page.layOut(writer, problem)) {
-            file.finish();
-            file.removeMade();
-            return PdfResult::NotLaidOut;
-        }
-        drawn = printOn(writer, page);
-    }
+    const PageResult drawn = printOn(writer, page);
     if (!file.finish() || drawn != PageResult::Done) {
         problem = fileErrorReason(file.error() != 0 ? file.error() : EIO);
         file.removeMade();  // a part of a page is no page

@@ -9,8 +9,7 @@ namespace {
 
 // The server's own words as detail after ours.
 QString withDetail(const QString& ours, const QString& detail) {
-    return detail.isEmpty() ? ours
-                            : QStringLiteral("%1（印刷サーバーの説明:「%2」）").arg(ours, detail);
+    return detail.isEmpty() ? ours : QStringLiteral("%1（詳細:「%2」）").arg(ours, detail);
 }
 
 QString quoted(const QString& name) {

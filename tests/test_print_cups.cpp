@@ -254,9 +254,7 @@ void TestPrintCups::refusedPagesGoToAFile_data() {
     QTest::addColumn<bool>("removed");
     QTest::addColumn<QString>("reason");
     QTest::newRow("rejecting jobs")
-        << false
-        << QStringLiteral(
-               "「TavoTest」が印刷を受け付けていません（印刷サーバーの説明:「Paper jam」）");
+        << false << QStringLiteral("「TavoTest」が印刷を受け付けていません（詳細:「Paper jam」）");
     QTest::newRow("removed after start-up")
         << true << QStringLiteral("「TavoTest」が見つかりません");
 }
