@@ -35,7 +35,7 @@ QString printServerReason(const printqueue::Answer& answer) {
         case State::Unreachable:
             return withDetail(QStringLiteral("印刷サーバーに接続できません"), answer.detail);
         case State::NoAnswer:
-            return QStringLiteral("印刷サーバーが%1秒待っても応答しませんでした")
+            return QStringLiteral("印刷サーバーから%1秒待っても応答がありませんでした")
                 .arg(printqueue::kServerBoundMs / 1000);
         case State::Refused:
             return withDetail(QStringLiteral("印刷サーバーがこの印刷を受け付けませんでした"),

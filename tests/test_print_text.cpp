@@ -478,8 +478,8 @@ void TestPrintText::aServerThatNeverAnswersHoldsNothing() {
             QCOMPARE(pdfprobe::pageCount(m_dir->filePath(QStringLiteral("Tavo_050312_201507.pdf"))),
                      1);
             QCOMPARE(m_platform->messageKinds, QList<NoteKind>{NoteKind::Information});
-            QVERIFY2(m_platform->messages[0].contains(QStringLiteral("印刷サーバーが")) &&
-                         m_platform->messages[0].contains(QStringLiteral("応答しませんでした")),
+            QVERIFY2(m_platform->messages[0].contains(QStringLiteral("印刷サーバーから")) &&
+                         m_platform->messages[0].contains(QStringLiteral("応答がありません")),
                      qPrintable(m_platform->messages[0]));
         }
     }
