@@ -116,8 +116,6 @@ PdfResult printToPdf(const QString& path, const QPageLayout& layout, PrintPage& 
     QPdfWriter writer(&file);
     writer.setResolution(1200);
     writer.setPageLayout(layout);
-    writer.setCreator(TavoModel::title());
-    writer.setTitle(TavoModel::title());
     if (!page.layOut(writer, problem)) {
         return PdfResult::NotLaidOut;
     }
