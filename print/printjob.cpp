@@ -136,7 +136,8 @@ PdfResult printToPdf(const QString& path, const QPageLayout& layout, PrintPage& 
 }
 
 // The page through the print server: drawn into a PDF file laid out for the queue's paper, as
-// Qt's own engine does, then handed over as one job whose acceptance is read back.
+// Qt's own engine does, then handed over as one job whose acceptance is read back. A page that
+// could not be made here leaves its reason in problem.
 printqueue::Answer printThroughServer(Platform& platform, QPrinter& printer, PrintPage& page,
                                       QString& problem, bool& laidOut) {
     const QString queue = printer.printerName();
@@ -146,8 +147,12 @@ printqueue::Answer printThroughServer(Platform& platform, QPrinter& printer, Pri
     }
     QTemporaryDir spool;
     const QString pdf = spool.filePath(QStringLiteral("page.pdf"));
-    const PdfResult made = spool.isValid() ? printToPdf(pdf, printer.pageLayout(), page, problem)
-                                           : PdfResult::NotCreated;
+    PdfResult made = PdfResult::NotCreated;
+    if (spool.isValid()) {
+        made = printToPdf(pdf, printer.pageLayout(), page, problem);
+    } else {
+        problem = QStringLiteral("一時フォルダーを作れませんでした");
+    }
     laidOut = made != PdfResult::NotLaidOut;
     if (made != PdfResult::Written) {
         return {printqueue::State::Refused, queue, QString()};
@@ -181,9 +186,10 @@ PrintOutcome printPage(const PrintTarget& target, PrintPage& page) {
             if (found.answer.state == printqueue::State::Ok) {
                 return PrintOutcome::Printed;
             }
-            // The page could not be made for the server: the file below says why, if it fails
-            // as well.
-            why = problem.isEmpty() ? printServerReason(found.answer) : problem;
+            // Either the server said no, or the page for it could not be made here.
+            why = problem.isEmpty()
+                      ? printServerReason(found.answer)
+                      : QStringLiteral("印刷するページを用意できませんでした（%1）").arg(problem);
         } else {
             switch (printOn(*printer, page)) {
                 case PageResult::Done:
