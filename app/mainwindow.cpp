@@ -401,7 +401,7 @@ void MainWindow::ShowClock() {
 }
 
 void MainWindow::CommandClr_Click() {
-    if (m_model.ActiveBlock != 0) {
+    if (busy()) {
         return;
     }
     ClearSheet();
@@ -413,7 +413,7 @@ void MainWindow::ClearSheet() {
 }
 
 void MainWindow::CommandSort_Click() {
-    if (m_model.ActiveBlock != 0) {
+    if (busy()) {
         return;
     }
     sortSheet(m_model);
@@ -421,7 +421,7 @@ void MainWindow::CommandSort_Click() {
 }
 
 void MainWindow::CommandSave_Click() {
-    if (m_model.ActiveBlock != 0) {
+    if (busy()) {
         return;
     }
     SaveSheet(m_model, m_platform);
@@ -438,14 +438,27 @@ PrintMode MainWindow::selectedPrintMode() const {
 }
 
 void MainWindow::CommandPrn_Click() {
-    if (m_model.ActiveBlock != 0) {
+    if (busy()) {
         return;
     }
+    // The print server is waited on while the window is served: meanwhile the commands and
+    // the switches do nothing, as during a draw.
+    m_printing = true;
+    setCommandsAvailable(false, -1);
     printSheet(selectedPrintMode(), m_model, *this, m_picture1,
                PrintTarget{m_platform, m_model.AppFolder, &m_model.AppFolderUse});
+    setCommandsAvailable(true, -1);
+    m_printing = false;
+}
+
+bool MainWindow::busy() const {
+    return m_model.ActiveBlock != 0 || m_printing;
 }
 
 void MainWindow::pressSwitch(int k, bool fromKeyboard) {
+    if (m_printing) {
+        return;
+    }
     const bool starts = m_model.ActiveBlock == 0;
     const bool releases = !starts && m_model.ArmedBlock - 1 == k;
     if (starts) {

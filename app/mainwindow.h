@@ -104,6 +104,8 @@ protected:
 private:
     static std::size_t idx(int i) { return static_cast<std::size_t>(i); }
     void buildControls();
+    // A draw or a print is in progress: the commands do nothing.
+    bool busy() const;
     // The commands and every switch but the drawing block's do nothing during a draw.
     void setCommandsAvailable(bool available, int drawing);
     QString resultText(int k) const;
@@ -119,6 +121,7 @@ private:
     std::unique_ptr<BlockDraw> m_draw;
     std::unique_ptr<Timer> m_timer1;
     bool m_focusFollowsDraw = false;
+    bool m_printing = false;
     QPixmap m_picture1;
 
     std::array<PictureControl*, Sheet::kCells> m_imageWin{};

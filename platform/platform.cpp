@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "platform/platform.h"
 
-#include "platform/beeper.h"
-
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
-#include <QPrinter>
-#include <QPrinterInfo>
 #include <QStandardPaths>
 #include <csignal>
+
+#include "model/tavomodel.h"
+#include "platform/beeper.h"
 
 QDateTime SystemPlatform::now() {
     return QDateTime::currentDateTime();
@@ -63,19 +62,15 @@ QString SystemPlatform::installFolder() {
     return QStringLiteral(TAVO_INSTALL_BINDIR);
 }
 
-std::unique_ptr<QPrinter> SystemPlatform::defaultPrinter() {
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull()) {
-        return nullptr;
-    }
-    return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+printqueue::DefaultPrinter SystemPlatform::defaultPrinter() {
+    return printqueue::defaultPrinter(*this);
 }
 
 void SystemPlatform::showMessage(QWidget* parent, NoteKind kind, const QString& text) {
     // The icon tells what the note is, to the eye and to a screen reader alike.
     const QMessageBox::Icon icon =
         kind == NoteKind::Warning ? QMessageBox::Warning : QMessageBox::Information;
-    auto* box = new QMessageBox(icon, QStringLiteral("Tavo V1.1"), text, QMessageBox::Ok, parent);
+    auto* box = new QMessageBox(icon, TavoModel::title(), text, QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     // Not modal, not even to the window: the user may go on working, or close the window.
     box->setWindowModality(Qt::NonModal);

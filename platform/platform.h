@@ -7,18 +7,19 @@
 
 #include "platform/beepcounts.h"
 #include "platform/coreplatform.h"
+#include "platform/printqueue.h"
 #include "platform/random.h"
 
 class Beeper;
-class QPrinter;
 class QWidget;
 
 // Everything the program takes from the system, behind one seam so tests can fix the clock, the
 // tick counter, the generator, the beep, the printer and the messages.
 class Platform : public CorePlatform {
 public:
-    // The system's default printer; null when none is configured.
-    virtual std::unique_ptr<QPrinter> defaultPrinter() = 0;
+    // The system's default printer, with what the print server said of it; the printer is null
+    // unless the answer is Ok. Never blocks the window for longer than the server's bound.
+    virtual printqueue::DefaultPrinter defaultPrinter() = 0;
     // A short note to the user that never blocks the caller nor holds the window: closing the
     // window closes it too.
     virtual void showMessage(QWidget* parent, NoteKind kind, const QString& text) = 0;
@@ -52,7 +53,7 @@ public:
     QString programFolder() override;
     QString documentsFolder() override;
     QString installFolder() override;
-    std::unique_ptr<QPrinter> defaultPrinter() override;
+    printqueue::DefaultPrinter defaultPrinter() override;
     void showMessage(QWidget* parent, NoteKind kind, const QString& text) override;
 
 private:

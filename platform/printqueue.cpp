@@ -2,15 +2,82 @@
 #include "platform/printqueue.h"
 
 #include <cups/cups.h>
+#include <QAbstractEventDispatcher>
 #include <QFile>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <functional>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "platform/coreplatform.h"
+#include "platform/timer.h"
+#include "platform/waitms.h"
 
 namespace printqueue {
 
 namespace {
 
+// What the caller and a question's thread share; the thread holds it alone once the caller
+// has gone on.
+struct Hand {
+    std::mutex mutex;
+    bool done = false;
+    bool abandoned = false;
+    QAbstractEventDispatcher* caller = nullptr;
+
+    bool isAbandoned() {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return abandoned;
+    }
+};
+
+// Runs work on a thread of its own while the caller's events are dispatched. NoAnswer when it
+// has not finished within the bound, Abandoned when the window closed first, else Ok.
+State awayFromWindow(std::function<void(Hand&)> work, CorePlatform& platform) {
+    auto hand = std::make_shared<Hand>();
+    hand->caller = QAbstractEventDispatcher::instance();
+    try {
+        std::thread([hand, work = std::move(work)] {
+            work(*hand);
+            const std::lock_guard<std::mutex> lock(hand->mutex);
+            hand->done = true;
+            if (!hand->abandoned && hand->caller != nullptr) {
+                hand->caller->wakeUp();
+            }
+        }).detach();
+    } catch (const std::system_error&) {
+        return State::Unreachable;
+    }
+    bool late = false;
+    const std::unique_ptr<Timer> bound = platform.createTimer();
+    bound->setSingleShot(true);
+    QObject::connect(bound.get(), &Timer::timeout, [&late] { late = true; });
+    bound->start(kServerBoundMs);
+    waitWhile(
+        [&] {
+            const std::lock_guard<std::mutex> lock(hand->mutex);
+            return !hand->done && !late;
+        },
+        platform);
+    const std::lock_guard<std::mutex> lock(hand->mutex);
+    if (hand->done) {
+        return State::Ok;
+    }
+    hand->abandoned = true;
+    return waitsCancelled() ? State::Abandoned : State::NoAnswer;
+}
+
 QString lastError() {
     const char* text = cupsLastErrorString();
     return text != nullptr && *text != '\0' ? QString::fromUtf8(text) : QString();
+}
+
+// Why a destination could not be had: a server that answered does not know it; otherwise the
+// server could not be asked.
+State missingState() {
+    return cupsLastError() < IPP_STATUS_ERROR_INTERNAL ? State::NoSuchQueue : State::Unreachable;
 }
 
 QString option(const cups_dest_t& dest, const char* name) {
@@ -38,46 +105,85 @@ QString stateMessage(const cups_dest_t& dest) {
     return message;
 }
 
-}  // namespace
-
-Check check(const QString& queue) {
+// On a question's thread: the queue (the default one when empty) and whether it takes jobs.
+Answer ask(const QString& queue) {
     const QByteArray name = queue.toUtf8();
-    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(), nullptr);
+    cups_dest_t* dest =
+        cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.isEmpty() ? nullptr : name.constData(), nullptr);
     if (dest == nullptr) {
-        const QString why = lastError();
-        const QString detail = why.isEmpty() ? QString() : QStringLiteral(": ") + why;
-        // A server that answered does not know the queue; otherwise it could not be asked.
-        if (cupsLastError() < IPP_STATUS_ERROR_INTERNAL) {
-            return {false,
-                    QStringLiteral("The printer \"%1\" does not exist%2").arg(queue, detail)};
-        }
-        return {
-            false,
-            QStringLiteral("The print server cannot be asked about \"%1\"%2").arg(queue, detail)};
+        const State state = missingState();
+        return {queue.isEmpty() && state == State::NoSuchQueue ? State::NoPrinter : state, queue,
+                state == State::Unreachable ? lastError() : QString()};
     }
-    Check result{true, QString()};
+    Answer answer{State::Ok, QString::fromUtf8(dest->name), QString()};
     if (option(*dest, "printer-is-accepting-jobs") == u"false") {
-        const QString message = stateMessage(*dest);
-        result = {false,
-                  QStringLiteral("The printer \"%1\" is not accepting jobs%2")
-                      .arg(queue, message.isEmpty() ? QString() : QStringLiteral(": ") + message)};
+        answer.state = State::NotAccepting;
+        answer.detail = stateMessage(*dest);
     }
     cupsFreeDests(1, dest);
-    return result;
+    return answer;
 }
 
-Submission submitPdf(const QString& queue, const QString& pdfPath, const QString& title) {
-    cups_option_t* options = nullptr;
-    int count = cupsAddOption("document-format", "application/pdf", 0, &options);
-    const int job =
-        cupsPrintFile(queue.toUtf8().constData(), QFile::encodeName(pdfPath).constData(),
-                      title.toUtf8().constData(), count, options);
-    cupsFreeOptions(count, options);
-    if (job > 0) {
-        return {job, QString()};
+}  // namespace
+
+DefaultPrinter defaultPrinter(CorePlatform& platform) {
+    struct Out {
+        Answer answer;
+        std::unique_ptr<QPrinter> printer;
+    };
+    auto out = std::make_shared<Out>();
+    // Qt's printer asks the server too (for the queue's paper and its driver), so it is made
+    // on the same thread, after libcups has named the default queue.
+    const State state = awayFromWindow(
+        [out](Hand&) {
+            out->answer = ask(QString());
+            if (out->answer.state == State::Ok) {
+                const QPrinterInfo info = QPrinterInfo::printerInfo(out->answer.queue);
+                if (info.isNull()) {
+                    out->answer.state = State::NoSuchQueue;
+                } else {
+                    out->printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+                }
+            }
+        },
+        platform);
+    if (state != State::Ok) {
+        return {Answer{state, QString(), QString()}, nullptr};
     }
-    const QString why = lastError();
-    return {0, why.isEmpty() ? QStringLiteral("The print server did not take the job") : why};
+    return {out->answer, std::move(out->printer)};
+}
+
+Answer check(const QString& queue, CorePlatform& platform) {
+    auto out = std::make_shared<Answer>();
+    const State state = awayFromWindow([out, queue](Hand&) { *out = ask(queue); }, platform);
+    return state == State::Ok ? *out : Answer{state, queue, QString()};
+}
+
+Answer submitPdf(const QString& queue, const QString& pdfPath, const QString& title,
+                 CorePlatform& platform) {
+    auto out = std::make_shared<Answer>();
+    const State state = awayFromWindow(
+        [out, name = queue.toUtf8(), file = QFile::encodeName(pdfPath),
+         title = title.toUtf8()](Hand& hand) {
+            cups_option_t* options = nullptr;
+            const int count = cupsAddOption("document-format", "application/pdf", 0, &options);
+            out->jobId = cupsPrintFile(name.constData(), file.constData(), title.constData(), count,
+                                       options);
+            cupsFreeOptions(count, options);
+            if (out->jobId <= 0) {
+                out->state = State::Refused;
+                out->detail = lastError();
+            } else if (hand.isAbandoned()) {
+                // Taken after the page went to a file: one copy is enough.
+                cupsCancelJob2(CUPS_HTTP_DEFAULT, name.constData(), out->jobId, 0);
+            }
+        },
+        platform);
+    if (state != State::Ok) {
+        return {state, queue, QString()};
+    }
+    out->queue = queue;
+    return *out;
 }
 
 }  // namespace printqueue

@@ -1,33 +1,40 @@
 // SPDX-License-Identifier: MIT
 #include "print/printjob.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
+#include <QIODevice>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <memory>
 
+#include "model/tavomodel.h"
 #include "model/timeformat.h"
 #include "platform/platform.h"
 #include "platform/printqueue.h"
 #include "platform/resultsfolder.h"
+#include "platform/waitms.h"
 #include "print/printreport.h"
 
 namespace {
 
 enum class PageResult { NotOpened, Done, NotFinished };
 
-PageResult printOn(QPrinter& printer, PrintPage& page) {
+PageResult printOn(QPagedPaintDevice& device, PrintPage& page) {
     QPainter painter;
-    if (!painter.begin(&printer)) {
+    if (!painter.begin(&device)) {
         return PageResult::NotOpened;
     }
-    page.draw(painter, printer);
+    page.draw(painter, device);
     return painter.end() ? PageResult::Done : PageResult::NotFinished;
 }
 
@@ -36,81 +43,153 @@ const QString& failedText() {
     return text;
 }
 
-// Draws the page into a PDF file on the given layout. False with the reason when the file is
-// not there whole.
-bool printToPdf(const QString& path, const QPageLayout& layout, PrintPage& page, QString& problem,
-                bool& laidOut) {
-    QPrinter file(QPrinter::HighResolution);
-    file.setOutputFormat(QPrinter::PdfFormat);
-    file.setOutputFileName(path);
-    file.setPageLayout(layout);
-    laidOut = page.layOut(file, problem);
-    if (!laidOut) {
-        return false;
+// A PDF file of our own making: created new (never an existing file, nor through a link) and
+// written straight to its descriptor, so a failed write keeps the system's reason.
+class PdfFile : public QIODevice {
+public:
+    explicit PdfFile(const QString& path) : m_path(QFile::encodeName(path)) {}
+    ~PdfFile() override {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
     }
-    const PageResult result = printOn(file, page);
-    if (result == PageResult::NotOpened) {
-        // The PDF writer opens its file as the painter begins.
-        QFile probe(path);
-        problem = probe.open(QIODevice::WriteOnly) ? QStringLiteral("cannot open the file")
-                                                   : probe.errorString();
-        probe.remove();
-        return false;
+    // Creates the file; false, with error(), when it cannot be made.
+    bool create() {
+        m_fd =
+            ::open(m_path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (m_fd < 0) {
+            m_error = errno;
+            return false;
+        }
+        ::fstat(m_fd, &m_made);
+        return QIODevice::open(QIODevice::WriteOnly);
     }
-    return pdfWrittenWhole(path, problem);
+    int error() const { return m_error; }
+    // Ends the file; false, with error(), when not all of it reached the disk.
+    bool finish() {
+        QIODevice::close();
+        if (::close(m_fd) != 0 && m_error == 0) {
+            m_error = errno;
+        }
+        m_fd = -1;
+        return m_error == 0;
+    }
+    // Removes the file, provided its name still holds the one made here.
+    void removeMade() {
+        struct stat now {};
+        if (::lstat(m_path.constData(), &now) == 0 && now.st_dev == m_made.st_dev &&
+            now.st_ino == m_made.st_ino) {
+            ::unlink(m_path.constData());
+        }
+    }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        qint64 done = 0;
+        while (m_error == 0 && done < size) {
+            const ssize_t n = ::write(m_fd, data + done, static_cast<size_t>(size - done));
+            if (n < 0 && errno != EINTR) {
+                m_error = errno;
+            } else if (n > 0) {
+                done += n;
+            }
+        }
+        return m_error == 0 ? done : -1;
+    }
+
+private:
+    QByteArray m_path;
+    int m_fd = -1;
+    int m_error = 0;
+    struct stat m_made {};
+};
+
+enum class PdfResult { Written, NotLaidOut, NotCreated, NotWritten };
+
+// Draws the page into a new file at path on the given layout: Qt's own PDF writer, as the print
+// engine uses, but one that asks no print server. The reason in problem otherwise, and the
+// system's error number in createError when the file could not be made.
+PdfResult printToPdf(const QString& path, const QPageLayout& layout, PrintPage& page,
+                     QString& problem, int* createError = nullptr) {
+    PdfFile file(path);
+    QPdfWriter writer(&file);
+    writer.setResolution(1200);
+    writer.setPageLayout(layout);
+    if (!page.layOut(writer, problem)) {
+        return PdfResult::NotLaidOut;
+    }
+    if (!file.create()) {
+        if (createError != nullptr) {
+            *createError = file.error();
+        }
+        problem = fileErrorReason(file.error());
+        return PdfResult::NotCreated;
+    }
+    const PageResult drawn = printOn(writer, page);
+    if (!file.finish() || drawn != PageResult::Done) {
+        problem = fileErrorReason(file.error() != 0 ? file.error() : EIO);
+        file.removeMade();  // a part of a page is no page
+        return PdfResult::NotWritten;
+    }
+    return PdfResult::Written;
 }
 
 // The page through the print server: drawn into a PDF file laid out for the queue's paper, as
-// Qt's own engine does, then handed over as one job whose acceptance is read back. False with
-// the server's reason when the queue is missing, takes no jobs, or refused this one.
-bool printThroughServer(QPrinter& printer, PrintPage& page, QString& reason) {
+// Qt's own engine does, then handed over as one job whose acceptance is read back. A page that
+// could not be made here leaves its reason in problem.
+printqueue::Answer printThroughServer(Platform& platform, QPrinter& printer, PrintPage& page,
+                                      QString& problem, bool& laidOut) {
     const QString queue = printer.printerName();
-    const printqueue::Check check = printqueue::check(queue);
-    if (!check.usable) {
-        reason = check.reason;
-        return false;
+    const printqueue::Answer check = printqueue::check(queue, platform);
+    if (check.state != printqueue::State::Ok) {
+        return check;
     }
     QTemporaryDir spool;
-    if (!spool.isValid()) {
-        reason = spool.errorString();
-        return false;
-    }
     const QString pdf = spool.filePath(QStringLiteral("page.pdf"));
-    bool laidOut = true;
-    if (!printToPdf(pdf, printer.pageLayout(), page, reason, laidOut)) {
-        return false;
+    PdfResult made = PdfResult::NotCreated;
+    if (spool.isValid()) {
+        made = printToPdf(pdf, printer.pageLayout(), page, problem);
+    } else {
+        problem = QStringLiteral("一時フォルダーを作れませんでした");
     }
-    const printqueue::Submission job =
-        printqueue::submitPdf(queue, pdf, QStringLiteral("Tavo V1.1"));
-    reason = job.reason;
-    return job.jobId > 0;
+    laidOut = made != PdfResult::NotLaidOut;
+    if (made != PdfResult::Written) {
+        return {printqueue::State::Refused, queue, QString()};
+    }
+    return printqueue::submitPdf(queue, pdf, TavoModel::title(), platform);
 }
 
 }  // namespace
 
-QString fallbackPdfPath(const PrintTarget& target) {
-    const QString base =
-        target.folder + QStringLiteral("Tavo_") + compactStamp(target.platform.now());
-    QString path = base + QStringLiteral(".pdf");
-    for (int n = 2; QFileInfo::exists(path); ++n) {
-        path = base + QLatin1Char('_') + QString::number(n) + QStringLiteral(".pdf");
-    }
-    return path;
+QRectF printableRect(const QPagedPaintDevice& device) {
+    return device.pageLayout().paintRectPixels(device.logicalDpiX());
 }
 
 PrintOutcome printPage(const PrintTarget& target, PrintPage& page) {
     Platform& platform = target.platform;
     QString problem;
-    QString why = QStringLiteral("プリンターが設定されていません");
-    if (std::unique_ptr<QPrinter> printer = platform.defaultPrinter()) {
+    QString why;
+    printqueue::DefaultPrinter found = platform.defaultPrinter();
+    if (QPrinter* printer = found.printer.get()) {
         if (!page.layOut(*printer, problem)) {
             platform.notify(NoteKind::Warning, problem);
             return PrintOutcome::NotLaidOut;
         }
         if (printer->outputFormat() == QPrinter::NativeFormat) {
-            if (printThroughServer(*printer, page, why)) {
+            bool laidOut = true;
+            found.answer = printThroughServer(platform, *printer, page, problem, laidOut);
+            if (!laidOut) {
+                platform.notify(NoteKind::Warning, problem);
+                return PrintOutcome::NotLaidOut;
+            }
+            if (found.answer.state == printqueue::State::Ok) {
                 return PrintOutcome::Printed;
             }
+            // Either the server said no, or the page for it could not be made here.
+            why = problem.isEmpty()
+                      ? printServerReason(found.answer)
+                      : QStringLiteral("印刷するページを用意できませんでした（%1）").arg(problem);
         } else {
             switch (printOn(*printer, page)) {
                 case PageResult::Done:
@@ -126,20 +205,33 @@ PrintOutcome printPage(const PrintTarget& target, PrintPage& page) {
             }
         }
     }
+    if (found.answer.state == printqueue::State::Abandoned || waitsCancelled()) {
+        return PrintOutcome::Abandoned;
+    }
+    if (why.isEmpty()) {
+        why = printServerReason(found.answer);
+    }
 
     if (target.folderUse != nullptr) {
         target.folderUse->prepare(target.folder);
     }
-    const QString path = fallbackPdfPath(target);
-    bool laidOut = true;
     const QPageLayout a4(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
                          QPageLayout::Millimeter);
-    if (!printToPdf(path, a4, page, problem, laidOut)) {
-        if (!laidOut) {
-            platform.notify(NoteKind::Warning, problem);
-            return PrintOutcome::NotLaidOut;
-        }
-        QFile::remove(path);  // a part of a page is no page
+    // "Tavo_yymmdd_hhmmss.pdf", or the first of "_2", "_3"... whose name nothing holds yet.
+    const QString base =
+        target.folder + QStringLiteral("Tavo_") + compactStamp(target.platform.now());
+    QString path = base + QStringLiteral(".pdf");
+    int taken = 0;
+    PdfResult result = printToPdf(path, a4, page, problem, &taken);
+    for (int n = 2; result == PdfResult::NotCreated && taken == EEXIST && n < 1000; ++n) {
+        path = base + QLatin1Char('_') + QString::number(n) + QStringLiteral(".pdf");
+        result = printToPdf(path, a4, page, problem, &taken);
+    }
+    if (result == PdfResult::NotLaidOut) {
+        platform.notify(NoteKind::Warning, problem);
+        return PrintOutcome::NotLaidOut;
+    }
+    if (result != PdfResult::Written) {
         qWarning().noquote()
             << QStringLiteral("Tavo: cannot print (%1) nor save %2: %3").arg(why, path, problem);
         platform.notify(NoteKind::Warning, notPrintedMessage(why, path, problem));

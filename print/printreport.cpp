@@ -1,45 +1,84 @@
 // SPDX-License-Identifier: MIT
 #include "print/printreport.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 #include <QDir>
-#include <QFile>
 #include <cerrno>
 #include <cstring>
 
+namespace {
+
+// The server's own words as detail after ours.
+QString withDetail(const QString& ours, const QString& detail) {
+    return detail.isEmpty() ? ours : QStringLiteral("%1（詳細:「%2」）").arg(ours, detail);
+}
+
+QString quoted(const QString& name) {
+    return QStringLiteral("「%1」").arg(name);
+}
+
+}  // namespace
+
+QString printServerReason(const printqueue::Answer& answer) {
+    using printqueue::State;
+    switch (answer.state) {
+        case State::Ok:
+        case State::Abandoned:
+            break;
+        case State::NoPrinter:
+            return QStringLiteral("プリンターが設定されていません");
+        case State::NoSuchQueue:
+            return QStringLiteral("プリンター%1が見つかりません").arg(quoted(answer.queue));
+        case State::NotAccepting:
+            return withDetail(
+                QStringLiteral("プリンター%1が印刷を受け付けていません").arg(quoted(answer.queue)),
+                answer.detail);
+        case State::Unreachable:
+            return withDetail(QStringLiteral("印刷サーバーに接続できません"), answer.detail);
+        case State::NoAnswer:
+            return QStringLiteral("印刷サーバーから%1秒待っても応答がありませんでした")
+                .arg(printqueue::kServerBoundMs / 1000);
+        case State::Refused:
+            return withDetail(QStringLiteral("印刷サーバーがこの印刷を受け付けませんでした"),
+                              answer.detail);
+    }
+    return QString();
+}
+
+QString fileErrorReason(int error) {
+    switch (error) {
+        case ENOENT:
+            return QStringLiteral("保存先のフォルダーがありません");
+        case ENOTDIR:
+            return QStringLiteral("保存先の途中にフォルダーでないものがあります");
+        case EACCES:
+        case EPERM:
+            return QStringLiteral("書き込む権限がありません");
+        case EROFS:
+            return QStringLiteral("保存先が読み取り専用です");
+        case ENOSPC:
+        case EDQUOT:
+            return QStringLiteral("ディスクがいっぱいです");
+        case EFBIG:
+            return QStringLiteral("ファイルの大きさの上限を超えました");
+        case EEXIST:
+        case ELOOP:
+            return QStringLiteral("同じ名前のファイルやリンクがあります");
+        default:
+            // Rare ones: the C library's words, in the user's language where it has them.
+            return QString::fromLocal8Bit(std::strerror(error));
+    }
+}
+
 QString savedToPdfMessage(const QString& why, const QString& pdfPath) {
-    return QStringLiteral("プリンターが使えないため、PDFファイルに保存しました:\n%1\n\n理由: %2")
-        .arg(QDir::toNativeSeparators(pdfPath), why);
+    return QStringLiteral(
+               "印刷できなかったため、PDFファイルに保存しました。\n理由: %1。\n\n保存先: %2")
+        .arg(why, QDir::toNativeSeparators(pdfPath));
 }
 
 QString notPrintedMessage(const QString& why, const QString& pdfPath, const QString& saveWhy) {
     return QStringLiteral(
                "印刷できませんでした。PDFファイルにも保存できませんでした。\n\n"
-               "印刷: %1\n%2: %3")
-        .arg(why, QDir::toNativeSeparators(pdfPath), saveWhy);
-}
-
-bool pdfWrittenWhole(const QString& path, QString& reason) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        reason = file.errorString();
-        return false;
-    }
-    const qint64 size = file.size();
-    file.seek(qMax<qint64>(0, size - 64));
-    if (size > 0 && file.read(64).contains("%%EOF")) {
-        return true;
-    }
-    file.close();
-    // The writer does not say why it stopped; one more byte written where it stopped does.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    const bool refused = fd < 0 || ::write(fd, "\n", 1) != 1;
-    const int error = errno;
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    reason = refused ? QString::fromLocal8Bit(std::strerror(error))
-                     : QStringLiteral("the file is incomplete (%1 bytes)").arg(size);
-    return false;
+               "印刷できなかった理由: %1。\n保存できなかった理由: "
+               "%2。\n\n保存しようとしたファイル: %3")
+        .arg(why, saveWhy, QDir::toNativeSeparators(pdfPath));
 }

@@ -3,13 +3,17 @@
 
 #include <QString>
 
-// The notes a print leaves for the user.
+#include "platform/printqueue.h"
+
+// The notes a print leaves for the user, in Japanese throughout: the print server's own words
+// come after ours, quoted in 「」, and a path comes once, at the end.
+
+// Why the page was not printed, from what the print server answered.
+QString printServerReason(const printqueue::Answer& answer);
+// Why a file could not be written, from the system's error number.
+QString fileErrorReason(int error);
 
 // The page could not be printed (why) and went to a PDF file instead.
 QString savedToPdfMessage(const QString& why, const QString& pdfPath);
 // Neither printed (why) nor saved to the PDF file (saveWhy).
 QString notPrintedMessage(const QString& why, const QString& pdfPath, const QString& saveWhy);
-
-// Whether a PDF file was written whole: not empty, and ending with its end-of-file marker.
-// False with the reason otherwise, in the system's words where it gives any.
-bool pdfWrittenWhole(const QString& path, QString& reason);

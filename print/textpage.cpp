@@ -2,9 +2,9 @@
 #include "print/textpage.h"
 
 #include <QFontMetricsF>
+#include <QPagedPaintDevice>
 #include <QPaintDevice>
 #include <QPainter>
-#include <QPrinter>
 
 #include "model/tavomodel.h"
 #include "platform/fontfaces.h"
@@ -68,9 +68,9 @@ class TextPage : public PrintPage {
 public:
     explicit TextPage(std::vector<TextCell> cells) : m_cells(std::move(cells)) {}
 
-    void draw(QPainter& painter, QPrinter& printer) override {
+    void draw(QPainter& painter, QPagedPaintDevice& device) override {
         painter.setFont(fonts::face(fonts::kMincho, 12.0, false));
-        const CharacterGrid grid(printer);
+        const CharacterGrid grid(device);
         for (const TextCell& cell : m_cells) {
             PrintAt(painter, grid, cell.column, cell.row, cell.text);
         }

@@ -4,8 +4,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPrinter>
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
@@ -82,9 +82,9 @@ public:
         m_picture.setDevicePixelRatio(1.0);
     }
 
-    bool layOut(const QPrinter& printer, QString& problem) override {
+    bool layOut(const QPagedPaintDevice& printer, QString& problem) override {
         // The painter measures in device dots from the printable area's corner.
-        const QRectF printable = printer.pageRect(QPrinter::DevicePixel);
+        const QRectF printable = printableRect(printer);
         const PrinterUnit unit = PrinterUnit::dots(printer.logicalDpiX(), printer.logicalDpiY());
         m_fit = fitPicture(m_size.widthHmm, m_size.heightHmm, static_cast<float>(printable.width()),
                            static_cast<float>(printable.height()), unit);
@@ -104,7 +104,7 @@ public:
         return false;
     }
 
-    void draw(QPainter& painter, QPrinter&) override {
+    void draw(QPainter& painter, QPagedPaintDevice&) override {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(QRectF(m_fit.left, m_fit.top, m_fit.width, m_fit.height), m_picture);
     }
@@ -119,11 +119,11 @@ class ClientAreaPage : public PrintPage {
 public:
     explicit ClientAreaPage(QWidget& window) : m_window(window) {}
 
-    void draw(QPainter& painter, QPrinter& printer) override {
+    void draw(QPainter& painter, QPagedPaintDevice& printer) override {
         // The screen's size on paper; shrunk only where it would not fit the printable area.
         qreal sx = printer.logicalDpiX() / qreal(m_window.logicalDpiX());
         qreal sy = printer.logicalDpiY() / qreal(m_window.logicalDpiY());
-        const QRectF printable = printer.pageRect(QPrinter::DevicePixel);
+        const QRectF printable = printableRect(printer);
         const qreal shrink = std::min({1.0, printable.width() / (m_window.width() * sx),
                                        printable.height() / (m_window.height() * sy)});
         sx *= shrink;

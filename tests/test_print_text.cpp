@@ -1,4 +1,7 @@
 // SPDX-License-Identifier: MIT
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
@@ -136,6 +139,8 @@ private slots:
     void withoutAPrinterThePageGoesToAFile();
     void nowhereToPrintIsReported();
     void fullDiskIsReported();
+    void neverThroughALink();
+    void aServerThatNeverAnswersHoldsNothing();
 
 private:
     QStringList filesInFolder() const;
@@ -376,7 +381,7 @@ void TestPrintText::nowhereToPrintIsReported() {
         message.startsWith(QStringLiteral("印刷できませんでした。PDFファイルにも保存できません")),
         qPrintable(message));
     QVERIFY(message.contains(w.model().AppFolder + QStringLiteral("Tavo_050312_201507.pdf")));
-    QVERIFY(message.contains(QString::fromLocal8Bit(strerror(ENOENT))));
+    QVERIFY(message.contains(QStringLiteral("保存先のフォルダーがありません")));
 }
 
 // A disk that fills while the PDF is written: no part of a page is left or reported as saved.
@@ -396,7 +401,81 @@ void TestPrintText::fullDiskIsReported() {
     QCOMPARE(m_platform->messages.size(), 1);
     const QString& message = m_platform->messages[0];
     QVERIFY2(message.startsWith(QStringLiteral("印刷できませんでした。")), qPrintable(message));
-    QVERIFY2(message.contains(QString::fromLocal8Bit(strerror(EFBIG))), qPrintable(message));
+    QVERIFY2(message.contains(QStringLiteral("ファイルの大きさの上限を超えました")),
+             qPrintable(message));
+}
+
+// Links with the file's names, dangling or not, are never written through: the page takes the
+// next free name.
+void TestPrintText::neverThroughALink() {
+    m_platform->printer = nullptr;
+    const QDir dir(m_dir->path());
+    QFile mine(dir.filePath(QStringLiteral("mine")));
+    QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write("mine") == 4);
+    mine.close();
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")),
+                        dir.filePath(QStringLiteral("Tavo_050312_201507.pdf"))));
+    QVERIFY(QFile::link(mine.fileName(), dir.filePath(QStringLiteral("Tavo_050312_201507_2.pdf"))));
+    MainWindow w(*m_platform);
+    w.CommandPrn()->click();
+    QCOMPARE(readAll(mine.fileName()), QByteArray("mine"));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("gone"))));
+    const QString pdf = dir.filePath(QStringLiteral("Tavo_050312_201507_3.pdf"));
+    QCOMPARE(pdfprobe::pageCount(pdf), 1);
+    QCOMPARE(m_platform->messages.size(), 1);
+    QVERIFY2(m_platform->messages[0].endsWith(pdf), qPrintable(m_platform->messages[0]));
+}
+
+// A print server that takes the connection and never answers: the window goes on (its clock
+// ticks, the commands and switches do nothing) until the bound, then the page goes to a file;
+// closing the window during such a print ends it at once, with nothing saved or said.
+void TestPrintText::aServerThatNeverAnswersHoldsNothing() {
+    const QString socketPath = m_dir->filePath(QStringLiteral("cups.sock"));
+    const int server = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, QFile::encodeName(socketPath).constData(),
+                 sizeof address.sun_path - 1);
+    QVERIFY(::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+    QVERIFY(::listen(server, 16) == 0);  // connections complete in the backlog; none is read
+    const QByteArray oldServer = qgetenv("CUPS_SERVER");
+    qputenv("CUPS_SERVER", QFile::encodeName(socketPath));
+    m_platform->serverPrinter = [this] { return m_platform->SystemPlatform::defaultPrinter(); };
+    int clockReads = 0;  // the window's clock reads the time at each tick
+    m_platform->clock = [&clockReads] {
+        ++clockReads;
+        return QDateTime(QDate(2005, 3, 12), QTime(20, 15, 7));
+    };
+    for (const bool closeMeanwhile : {false, true}) {
+        MainWindow w(*m_platform);
+        setDrawnSheet(w);
+        const QStringList before = stateOf(w);
+        QTimer::singleShot(2500, &w, [&] {
+            w.CommandClr()->click();
+            w.pressSwitch(0, false);
+            if (closeMeanwhile) {
+                w.close();
+            }
+        });
+        const int readsBefore = clockReads;
+        w.CommandPrn()->click();
+        QCOMPARE(stateOf(w), before);
+        if (closeMeanwhile) {
+            QCOMPARE(filesInFolder(), QStringList{QStringLiteral("Tavo_050312_201507.pdf")});
+            QCOMPARE(m_platform->messages.size(), 1);
+        } else {
+            QVERIFY(clockReads - readsBefore > 3);
+            QCOMPARE(pdfprobe::pageCount(m_dir->filePath(QStringLiteral("Tavo_050312_201507.pdf"))),
+                     1);
+            QCOMPARE(m_platform->messageKinds, QList<NoteKind>{NoteKind::Information});
+            QVERIFY2(m_platform->messages[0].contains(QStringLiteral("印刷サーバーから")) &&
+                         m_platform->messages[0].contains(QStringLiteral("応答がありません")),
+                     qPrintable(m_platform->messages[0]));
+        }
+    }
+    m_platform->clock = nullptr;
+    qputenv("CUPS_SERVER", oldServer);
+    ::close(server);
 }
 
 QTEST_MAIN(TestPrintText)

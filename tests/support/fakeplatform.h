@@ -46,6 +46,8 @@ public:
     QString documents;                 // empty: the real documents folder
     QString installBin;                // empty: the real installation's binary folder
     std::function<std::unique_ptr<QPrinter>()> printer;  // null: no printer configured
+    // Set: asked instead of printer (the system's own, through a print server).
+    std::function<printqueue::DefaultPrinter()> serverPrinter;
     int beeps = 0;
     int reseeds = 0;
     QStringList messages;
@@ -70,7 +72,14 @@ public:
     QString installFolder() override {
         return installBin.isEmpty() ? SystemPlatform::installFolder() : installBin;
     }
-    std::unique_ptr<QPrinter> defaultPrinter() override { return printer ? printer() : nullptr; }
+    printqueue::DefaultPrinter defaultPrinter() override {
+        if (serverPrinter) {
+            return serverPrinter();
+        }
+        std::unique_ptr<QPrinter> made = printer ? printer() : nullptr;
+        const auto state = made ? printqueue::State::Ok : printqueue::State::NoPrinter;
+        return {{state, QString(), QString()}, std::move(made)};
+    }
     // Every note a test makes is checked to be Japanese throughout.
     void showMessage(QWidget*, NoteKind kind, const QString& text) override {
         if (const QString english = englishWordIn(text); !english.isEmpty()) {
