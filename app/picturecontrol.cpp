@@ -66,6 +66,16 @@ void PictureControl::updateAccessibleName() {
     }
 }
 
+void PictureControl::takeFocusForDraw() {
+    m_focusedByDraw = true;
+    setFocus(Qt::OtherFocusReason);
+}
+
+void PictureControl::focusOutEvent(QFocusEvent* event) {
+    m_focusedByDraw = false;
+    QWidget::focusOutEvent(event);
+}
+
 void PictureControl::setShortcut(const QKeySequence& key) {
     if (m_shortcut == nullptr) {
         m_shortcut = new QShortcut(this);

@@ -29,6 +29,11 @@ public:
     void announceSpinning();
     void announceFace();
 
+    // The focus, given by a draw started without the mouse: until it leaves, a screen reader
+    // hears the control's name alone, without its help.
+    void takeFocusForDraw();
+    bool focusedByDraw() const { return m_focusedByDraw; }
+
     // A switch's key: pressing it anywhere in the window presses the switch.
     void setShortcut(const QKeySequence& key);
     QKeySequence shortcut() const;
@@ -52,6 +57,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void updateAccessibleName();
@@ -61,6 +67,7 @@ private:
     QString m_label;
     QString m_detail;
     bool m_spinning = false;
+    bool m_focusedByDraw = false;
     QShortcut* m_shortcut = nullptr;
     QPixmap m_pixmap;
     bool m_pressed = false;

@@ -16,6 +16,9 @@ packages=(
   libglib2.0-bin gsettings-desktop-schemas
   # Printing through a print server of the tests' own: cupsd, its clients, the generic PDF driver
   cups-daemon cups-client cups-filters
+  # The screen-reader test: Orca speaking through speech-dispatcher with the espeak-ng Japanese
+  # voice (into the tests' own PulseAudio), in a ja_JP.UTF-8 locale the test makes with localedef
+  orca speech-dispatcher speech-dispatcher-espeak-ng espeak-ng locales
 )
 missing=()
 for p in "${packages[@]}"; do
