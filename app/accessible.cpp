@@ -29,11 +29,14 @@ public:
                                          ? QAccessible::Button
                                          : QAccessible::Animation) {}
 
-    // A control that a draw gives the focus says its name alone: its help once per stop would
-    // double what is spoken (and without a description Qt would offer the tip instead).
+    // A control that a draw gives the focus says only what changed: its label and help once
+    // per stop would fall behind the stops (and without a description Qt offers the tip).
     QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Description && control()->focusedByDraw()) {
+        if (control()->focusedByDraw() && t == QAccessible::Description) {
             return QString();
+        }
+        if (control()->focusedByDraw() && t == QAccessible::Name) {
+            return control()->briefName();
         }
         return QAccessibleWidget::text(t);
     }

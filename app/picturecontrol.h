@@ -29,10 +29,14 @@ public:
     void announceSpinning();
     void announceFace();
 
-    // The focus, given by a draw started without the mouse: until it leaves, a screen reader
-    // hears the control's name alone, without its help.
+    // The focus, given by a draw started without the mouse: until it leaves, assistive
+    // technology reads only what changed, without the help: a reel's number, the block and
+    // phase of a switch, the numbers on the switch at the end. A screen reader speaks each on
+    // the focus move; with the full names (some 4 s each in a Japanese voice) the speech would
+    // fall many seconds behind the stops. The full name comes back when the focus leaves.
     void takeFocusForDraw();
     bool focusedByDraw() const { return m_focusedByDraw; }
+    QString briefName() const;
 
     // A switch's key: pressing it anywhere in the window presses the switch.
     void setShortcut(const QKeySequence& key);
@@ -61,6 +65,7 @@ protected:
 
 private:
     void updateAccessibleName();
+    void setFocusedByDraw(bool focused);
 
     PictureId m_id = PictureId::Blank;
     Role m_role = Role::Reel;

@@ -26,6 +26,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.dont_write_bytecode = True  # nothing written into the source tree
 import accessibility_bus as bus  # noqa: E402
 
 # The issue's bounds, measured on Orca's own clock: from the arm key press, and from Orca's
@@ -51,8 +52,8 @@ def now():
 
 
 def read_log(path):
-    """(time, utterance) for every SPEECH OUTPUT line, (time, reel, number) for every reel name
-    that Orca received."""
+    """(time, utterance) for every SPEECH OUTPUT line, (time, reel, number) for every reel
+    that Orca saw stop."""
     speech, stops = [], []
     with open(path, encoding="utf-8", errors="replace") as f:
         for line in f:
@@ -64,10 +65,11 @@ def read_log(path):
             if said:
                 speech.append((stamp_of(m), said.group(1)))
                 continue
-            # A reel renamed to its number (Orca prints the name it reads when it logs the
-            # event: the brief one if the reel has the focus by then). Only block A draws.
-            reel = re.match(r"EVENT MANAGER: object:property-change:accessible-name for "
-                            r"\[animation \| [^]]*?(\d+)\]", text)
+            # A reel given the focus as its number stands, in the same moment (only block A
+            # draws, from the left).
+            reel = re.match(r"EVENT MANAGER: object:state-changed:focused for "
+                            r"\[animation \| [^]]*?(\d+)\] in \[application \| Tavo\] \(1,",
+                            text)
             if reel:
                 stops.append((stamp_of(m), len(stops) + 1, int(reel.group(1))))
     return speech, stops
