@@ -413,8 +413,8 @@ QString MainWindow::resultText(int k) const {
 // A draw started without the mouse takes the focus along, because a screen reader speaks
 // a focus move at once (it would not speak a change of name): to the switch when the reels spin,
 // to each reel as its number stands, and back to the switch, whose name then holds the numbers.
-// Each says its name alone (see PictureControl::takeFocusForDraw), so the speech keeps pace with
-// the stops. A draw by the mouse moves no focus.
+// Each says only what changed (see PictureControl::takeFocusForDraw), so the speech keeps pace
+// with the stops. A draw by the mouse moves no focus.
 void MainWindow::announceArmed(int block) {
     const int k = block - 1;
     PictureControl* sw = ImageSwitch(k);
@@ -439,6 +439,9 @@ void MainWindow::announceFinished(int block) {
     const int k = block - 1;
     PictureControl* sw = ImageSwitch(k);
     sw->setAccessibleDetail(resultText(k));
+    for (int p = 0; p < Sheet::kPositions; ++p) {
+        ImageWin(Sheet::cell(k, p))->endFocusForDraw();
+    }
     if (m_focusFollowsDraw) {
         sw->takeFocusForDraw();
     }

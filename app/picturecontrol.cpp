@@ -95,8 +95,14 @@ void PictureControl::setFocusedByDraw(bool focused) {
     }
 }
 
-void PictureControl::focusOutEvent(QFocusEvent* event) {
+void PictureControl::endFocusForDraw() {
     setFocusedByDraw(false);
+}
+
+void PictureControl::focusOutEvent(QFocusEvent* event) {
+    if (m_role == Role::Switch) {
+        setFocusedByDraw(false);
+    }
     QWidget::focusOutEvent(event);
 }
 

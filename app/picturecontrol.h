@@ -33,8 +33,11 @@ public:
     // technology reads only what changed, without the help: a reel's number, the block and
     // phase of a switch, the numbers on the switch at the end. A screen reader speaks each on
     // the focus move; with the full names (some 4 s each in a Japanese voice) the speech would
-    // fall many seconds behind the stops. The full name comes back when the focus leaves.
+    // fall many seconds behind the stops. A screen reader that has fallen behind reads the name
+    // when it comes to the focus move, so a reel keeps the short form until the draw has ended
+    // (endFocusForDraw), and a switch until the focus leaves it.
     void takeFocusForDraw();
+    void endFocusForDraw();
     bool focusedByDraw() const { return m_focusedByDraw; }
     QString briefName() const;
 
