@@ -7,12 +7,14 @@ bus) it starts a speech-dispatcher of its own with the espeak-ng Japanese voice 
 debug log, in a Japanese locale made for the test, then runs the program and drives it with
 xdotool keys as a user would: Alt+A to arm block A, Alt+A again to draw, and Tab a second after
 the draw has ended. Orca's log gives every utterance (SPEECH OUTPUT) and when Orca received each
-reel's new name (the stop), both on one clock. It checks: an utterance naming the block soon
-after the arm press; for each stop exactly one utterance holding that number, soon after; one
+reel's focus (its stop), both on one clock. It checks: an utterance naming the block soon after
+the arm press; for each stop exactly one utterance holding that number, soon after; one
 utterance at the end holding the six numbers as saved; after the Tab the numbers still in the
-switch's name, where the user heard them; few and short utterances for the whole draw.
+switch's name, where the user heard them; few and short utterances for the whole draw. It also
+prints when speech-dispatcher played each message and which a key press cut: what was heard.
 
-Usage: orca_draw.py PATH_TO_TAVO. Exit code 77 means skipped: Orca or its speech could not start.
+Usage: orca_draw.py PATH_TO_TAVO (TAVO_ORCA_KEEP=1 keeps the logs' folder). Exit code 77 means
+skipped: Orca or its speech could not start.
 """
 
 import datetime
@@ -192,7 +194,8 @@ def key(env, keys):
 
 def test(tavo):
     for tool in ("/usr/bin/orca", "/usr/bin/speech-dispatcher", "/usr/bin/espeak-ng",
-                 "/usr/bin/localedef", "/usr/share/i18n/locales/ja_JP"):
+                 "/usr/bin/pulseaudio", "/usr/bin/pactl", "/usr/bin/localedef",
+                 "/usr/share/i18n/locales/ja_JP"):
         if not os.path.exists(tool):
             return bus.skip(tool + " is not installed")
     tmp = tempfile.mkdtemp(prefix="tavo-orca-")
@@ -236,12 +239,11 @@ def test(tavo):
 
         arm = key(env, "alt+a")
         time.sleep(3)
-        release = key(env, "alt+a")
+        key(env, "alt+a")
         log = os.path.join(folder, "TavoLog.csv")
         # The end: the switch's name with the numbers, then Tab a second later.
         if not wait_for(debug, r"SPEECH OUTPUT: '[^']*結果", 40):
             return bus.fail("no end of the draw was spoken")
-        ended = now()
         time.sleep(1)
         tab = key(env, "Tab")
         time.sleep(2)
