@@ -18,15 +18,28 @@ QAccessible::State withAvailability(QAccessible::State state, const QWidget* w) 
     return state;
 }
 
-// Switches and reels. Their focus policy stays Qt::NoFocus, so Tab and the mouse never give
-// them the focus; only a draw started from the keyboard does, and then they report it.
+// Switches and reels (a reel is an animation: it spins through the pictures, and a screen
+// reader then speaks its name without a role word). Their focus policy stays Qt::NoFocus, so Tab
+// and the mouse never give them the focus; only a draw started from the keyboard does, and then
+// they report it.
 class PictureInterface : public QAccessibleWidget {
 public:
     explicit PictureInterface(PictureControl* control)
         : QAccessibleWidget(control, control->role() == PictureControl::Role::Switch
                                          ? QAccessible::Button
-                                         : QAccessible::Graphic) {}
+                                         : QAccessible::Animation) {}
 
+    // A control that a draw gives the focus says only what changed: its label and help once
+    // per stop would fall behind the stops (and without a description Qt offers the tip).
+    QString text(QAccessible::Text t) const override {
+        if (control()->focusedByDraw() && t == QAccessible::Description) {
+            return QString();
+        }
+        if (control()->focusedByDraw() && t == QAccessible::Name) {
+            return control()->briefName();
+        }
+        return QAccessibleWidget::text(t);
+    }
     QAccessible::State state() const override {
         QAccessible::State s = QAccessibleWidget::state();
         s.focusable = true;

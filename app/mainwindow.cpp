@@ -465,7 +465,7 @@ void MainWindow::pressSwitch(int k, bool fromKeyboard) {
         m_focusFollowsDraw = fromKeyboard;
         setCommandsAvailable(false, k);
     }
-    // A first press returns only when its draw has ended.
+    // A first press returns only when its draw has ended (or the window closed during it).
     m_draw->ImageSwitch_Click(k);
     if (releases && m_model.ArmedBlock == 0) {
         accessible::setUnavailable(ImageSwitch(k), true);
@@ -496,11 +496,20 @@ QString MainWindow::resultText(int k) const {
     return numbers.isEmpty() ? QString() : QStringLiteral("結果: ") + numbers.join(u", ");
 }
 
+// A draw started without the mouse takes the focus along, because a screen reader speaks
+// a focus move at once (it would not speak a change of name): to the switch when the reels spin,
+// to each reel as its number stands, and back to the switch, whose name then holds the numbers.
+// Each says only what changed (see PictureControl::takeFocusForDraw), so the speech keeps pace
+// with the stops. A draw by the mouse moves no focus.
 void MainWindow::announceArmed(int block) {
     const int k = block - 1;
-    ImageSwitch(k)->setAccessibleDetail(QString());
+    PictureControl* sw = ImageSwitch(k);
+    sw->setAccessibleDetail(QString());
     for (int p = 0; p < Sheet::kPositions; ++p) {
         ImageWin(Sheet::cell(k, p))->announceSpinning();
+    }
+    if (m_focusFollowsDraw) {
+        sw->takeFocusForDraw();
     }
 }
 
@@ -508,17 +517,19 @@ void MainWindow::announceNumber(int block, int position, int) {
     PictureControl* reel = ImageWin(Sheet::cell(block - 1, position - 1));
     reel->announceFace();
     if (m_focusFollowsDraw) {
-        reel->setFocus(Qt::OtherFocusReason);
+        reel->takeFocusForDraw();
     }
 }
 
 void MainWindow::announceFinished(int block) {
     const int k = block - 1;
     PictureControl* sw = ImageSwitch(k);
-    setCommandsAvailable(true, k);
     sw->setAccessibleDetail(resultText(k));
+    for (int p = 0; p < Sheet::kPositions; ++p) {
+        ImageWin(Sheet::cell(k, p))->endFocusForDraw();
+    }
     if (m_focusFollowsDraw) {
-        sw->setFocus(Qt::OtherFocusReason);
+        sw->takeFocusForDraw();
     }
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/picturecontrol.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -64,6 +65,45 @@ void PictureControl::updateAccessibleName() {
     if (name != accessibleName()) {
         setAccessibleName(name);
     }
+}
+
+void PictureControl::takeFocusForDraw() {
+    setFocusedByDraw(true);
+    setFocus(Qt::OtherFocusReason);
+}
+
+QString PictureControl::briefName() const {
+    if (m_role == Role::Reel) {
+        return m_spinning ? QStringLiteral("回転中") : describe(m_role, m_id);
+    }
+    if (m_id == PictureId::Start && !m_detail.isEmpty()) {
+        return m_detail;
+    }
+    // The block's part of the label, and the phase in a word.
+    const QString phase =
+        m_id == PictureId::Stop ? QStringLiteral("回転中") : describe(m_role, m_id);
+    return m_label.section(u' ', 0, 0) + u' ' + phase;
+}
+
+// The name that assistive technology reads changes with this: it is told, so that what it
+// keeps of the name is renewed.
+void PictureControl::setFocusedByDraw(bool focused) {
+    if (m_focusedByDraw != focused) {
+        m_focusedByDraw = focused;
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void PictureControl::endFocusForDraw() {
+    setFocusedByDraw(false);
+}
+
+void PictureControl::focusOutEvent(QFocusEvent* event) {
+    if (m_role == Role::Switch) {
+        setFocusedByDraw(false);
+    }
+    QWidget::focusOutEvent(event);
 }
 
 void PictureControl::setShortcut(const QKeySequence& key) {

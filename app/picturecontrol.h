@@ -29,6 +29,18 @@ public:
     void announceSpinning();
     void announceFace();
 
+    // The focus, given by a draw started without the mouse: until it leaves, assistive
+    // technology reads only what changed, without the help: a reel's number, the block and
+    // phase of a switch, the numbers on the switch at the end. A screen reader speaks each on
+    // the focus move; with the full names (some 4 s each in a Japanese voice) the speech would
+    // fall many seconds behind the stops. A screen reader that has fallen behind reads the name
+    // when it comes to the focus move, so a reel keeps the short form until the draw has ended
+    // (endFocusForDraw), and a switch until the focus leaves it.
+    void takeFocusForDraw();
+    void endFocusForDraw();
+    bool focusedByDraw() const { return m_focusedByDraw; }
+    QString briefName() const;
+
     // A switch's key: pressing it anywhere in the window presses the switch.
     void setShortcut(const QKeySequence& key);
     QKeySequence shortcut() const;
@@ -52,15 +64,18 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void updateAccessibleName();
+    void setFocusedByDraw(bool focused);
 
     PictureId m_id = PictureId::Blank;
     Role m_role = Role::Reel;
     QString m_label;
     QString m_detail;
     bool m_spinning = false;
+    bool m_focusedByDraw = false;
     QShortcut* m_shortcut = nullptr;
     QPixmap m_pixmap;
     bool m_pressed = false;

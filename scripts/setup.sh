@@ -22,6 +22,9 @@ packages=(
   clang-format xauth
   # Wayland: Qt's plugin for it, and a real compositor with Xwayland for the tests
   qt6-wayland weston xwayland
+  # The screen-reader test: Orca speaking through speech-dispatcher with the espeak-ng Japanese
+  # voice (into the tests' own PulseAudio), in a ja_JP.UTF-8 locale the test makes with localedef
+  orca speech-dispatcher speech-dispatcher-espeak-ng espeak-ng locales
 )
 missing=()
 for p in "${packages[@]}"; do
