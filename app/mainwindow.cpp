@@ -424,7 +424,7 @@ void MainWindow::CommandSave_Click() {
     if (busy()) {
         return;
     }
-    SaveSheet(m_model, m_platform);
+    runWaitingCommand([this] { SaveSheet(m_model, m_platform); });
 }
 
 PrintMode MainWindow::selectedPrintMode() const {
@@ -441,22 +441,28 @@ void MainWindow::CommandPrn_Click() {
     if (busy()) {
         return;
     }
-    // The print server is waited on while the window is served: meanwhile the commands and
-    // the switches do nothing, as during a draw.
-    m_printing = true;
+    runWaitingCommand([this] {
+        printSheet(selectedPrintMode(), m_model, *this, m_picture1,
+                   PrintTarget{m_platform, m_model.AppFolder, &m_model.AppFolderUse});
+    });
+}
+
+void MainWindow::runWaitingCommand(const std::function<void()>& command) {
+    // A save waits for another program's lock on the log, a print for the print server, while
+    // the window is served: meanwhile the commands and the switches do nothing, as during a draw.
+    m_commandRunning = true;
     setCommandsAvailable(false, -1);
-    printSheet(selectedPrintMode(), m_model, *this, m_picture1,
-               PrintTarget{m_platform, m_model.AppFolder, &m_model.AppFolderUse});
+    command();
     setCommandsAvailable(true, -1);
-    m_printing = false;
+    m_commandRunning = false;
 }
 
 bool MainWindow::busy() const {
-    return m_model.ActiveBlock != 0 || m_printing;
+    return m_model.ActiveBlock != 0 || m_commandRunning;
 }
 
 void MainWindow::pressSwitch(int k, bool fromKeyboard) {
-    if (m_printing) {
+    if (m_commandRunning) {
         return;
     }
     const bool starts = m_model.ActiveBlock == 0;

@@ -22,6 +22,7 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <memory>
 
 #include "app/groupframe.h"
@@ -104,8 +105,11 @@ protected:
 private:
     static std::size_t idx(int i) { return static_cast<std::size_t>(i); }
     void buildControls();
-    // A draw or a print is in progress: the commands do nothing.
+    // A draw, a save or a print is in progress: the commands do nothing.
     bool busy() const;
+    // Runs a save or a print, which may wait on something outside the program while the window
+    // is served.
+    void runWaitingCommand(const std::function<void()>& command);
     // The commands and every switch but the drawing block's do nothing during a draw.
     void setCommandsAvailable(bool available, int drawing);
     QString resultText(int k) const;
@@ -121,7 +125,7 @@ private:
     std::unique_ptr<BlockDraw> m_draw;
     std::unique_ptr<Timer> m_timer1;
     bool m_focusFollowsDraw = false;
-    bool m_printing = false;
+    bool m_commandRunning = false;  // a save or a print is waiting, the window served meanwhile
     QPixmap m_picture1;
 
     std::array<PictureControl*, Sheet::kCells> m_imageWin{};

@@ -15,14 +15,6 @@ QString resultLine(const QString& stamp, const QString& letter,
     return fields.join(u',');
 }
 
-namespace {
-
-// Marks the window busy for the length of a save: its commands and switches do nothing while
-// ActiveBlock is not 0, as during a draw, since the wait for the log's lock dispatches events.
-constexpr int kSaving = -1;
-
-}  // namespace
-
 SaveReport SaveSheet(TavoModel& model, CorePlatform& platform) {
     const Sheet& sheet = model.sheet();
     SaveReport report;
@@ -50,13 +42,10 @@ SaveReport SaveSheet(TavoModel& model, CorePlatform& platform) {
         report.folderFailed = true;
         report.failures.append({model.AppFolder, {folderReason}});
     } else {
-        const int active = model.ActiveBlock;
-        model.ActiveBlock = kSaving;
         // Each writer reports and swallows its own failures, so the sheet file is written even
         // when the log cannot be.
         AppendLog(model, report, &platform);
         WriteSheetFile(model, report);
-        model.ActiveBlock = active;
     }
 
     // The first files in the documents folder name it, in place of the path that ends any
