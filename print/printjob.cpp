@@ -22,6 +22,7 @@
 #include "platform/platform.h"
 #include "platform/printqueue.h"
 #include "platform/resultsfolder.h"
+#include "platform/textfile.h"
 #include "platform/waitms.h"
 #include "print/printreport.h"
 
@@ -123,12 +124,12 @@ PdfResult printToPdf(const QString& path, const QPageLayout& layout, PrintPage& 
         if (createError != nullptr) {
             *createError = file.error();
         }
-        problem = fileErrorReason(file.error());
+        problem = fileErrorText(file.error());
         return PdfResult::NotCreated;
     }
     const PageResult drawn = printOn(writer, page);
     if (!file.finish() || drawn != PageResult::Done) {
-        problem = fileErrorReason(file.error() != 0 ? file.error() : EIO);
+        problem = fileErrorText(file.error() != 0 ? file.error() : EIO);
         file.removeMade();  // a part of a page is no page
         return PdfResult::NotWritten;
     }

@@ -2,8 +2,6 @@
 #include "print/printreport.h"
 
 #include <QDir>
-#include <cerrno>
-#include <cstring>
 
 namespace {
 
@@ -42,31 +40,6 @@ QString printServerReason(const printqueue::Answer& answer) {
                               answer.detail);
     }
     return QString();
-}
-
-QString fileErrorReason(int error) {
-    switch (error) {
-        case ENOENT:
-            return QStringLiteral("保存先のフォルダーがありません");
-        case ENOTDIR:
-            return QStringLiteral("保存先の途中にフォルダーでないものがあります");
-        case EACCES:
-        case EPERM:
-            return QStringLiteral("書き込む権限がありません");
-        case EROFS:
-            return QStringLiteral("保存先が読み取り専用です");
-        case ENOSPC:
-        case EDQUOT:
-            return QStringLiteral("ディスクがいっぱいです");
-        case EFBIG:
-            return QStringLiteral("ファイルの大きさの上限を超えました");
-        case EEXIST:
-        case ELOOP:
-            return QStringLiteral("同じ名前のファイルやリンクがあります");
-        default:
-            // Rare ones: the C library's words, in the user's language where it has them.
-            return QString::fromLocal8Bit(std::strerror(error));
-    }
 }
 
 QString savedToPdfMessage(const QString& why, const QString& pdfPath) {

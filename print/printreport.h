@@ -10,8 +10,6 @@
 
 // Why the page was not printed, from what the print server answered.
 QString printServerReason(const printqueue::Answer& answer);
-// Why a file could not be written, from the system's error number.
-QString fileErrorReason(int error);
 
 // The page could not be printed (why) and went to a PDF file instead.
 QString savedToPdfMessage(const QString& why, const QString& pdfPath);

@@ -21,6 +21,7 @@
 #include "app/picturecontrol.h"
 #include "draw/blockdraw.h"
 #include "model/timeformat.h"
+#include "platform/textfile.h"
 #include "print/textpage.h"
 #include "support/fakeplatform.h"
 #include "support/filefaults.h"
@@ -381,7 +382,7 @@ void TestPrintText::nowhereToPrintIsReported() {
         message.startsWith(QStringLiteral("印刷できませんでした。PDFファイルにも保存できません")),
         qPrintable(message));
     QVERIFY(message.contains(w.model().AppFolder + QStringLiteral("Tavo_050312_201507.pdf")));
-    QVERIFY(message.contains(QStringLiteral("保存先のフォルダーがありません")));
+    QVERIFY(message.contains(fileErrorText(ENOENT)));
 }
 
 // A disk that fills while the PDF is written: no part of a page is left or reported as saved.
@@ -401,8 +402,7 @@ void TestPrintText::fullDiskIsReported() {
     QCOMPARE(m_platform->messages.size(), 1);
     const QString& message = m_platform->messages[0];
     QVERIFY2(message.startsWith(QStringLiteral("印刷できませんでした。")), qPrintable(message));
-    QVERIFY2(message.contains(QStringLiteral("ファイルの大きさの上限を超えました")),
-             qPrintable(message));
+    QVERIFY2(message.contains(fileErrorText(EFBIG)), qPrintable(message));
 }
 
 // Links with the file's names, dangling or not, are never written through: the page takes the
