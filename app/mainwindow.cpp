@@ -182,7 +182,8 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
       m_platform(withPreparedApplication(platform)),
       m_pictures(std::make_unique<Pictures>(qApp->devicePixelRatio())),
       m_draw(std::make_unique<BlockDraw>(m_model, m_platform)),
-      m_timer1(m_platform.createTimer()) {
+      m_timer1(m_platform.createTimer()),
+      m_focusSpacing(m_platform.createTimer()) {
     resumeWaits();
     m_platform.setMessageParent(this);
     accessible::install();
@@ -317,6 +318,9 @@ void MainWindow::buildControls() {
     setTabOrder(m_commandSave, m_commandSort);
     m_optionPrn[0]->setFocus();
 
+    m_focusSpacing->setSingleShot(true);
+    m_focusSpacing->setInterval(kFocusSpacingMs);
+    connect(m_focusSpacing.get(), &Timer::timeout, this, &MainWindow::moveQueuedDrawFocus);
     connect(m_draw.get(), &BlockDraw::blockArmed, this, &MainWindow::announceArmed);
     connect(m_draw.get(), &BlockDraw::numberDrawn, this, &MainWindow::announceNumber);
     connect(m_draw.get(), &BlockDraw::drawFinished, this, &MainWindow::announceFinished);
@@ -515,7 +519,23 @@ void MainWindow::announceArmed(int block) {
         ImageWin(Sheet::cell(k, p))->announceSpinning();
     }
     if (m_focusFollowsDraw) {
-        sw->takeFocusForDraw();
+        moveDrawFocus(sw);
+    }
+}
+
+void MainWindow::moveDrawFocus(PictureControl* control) {
+    if (m_focusSpacing->isActive()) {
+        m_focusQueue.append(control);
+        return;
+    }
+    control->takeFocusForDraw();
+    m_focusSpacing->start();
+}
+
+void MainWindow::moveQueuedDrawFocus() {
+    if (!m_focusQueue.isEmpty()) {
+        m_focusQueue.takeFirst()->takeFocusForDraw();
+        m_focusSpacing->start();
     }
 }
 
@@ -523,7 +543,7 @@ void MainWindow::announceNumber(int block, int position, int) {
     PictureControl* reel = ImageWin(Sheet::cell(block - 1, position - 1));
     reel->announceFace();
     if (m_focusFollowsDraw) {
-        reel->takeFocusForDraw();
+        moveDrawFocus(reel);
     }
 }
 
@@ -535,7 +555,7 @@ void MainWindow::announceFinished(int block) {
         ImageWin(Sheet::cell(k, p))->endFocusForDraw();
     }
     if (m_focusFollowsDraw) {
-        sw->takeFocusForDraw();
+        moveDrawFocus(sw);
     }
 }
 
@@ -553,6 +573,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     cancelAllWaits();
     m_draw->stopTimers();
     m_timer1->stop();
+    m_focusSpacing->stop();
     // Open messages go with the window, so the program ends.
     for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         if (child->isWindow()) {

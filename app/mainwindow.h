@@ -18,6 +18,7 @@
 // the model's off-window sheet, which sorting, saving and printing read; while a draw runs
 // (ActiveBlock != 0) those commands and the clear do nothing.
 
+#include <QList>
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
@@ -125,6 +126,13 @@ private:
     std::unique_ptr<BlockDraw> m_draw;
     std::unique_ptr<Timer> m_timer1;
     bool m_focusFollowsDraw = false;
+    // A screen reader drops a focus move that the next one overtakes before it has spoken it,
+    // and two reels may stop 50 ms apart: the draw's focus moves are spaced, in their order.
+    static constexpr int kFocusSpacingMs = 300;
+    void moveDrawFocus(PictureControl* control);
+    void moveQueuedDrawFocus();
+    std::unique_ptr<Timer> m_focusSpacing;
+    QList<PictureControl*> m_focusQueue;
     bool m_commandRunning = false;  // a save or a print is waiting, the window served meanwhile
     QPixmap m_picture1;
 
