@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QPointer>
 #include <QRadioButton>
-#include <QTimer>
 #include <QWindow>
 
 #include "app/accessible.h"
@@ -46,10 +45,11 @@ const char* const kDesignSize = "tavoDesignSize";
 // for two seconds at most.
 class KeepsOneSize : public QObject {
 public:
-    explicit KeepsOneSize(QWidget* window) : QObject(window), m_window(window) {
-        m_timeout.setSingleShot(true);
-        m_timeout.setInterval(2000);
-        connect(&m_timeout, &QTimer::timeout, this, &KeepsOneSize::release);
+    KeepsOneSize(QWidget* window, std::unique_ptr<Timer> timeout)
+        : QObject(window), m_window(window), m_timeout(std::move(timeout)) {
+        m_timeout->setSingleShot(true);
+        m_timeout->setInterval(2000);
+        connect(m_timeout.get(), &Timer::timeout, this, &KeepsOneSize::release);
         window->installEventFilter(this);
     }
 
@@ -93,13 +93,13 @@ private:
         }
         if (QGuiApplication::platformName() == QLatin1String("wayland")) {
             m_held = true;
-            m_timeout.start();
+            m_timeout->start();
         }
         m_handle->setWindowStates(m_handle->windowStates() & ~kGrown);
     }
 
     void release() {
-        m_timeout.stop();
+        m_timeout->stop();
         m_held = false;
         if (m_missed) {
             m_missed = false;
@@ -109,7 +109,7 @@ private:
 
     QWidget* m_window;
     QPointer<QWindow> m_handle;
-    QTimer m_timeout;
+    std::unique_ptr<Timer> m_timeout;
     bool m_held = false;
     bool m_missed = false;
 };
@@ -204,7 +204,7 @@ void MainWindow::buildControls() {
     setWindowTitle(TavoModel::title());
     setWindowIcon(Pictures::windowIcon());
     setFixedSize(kClientWidth, kClientHeight);
-    new KeepsOneSize(this);
+    new KeepsOneSize(this, m_platform.createTimer());
     setBackground(this, kPaleYellow);
     setCursor(Qt::CrossCursor);
     // Buttons and frames keep the platform's own colours, not the window's yellow.
