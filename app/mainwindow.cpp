@@ -524,6 +524,9 @@ void MainWindow::announceArmed(int block) {
 }
 
 void MainWindow::moveDrawFocus(PictureControl* control) {
+    // The name takes its short form now, as it did when the focus moved at once; only the
+    // focus move waits its turn.
+    control->beginBriefForDraw();
     if (m_focusSpacing->isActive()) {
         m_focusQueue.append(control);
         return;
@@ -551,6 +554,8 @@ void MainWindow::announceFinished(int block) {
     const int k = block - 1;
     PictureControl* sw = ImageSwitch(k);
     sw->setAccessibleDetail(resultText(k));
+    // A reel still waiting for its turn gets none now: the end names all six numbers.
+    m_focusQueue.clear();
     for (int p = 0; p < Sheet::kPositions; ++p) {
         ImageWin(Sheet::cell(k, p))->endFocusForDraw();
     }

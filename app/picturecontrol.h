@@ -37,6 +37,9 @@ public:
     // when it comes to the focus move, so a reel keeps the short form until the draw has ended
     // (endFocusForDraw), and a switch until the focus leaves it.
     void takeFocusForDraw();
+    // The short form alone, as the control's part of the draw happens, where the focus move
+    // itself is to follow a moment later.
+    void beginBriefForDraw() { setFocusedByDraw(true); }
     void endFocusForDraw();
     bool focusedByDraw() const { return m_focusedByDraw; }
     QString briefName() const;
