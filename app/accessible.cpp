@@ -2,7 +2,9 @@
 #include "app/accessible.h"
 
 #include <QAbstractButton>
+#include <QAccessibleObject>
 #include <QAccessibleWidget>
+#include <QString>
 
 #include "app/captionbutton.h"
 #include "app/picturecontrol.h"
@@ -12,6 +14,39 @@ namespace accessible {
 namespace {
 
 const char* const kUnavailable = "tavoUnavailable";
+const QLatin1String kAnnouncer("tavoAnnouncer");
+
+// The window's one source of spoken messages: an object with no widget, so it has no place on
+// screen and none in the Tab cycle.
+class Announcer : public QObject {
+public:
+    explicit Announcer(QWidget* window) : QObject(window) { setObjectName(QString(kAnnouncer)); }
+    QString text;
+};
+
+// A notification, which a screen reader speaks when it shows. (Qt 6.4 tells a change of name
+// or description without the new text, and Orca then says nothing: a showing notification is
+// what it speaks, fetching the text itself.)
+class AnnouncerInterface : public QAccessibleObject {
+public:
+    explicit AnnouncerInterface(Announcer* announcer) : QAccessibleObject(announcer) {}
+
+    QAccessibleInterface* parent() const override {
+        return QAccessible::queryAccessibleInterface(object()->parent());
+    }
+    int childCount() const override { return 0; }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QString text(QAccessible::Text t) const override {
+        return t == QAccessible::Name ? static_cast<Announcer*>(object())->text : QString();
+    }
+    QAccessible::Role role() const override { return QAccessible::Notification; }
+    QAccessible::State state() const override {
+        QAccessible::State s;
+        s.invisible = static_cast<Announcer*>(object())->text.isEmpty();
+        return s;
+    }
+};
 
 QAccessible::State withAvailability(QAccessible::State state, const QWidget* w) {
     state.disabled = state.disabled || isUnavailable(w);
@@ -103,6 +138,9 @@ private:
 };
 
 QAccessibleInterface* factory(const QString& className, QObject* object) {
+    if (auto* announcer = dynamic_cast<Announcer*>(object)) {
+        return new AnnouncerInterface(announcer);
+    }
     if (className == QLatin1String("PictureControl")) {
         return new PictureInterface(static_cast<PictureControl*>(object));
     }
@@ -135,6 +173,22 @@ void setUnavailable(QWidget* control, bool unavailable) {
 
 bool isUnavailable(const QWidget* control) {
     return control->property(kUnavailable).toBool();
+}
+
+void announce(QWidget* window, const QString& text) {
+    auto* announcer = dynamic_cast<Announcer*>(
+        window->findChild<QObject*>(QString(kAnnouncer), Qt::FindDirectChildrenOnly));
+    if (announcer == nullptr) {
+        announcer = new Announcer(window);
+    }
+    if (announcer->text != text) {
+        // A client that cached the last message's name refreshes it.
+        announcer->text = text;
+        QAccessibleEvent renamed(announcer, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&renamed);
+    }
+    QAccessibleEvent shown(announcer, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
 }
 
 }  // namespace accessible

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+class QString;
 class QWidget;
 
 // How assistive technology sees the window's own controls: a switch is a push button with a
@@ -16,5 +17,9 @@ void install();
 // so to assistive technology, as a disabled control would, while it looks exactly the same.
 void setUnavailable(QWidget* control, bool unavailable);
 bool isUnavailable(const QWidget* control);
+
+// Tells assistive technology a short message, with no box and nothing drawn: a screen reader
+// speaks it as a notification of the window's. For what succeeded without a word on screen.
+void announce(QWidget* window, const QString& text);
 
 }  // namespace accessible

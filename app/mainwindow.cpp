@@ -409,6 +409,7 @@ void MainWindow::CommandClr_Click() {
         return;
     }
     ClearSheet();
+    accessible::announce(this, QStringLiteral("表示をクリアしました"));
 }
 
 void MainWindow::ClearSheet() {
@@ -422,13 +423,20 @@ void MainWindow::CommandSort_Click() {
     }
     sortSheet(m_model);
     announceSheet();
+    accessible::announce(this, QStringLiteral("並べ替えました"));
 }
 
 void MainWindow::CommandSave_Click() {
     if (busy()) {
         return;
     }
-    runWaitingCommand([this] { SaveSheet(m_model, m_platform); });
+    SaveReport report;
+    runWaitingCommand([this, &report] { report = SaveSheet(m_model, m_platform); });
+    // A save that went well shows nothing; a screen reader user hears that it did. (A note on
+    // screen, where one was shown, speaks for itself.)
+    if (report.ok() && !report.noted) {
+        accessible::announce(this, QStringLiteral("保存しました"));
+    }
 }
 
 PrintMode MainWindow::selectedPrintMode() const {
@@ -481,7 +489,6 @@ void MainWindow::pressSwitch(int k, bool fromKeyboard) {
         accessible::setUnavailable(ImageSwitch(k), true);
     }
     if (starts) {
-        setCommandsAvailable(true, k);
         m_focusFollowsDraw = false;
     }
 }
@@ -552,6 +559,10 @@ void MainWindow::announceNumber(int block, int position, int) {
 
 void MainWindow::announceFinished(int block) {
     const int k = block - 1;
+    // The commands are said to be back before the end is told, so a screen reader that hears
+    // the numbers finds the save already available. (A draw ends otherwise only as the window
+    // closes.)
+    setCommandsAvailable(true, -1);
     PictureControl* sw = ImageSwitch(k);
     sw->setAccessibleDetail(resultText(k));
     // A reel still waiting for its turn gets none now: the end names all six numbers.

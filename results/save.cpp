@@ -59,6 +59,7 @@ SaveReport SaveSheet(TavoModel& model, CorePlatform& platform) {
     // A window closed during the save takes no note: the program is ending.
     if (!message.isEmpty() && !waitsCancelled()) {
         platform.notify(report.ok() ? NoteKind::Information : NoteKind::Warning, message);
+        report.noted = true;
     }
     return report;
 }

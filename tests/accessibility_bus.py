@@ -30,7 +30,7 @@ def client():
     import pyatspi
     from gi.repository import GLib
 
-    seen = {"name_events": {}, "focus": [], "press_ms": [], "log": []}
+    seen = {"name_events": {}, "focus": [], "press_ms": [], "log": [], "told": []}
     start = time.monotonic()
 
     def stamp(text):
@@ -73,14 +73,18 @@ def client():
         except Exception:  # the object may be gone
             return
         if event.type.startswith("object:property-change:accessible-name"):
-            if name.startswith("ブロックA リール"):
+            if name.startswith("ブロックA リール") and "switch_name" not in seen:
                 seen["name_events"].setdefault(name.split(":")[0], []).append(name)
+        elif event.type.startswith("object:state-changed:showing"):
+            if event.detail1 == 1 and event.source.getRoleName() == "notification":
+                seen["told"].append(name)
         elif event.detail1 == 1:
             seen["focus"].append(name)
             stamp("focus " + name)
 
     pyatspi.Registry.registerEventListener(
-        on_event, "object:property-change:accessible-name", "object:state-changed:focused")
+        on_event, "object:property-change:accessible-name", "object:state-changed:focused",
+        "object:state-changed:showing")
 
     def do_press(obj, index):
         t = time.monotonic()
@@ -123,6 +127,24 @@ def client():
         save_action = save.queryAction()
         names = [save_action.getName(i) for i in range(save_action.nActions)]
         do_press(save, names.index("Press"))
+        GLib.timeout_add(1000, sort_and_clear)
+        return False
+
+    def press_named(caption):
+        button = pyatspi.findDescendant(
+            app, lambda a: a is not None and a.getRoleName() == "push button" and
+            caption in a.name)
+        action = button.queryAction()
+        do_press(button, [action.getName(i) for i in range(action.nActions)].index("Press"))
+
+    # Each command that works is told, with nothing on screen.
+    def sort_and_clear():
+        press_named("並べ替え")
+        GLib.timeout_add(500, clear)
+        return False
+
+    def clear():
+        press_named("表示をクリア")
         GLib.timeout_add(1000, finish)
         return False
 
@@ -321,6 +343,8 @@ def test(tavo):
                           ["結果: " + ", ".join(str(n) for n in numbers)])
         if seen["focus"] != expected_focus:
             problems.append("focus went %s" % seen["focus"])
+        if seen["told"] != ["保存しました", "並べ替えました", "表示をクリアしました"]:
+            problems.append("the save, sort and clear were told as %s" % seen["told"])
 
         log = os.path.join(folder, "TavoLog.csv")
         lines = []

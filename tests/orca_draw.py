@@ -249,14 +249,17 @@ def test(tavo):
         time.sleep(2)
         # Save, to read the numbers as saved: Tab on to the save button is the user's way; the
         # Alt key reaches no button, so the test finds it in the cycle by Orca's words.
+        saving = None
         for _ in range(6):
             speech, _ = read_log(debug)
             if "保存" in speech[-1][1] + speech[-2][1]:
-                key(env, "Return")
+                saving = key(env, "Return")
                 wait_for(log, r"A,", 5)
                 break
             key(env, "Tab")
             time.sleep(0.8)
+        # A save that went well shows nothing; it is heard.
+        saved_said = saving is not None and wait_for(debug, r"SPEECH OUTPUT: '[^']*保存しました", 5)
         after_tab_name = switch_name(env)
         time.sleep(1)
         speech, stops = read_log(debug)
@@ -289,6 +292,10 @@ def test(tavo):
             problems.append("after the Tab the switch says %r" % after_tab_name)
         if not [said for t, said in speech if t > tab]:
             problems.append("nothing was said after the Tab")
+        confirmed = [t - saving for t, said in speech
+                     if saved_said and t >= saving and "保存しました" in said]
+        if len(confirmed) != 1 or confirmed[0] > STOP_S:
+            problems.append("the save was confirmed %s s after the key" % confirmed)
         chars = sum(len(said) for _, said in draw)
         if len(draw) > MAX_UTTERANCES or chars > MAX_CHARS:
             problems.append("%d utterances, %d characters for one draw" % (len(draw), chars))

@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QSet>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "app/accessible.h"
@@ -328,9 +329,23 @@ private slots:
     }
 
     // After a sort the reel names follow the sorted numbers; after a clear they say blank.
-    void sortAndClear() {
+    // A sort, a clear and a save that work are each told as one notification, which a screen
+    // reader speaks; a save that fails is told by its note alone.
+    void sortClearAndSave() {
         FakePlatform platform;
         MainWindow w(platform);
+        QTemporaryDir folder;
+        w.model().AppFolder = folder.path() + u'/';
+        // What the window last told as a notification (the real bus test hears each one).
+        const auto told = [&w] {
+            for (QObject* child : w.children()) {
+                QAccessibleInterface* i = QAccessible::queryAccessibleInterface(child);
+                if (i != nullptr && i->role() == QAccessible::Notification) {
+                    return i->text(QAccessible::Name);
+                }
+            }
+            return QString();
+        };
         const int drawn[] = {30, 4, 17, 41, 9, 22};
         for (int p = 0; p < 6; ++p) {
             w.sheet().LabelData.at(Sheet::cell(3, p)) = QString::number(drawn[p]);
@@ -347,7 +362,19 @@ private slots:
         }
         QCOMPARE(iface(w.ImageSwitch(3))->text(QAccessible::Name),
                  QStringLiteral("ブロックD スイッチ: 開始、結果: 4, 9, 17, 22, 30, 41"));
+        QCOMPARE(told(), QStringLiteral("並べ替えました"));
+        w.sheet().LabelFN.at(3) = QStringLiteral("2010/03/09,14:05");
+        const QString folderPath = w.model().AppFolder;
+        w.model().AppFolder = folder.filePath(QStringLiteral("missing/"));
+        w.CommandSave_Click();
+        QCOMPARE(platform.messageKinds, QList<NoteKind>{NoteKind::Warning});
+        QCOMPARE(told(), QStringLiteral("並べ替えました"));
+        w.model().AppFolder = folderPath;
+        w.CommandSave_Click();
+        QCOMPARE(told(), QStringLiteral("保存しました"));
+        QCOMPARE(platform.messageKinds.size(), 1);
         w.CommandClr_Click();
+        QCOMPARE(told(), QStringLiteral("表示をクリアしました"));
         QCOMPARE(iface(w.ImageWin(Sheet::cell(3, 2)))->text(QAccessible::Name),
                  QStringLiteral("ブロックD リール3: 空白"));
         QCOMPARE(iface(w.ImageSwitch(3))->text(QAccessible::Name),
