@@ -413,14 +413,6 @@ void TextFile::fail(const QString& what, const QString& reason) {
     m_errors << reason;
 }
 
-QByteArray TextFile::encode(const QStringList& lines) {
-    QByteArray out;
-    for (const QString& line : lines) {
-        appendEncoded(out, line);
-    }
-    return out;
-}
-
 TextFile::FileId TextFile::idOf(const QString& path) {
     struct stat st {};
     if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -67,9 +67,6 @@ public:
     // The file a replace or a create put in place.
     FileId writtenId() const { return m_writtenId; }
 
-    // The bytes a file holds for these lines.
-    static QByteArray encode(const QStringList& lines);
-
     // How long an append waits for another program that holds the log's lock.
     static constexpr int kLockWaitMs = 5000;
     // The temporary copy a replace writes and then renames over the file: hidden, named after
