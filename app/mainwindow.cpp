@@ -13,6 +13,7 @@
 #include "app/captionbutton.h"
 #include "app/fonts.h"
 #include "app/picturecontrol.h"
+#include "app/windowframe.h"
 #include "draw/blockdraw.h"
 #include "platform/platform.h"
 #include "platform/waitms.h"
@@ -203,7 +204,7 @@ void MainWindow::buildControls() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(TavoModel::title());
     setWindowIcon(Pictures::windowIcon());
-    setFixedSize(kClientWidth, kClientHeight);
+    m_inside = layOutFixedWindow(this, QSize(kClientWidth, kClientHeight));
     new KeepsOneSize(this, m_platform.createTimer());
     setBackground(this, kPaleYellow);
     setCursor(Qt::CrossCursor);
@@ -219,15 +220,15 @@ void MainWindow::buildControls() {
     stampFont.setStretch(QFont::SemiCondensed);
     const QFont letterFont = fonts::face(fonts::kAngela, 14.25, true);
 
-    m_label1 = makeLabel(this, "Label1", QStringLiteral("システム時刻"),
+    m_label1 = makeLabel(m_inside, "Label1", QStringLiteral("システム時刻"),
                          twipRect(360, 120, 1125, 195), clockCaptionFont);
     setAutoSizeCaption(m_label1, m_label1->text());
-    m_labelDateTime = makeLabel(this, "LabelDateTime", QStringLiteral("0000/00/00,00:00:00"),
+    m_labelDateTime = makeLabel(m_inside, "LabelDateTime", QStringLiteral("0000/00/00,00:00:00"),
                                 twipRect(1920, 120, 2565, 240), clockFont);
     setAutoSizeCaption(m_labelDateTime, m_labelDateTime->text());
 
-    auto* frameData = makeFrame(this, QStringLiteral("FrameData"), QStringLiteral("データの処理"),
-                                twipRect(120, 480, 1575, 3015));
+    auto* frameData = makeFrame(m_inside, QStringLiteral("FrameData"),
+                                QStringLiteral("データの処理"), twipRect(120, 480, 1575, 3015));
     setBackground(frameData, platformWindow);
     m_labelFileName =
         makeLabel(frameData, "LabelFileName", QString(), twipRect(120, 240, 45, 165), stampFont);
@@ -242,7 +243,7 @@ void MainWindow::buildControls() {
     // A speech synthesizer drops the arrow of the tip: the screen reader gets it in words.
     m_commandSort->setAccessibleDescription(QStringLiteral("データを小から大へ並べ替え"));
 
-    auto* framePrn = makeFrame(this, QStringLiteral("FramePrn"), QStringLiteral("印刷の設定"),
+    auto* framePrn = makeFrame(m_inside, QStringLiteral("FramePrn"), QStringLiteral("印刷の設定"),
                                twipRect(120, 3600, 1575, 2175));
     setBackground(framePrn, platformWindow);
     const QString optionCaptions[] = {QStringLiteral("文字印刷"), QStringLiteral("イメージ"),
@@ -265,7 +266,7 @@ void MainWindow::buildControls() {
 
     for (int k = 0; k < Sheet::kBlocks; ++k) {
         const QString letter = TavoModel::blockLetter(k);
-        auto* frame = makeFrame(this, indexed("FrameBlock", k), letter,
+        auto* frame = makeFrame(m_inside, indexed("FrameBlock", k), letter,
                                 twipRect(1920, 480 + 1080 * k, 3735, 975));
         frame->setFont(letterFont);
         setBackground(frame, kPaleGreen);
@@ -283,14 +284,14 @@ void MainWindow::buildControls() {
             showReel(i);
         }
 
-        QLabel* status = makeLabel(this, "LabelStat", QStringLiteral("開始"),
+        QLabel* status = makeLabel(m_inside, "LabelStat", QStringLiteral("開始"),
                                    twipRect(6000, 600 + 1080 * k, 450, 225), statusFont);
         status->setObjectName(indexed("LabelStat", k));
         status->setAlignment(Qt::AlignCenter);
         m_labelStat.at(idx(k)) = status;
         showStatus(k);
 
-        auto* sw = new PictureControl(this);
+        auto* sw = new PictureControl(m_inside);
         sw->setObjectName(indexed("ImageSwitch", k));
         sw->setGeometry(twipRect(6000, 840 + 1080 * k, 480, 480));
         sw->setToolTip(QStringLiteral("ｽﾀｰﾄ/ｽﾄｯﾌﾟ"));
@@ -456,7 +457,7 @@ void MainWindow::CommandPrn_Click() {
         return;
     }
     runWaitingCommand([this] {
-        printSheet(selectedPrintMode(), m_model, *this, m_picture1,
+        printSheet(selectedPrintMode(), m_model, *this, *m_inside, m_picture1,
                    PrintTarget{m_platform, m_model.AppFolder, &m_model.AppFolderUse});
     });
 }

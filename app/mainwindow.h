@@ -60,6 +60,9 @@ public:
     QPushButton* CommandClr() const { return m_commandClr; }
     QPushButton* CommandSort() const { return m_commandSort; }
     QPushButton* CommandPrn() const { return m_commandPrn; }
+    // The window's inside, kClientWidth x kClientHeight, which holds the controls: the window
+    // itself, or natively on Wayland the panel below the title bar the window draws itself.
+    QWidget* inside() const { return m_inside; }
 
     // What the window shows and holds, and the rules that change it.
     TavoModel& model() { return m_model; }
@@ -136,6 +139,7 @@ private:
     bool m_commandRunning = false;  // a save or a print is waiting, the window served meanwhile
     QPixmap m_picture1;
 
+    QWidget* m_inside = nullptr;
     std::array<PictureControl*, Sheet::kCells> m_imageWin{};
     std::array<PictureControl*, Sheet::kBlocks> m_imageSwitch{};
     std::array<QLabel*, Sheet::kBlocks> m_labelStat{};

@@ -4,8 +4,8 @@
 #include "print/textpage.h"
 #include "print/windowpicture.h"
 
-void printSheet(PrintMode mode, const TavoModel& model, QWidget& window, QPixmap& Picture1,
-                const PrintTarget& target) {
+void printSheet(PrintMode mode, const TavoModel& model, QWidget& window, QWidget& inside,
+                QPixmap& Picture1, const PrintTarget& target) {
     switch (mode) {
         case PrintMode::Text:
             PrintText(model, target);
@@ -14,7 +14,7 @@ void printSheet(PrintMode mode, const TavoModel& model, QWidget& window, QPixmap
             PrintWindowPicture(window, Picture1, target);
             break;
         case PrintMode::ClientArea:
-            printClientArea(window, target);
+            printClientArea(inside, target);
             break;
         case PrintMode::None:
             break;

@@ -32,11 +32,11 @@ bool screenShowsTheFrame(const QWidget& window) {
 }  // namespace
 
 QPixmap snapshotWindow(QWidget& window) {
-    // The window's own drawing of its inside: whatever covers it on the screen (a note, another
-    // of our windows) stays out of the picture.
-    const QPixmap inside = window.grab();
+    // The window's own drawing of itself: whatever covers it on the screen (a note, another of
+    // our windows) stays out of the picture.
+    const QPixmap drawn = window.grab();
     if (!screenShowsTheFrame(window)) {
-        return inside;
+        return drawn;
     }
     QScreen* screen = window.screen();
     const QRect frame = window.frameGeometry();
@@ -44,10 +44,10 @@ QPixmap snapshotWindow(QWidget& window) {
     QPixmap shot =
         screen->grabWindow(0, onScreen.x(), onScreen.y(), onScreen.width(), onScreen.height());
     if (shot.isNull()) {
-        return inside;
+        return drawn;
     }
     QPainter painter(&shot);
-    painter.drawPixmap(QPointF(window.geometry().topLeft() - frame.topLeft()), inside);
+    painter.drawPixmap(QPointF(window.geometry().topLeft() - frame.topLeft()), drawn);
     return shot;
 }
 
@@ -151,7 +151,7 @@ void PrintWindowPicture(QWidget& window, QPixmap& Picture1, const PrintTarget& t
     printCapturedPicture(window, Picture1, target);
 }
 
-void printClientArea(QWidget& window, const PrintTarget& target) {
-    ClientAreaPage page(window);
+void printClientArea(QWidget& inside, const PrintTarget& target) {
+    ClientAreaPage page(inside);
     printPage(target, page);
 }

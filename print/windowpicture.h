@@ -12,9 +12,10 @@ class QWidget;
 struct PrintTarget;
 
 // A snapshot of the window alone. On X11 with a window manager, the whole window from the screen,
-// title bar and border included, its inside drawn by the window itself; elsewhere (Wayland, the
-// rootless Xwayland of a Wayland desktop, no window manager, offscreen) the window's own drawing
-// of its inside, as the screen cannot show it to the program.
+// title bar and border included, its inside drawn by the window itself; elsewhere the window's
+// own drawing of itself, as the screen cannot show it to the program: natively on Wayland that
+// is the whole window, as it draws its own title bar and border there; on the rootless Xwayland
+// of a Wayland desktop, without a window manager and offscreen, its inside.
 QPixmap snapshotWindow(QWidget& window);
 
 // Captures the window through the clipboard into Picture1: the clipboard is cleared, receives
@@ -38,5 +39,6 @@ void printCapturedPicture(QWidget& window, const QPixmap& Picture1, const PrintT
 // Mode 1: captures the window into Picture1, then prints the picture.
 void PrintWindowPicture(QWidget& window, QPixmap& Picture1, const PrintTarget& target);
 
-// Mode 2: prints the window's client area as it is drawn on the screen, at its screen size.
-void printClientArea(QWidget& window, const PrintTarget& target);
+// Mode 2: prints the window's client area, the widget `inside`, as it is drawn on the screen, at
+// its screen size.
+void printClientArea(QWidget& inside, const PrintTarget& target);

@@ -1,0 +1,168 @@
+// SPDX-License-Identifier: MIT
+#include "app/windowframe.h"
+
+#include <QAbstractButton>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWidget>
+#include <QWindow>
+#include <algorithm>
+
+namespace {
+
+constexpr int kBorder = 1;
+constexpr int kIconSize = 16;
+constexpr int kPadding = 4;
+
+// The platform's colours, not the window's yellow: the highlight while the window is active,
+// greys while it is not.
+struct FrameColours {
+    QColor bar;
+    QColor text;
+    QColor border;
+};
+
+FrameColours frameColours(bool active) {
+    const QPalette p = QGuiApplication::palette();
+    if (active) {
+        const QColor bar = p.color(QPalette::Active, QPalette::Highlight);
+        return {bar, p.color(QPalette::Active, QPalette::HighlightedText), bar.darker(150)};
+    }
+    return {p.color(QPalette::Inactive, QPalette::Button),
+            p.color(QPalette::Disabled, QPalette::WindowText),
+            p.color(QPalette::Inactive, QPalette::Dark)};
+}
+
+class CloseBox : public QAbstractButton {
+public:
+    explicit CloseBox(QWidget* parent) : QAbstractButton(parent) {
+        setObjectName(QStringLiteral("CloseBox"));
+        // Tab runs through the window's controls alone, as where the window manager draws the
+        // frame; assistive technology still finds the button and its Press action.
+        setFocusPolicy(Qt::NoFocus);
+        setAccessibleName(QStringLiteral("閉じる"));
+        setToolTip(QStringLiteral("閉じる"));
+        setAttribute(Qt::WA_Hover);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QColor ink = frameColours(isActiveWindow()).text;
+        if (isDown() || underMouse()) {
+            QColor shade = ink;
+            shade.setAlpha(isDown() ? 96 : 48);
+            painter.fillRect(rect(), shade);
+        }
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(ink, 1.5));
+        const qreal arm = width() / 4.0;
+        const QPointF centre = QRectF(rect()).center();
+        painter.drawLine(centre + QPointF(-arm, -arm), centre + QPointF(arm, arm));
+        painter.drawLine(centre + QPointF(-arm, arm), centre + QPointF(arm, -arm));
+    }
+};
+
+// The border and the title bar, under the inside.
+class WindowFrame : public QWidget {
+public:
+    WindowFrame(QWidget* window, const QSize& whole, const QRect& bar, const QFont& titleFont)
+        : QWidget(window), m_bar(bar), m_titleFont(titleFont) {
+        setObjectName(QStringLiteral("WindowFrame"));
+        setGeometry(QRect(QPoint(), whole));
+        setCursor(Qt::ArrowCursor);
+        m_close = new CloseBox(this);
+        // A square at the bar's right end, a little in from its edges.
+        const int inset = kPadding / 2;
+        const int side = bar.height() - 2 * inset;
+        m_close->setGeometry(bar.right() + 1 - inset - side, bar.top() + inset, side, side);
+        // The same path as any close: the window's own close handling decides.
+        connect(m_close, &QAbstractButton::clicked, window, &QWidget::close);
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::WindowTitleChange ||
+            event->type() == QEvent::WindowIconChange) {
+            update();
+        }
+        return false;
+    }
+
+    // The window passes its activation on to its children, which Qt repaints only where the
+    // palette's active and inactive colours differ; the frame's colours differ anyway.
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate) {
+            update();
+        }
+        return QWidget::event(event);
+    }
+
+    void mousePressEvent(QMouseEvent* event) override {
+        QWindow* handle = window()->windowHandle();
+        if (event->button() == Qt::LeftButton && m_bar.contains(event->position().toPoint()) &&
+            handle != nullptr) {
+            handle->startSystemMove();
+        }
+        event->accept();
+    }
+
+    // A double-click on a title bar would maximise; this window keeps its size.
+    void mouseDoubleClickEvent(QMouseEvent* event) override { event->accept(); }
+
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const bool active = isActiveWindow();
+        const FrameColours colours = frameColours(active);
+        painter.setPen(colours.border);
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+        painter.fillRect(m_bar, colours.bar);
+
+        const QRect icon(m_bar.left() + kPadding, m_bar.top() + (m_bar.height() - kIconSize) / 2,
+                         kIconSize, kIconSize);
+        window()->windowIcon().paint(&painter, icon, Qt::AlignCenter,
+                                     active ? QIcon::Normal : QIcon::Disabled);
+        // Centred on the bar, clear of the icon and the close box.
+        const int margin = std::max(icon.right() + 1, m_bar.right() + 1 - m_close->x()) + kPadding;
+        const QRect room = m_bar.adjusted(margin, 0, -margin, 0);
+        painter.setFont(m_titleFont);
+        painter.setPen(colours.text);
+        const QString title =
+            QFontMetrics(m_titleFont)
+                .elidedText(window()->windowTitle(), Qt::ElideRight, room.width());
+        painter.drawText(room, Qt::AlignCenter, title);
+    }
+
+private:
+    QRect m_bar;
+    QFont m_titleFont;
+    CloseBox* m_close = nullptr;
+};
+
+}  // namespace
+
+QWidget* layOutFixedWindow(QWidget* window, const QSize& inside) {
+    if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        window->setFixedSize(inside);
+        return window;
+    }
+    // Asked for no decoration, Qt draws none and asks the compositor for none; the size the
+    // window declares is then its whole size. (Qt drops the frameless hint beside any button
+    // hint, and the compositor hears of none of them.)
+    window->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    QFont titleFont = window->font();
+    titleFont.setBold(true);
+    const int barHeight = std::max(kIconSize, QFontMetrics(titleFont).height()) + 2 * kPadding;
+    const QRect bar(kBorder, kBorder, inside.width(), barHeight);
+    const QSize whole(inside.width() + 2 * kBorder, barHeight + inside.height() + 2 * kBorder);
+    window->setFixedSize(whole);
+    new WindowFrame(window, whole, bar, titleFont);
+    auto* client = new QWidget(window);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    client->setGeometry(QRect(QPoint(kBorder, bar.bottom() + 1), inside));
+    return client;
+}
