@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QRadioButton>
 #include <QWindow>
+#include <algorithm>
 
 #include "app/accessible.h"
 #include "app/captionbutton.h"
@@ -541,14 +542,26 @@ void MainWindow::moveDrawFocus(PictureControl* control) {
         m_focusQueue.append(control);
         return;
     }
-    control->takeFocusForDraw();
-    m_focusSpacing->start();
+    giveDrawFocus(control);
 }
 
 void MainWindow::moveQueuedDrawFocus() {
     if (!m_focusQueue.isEmpty()) {
-        m_focusQueue.takeFirst()->takeFocusForDraw();
-        m_focusSpacing->start();
+        giveDrawFocus(m_focusQueue.takeFirst());
+    }
+}
+
+void MainWindow::giveDrawFocus(PictureControl* control) {
+    control->takeFocusForDraw();
+    m_focusSpacing->start();
+    // Back on its switch, a block's reels are done with the draw (at the arm none has begun):
+    // their full names return.
+    const auto sw = std::find(m_imageSwitch.cbegin(), m_imageSwitch.cend(), control);
+    if (sw != m_imageSwitch.cend()) {
+        const int k = static_cast<int>(sw - m_imageSwitch.cbegin());
+        for (int p = 0; p < Sheet::kPositions; ++p) {
+            ImageWin(Sheet::cell(k, p))->endFocusForDraw();
+        }
     }
 }
 
@@ -568,11 +581,7 @@ void MainWindow::announceFinished(int block) {
     setCommandsAvailable(true, -1);
     PictureControl* sw = ImageSwitch(k);
     sw->setAccessibleDetail(resultText(k));
-    // A reel still waiting for its turn gets none now: the end names all six numbers.
-    m_focusQueue.clear();
-    for (int p = 0; p < Sheet::kPositions; ++p) {
-        ImageWin(Sheet::cell(k, p))->endFocusForDraw();
-    }
+    // After any reel still waiting its turn, so that each number is heard on its own.
     if (m_focusFollowsDraw) {
         moveDrawFocus(sw);
     }

@@ -134,6 +134,7 @@ private:
     static constexpr int kFocusSpacingMs = 300;
     void moveDrawFocus(PictureControl* control);
     void moveQueuedDrawFocus();
+    void giveDrawFocus(PictureControl* control);
     std::unique_ptr<Timer> m_focusSpacing;
     QList<PictureControl*> m_focusQueue;
     bool m_commandRunning = false;  // a save or a print is waiting, the window served meanwhile
