@@ -9,6 +9,7 @@
 
 #include "model/tavomodel.h"
 #include "platform/beeper.h"
+#include "platform/windowframe.h"
 
 QDateTime SystemPlatform::now() {
     return QDateTime::currentDateTime();
@@ -74,5 +75,6 @@ void SystemPlatform::showMessage(QWidget* parent, NoteKind kind, const QString& 
     box->setAttribute(Qt::WA_DeleteOnClose);
     // Not modal, not even to the window: the user may go on working, or close the window.
     box->setWindowModality(Qt::NonModal);
+    frameNote(box);
     box->show();
 }

@@ -3,11 +3,13 @@
 // only what does not need one).
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QMessageBox>
 #include <QProcess>
 #include <QWindow>
 #include <QtTest>
 
 #include "app/mainwindow.h"
+#include "platform/windowframe.h"
 #include "support/fakeplatform.h"
 
 namespace {
@@ -81,6 +83,20 @@ void TestCompositor::aMaximiseRequestKeepsTheWindowAsItIs() {
         QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("閉じる"));
         QVERIFY(accessible->actionInterface()->actionNames().contains(
             QAccessibleActionInterface::pressAction()));
+
+        // A note has the same frame: nothing of Qt's, one button on the bar, its text below it.
+        QMessageBox note(QMessageBox::Warning, w.windowTitle(), QStringLiteral("お知らせ"),
+                         QMessageBox::Ok, &w);
+        frameNote(&note);
+        note.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&note));
+        QCOMPARE(note.windowHandle()->frameMargins(), QMargins());
+        QCOMPARE(note.windowHandle()->maximumSize(), note.windowHandle()->size());
+        const QWidget* noteFrame = note.findChild<QWidget*>(QStringLiteral("WindowFrame"));
+        QVERIFY(noteFrame != nullptr && noteFrame->size() == note.size());
+        QCOMPARE(noteFrame->findChildren<QAbstractButton*>().size(), 1);
+        QVERIFY(note.contentsRect().top() > noteFrame->findChild<QAbstractButton*>()->y());
+        note.close();
     }
     const QSize whole = w.size();
     auto keptItsSize = [&] {

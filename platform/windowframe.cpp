@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/windowframe.h"
+#include "platform/windowframe.h"
 
 #include <QAbstractButton>
 #include <QEvent>
@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
@@ -66,21 +67,17 @@ protected:
     }
 };
 
-// The border and the title bar, under the inside.
+// The border and the title bar, under the window's contents, over the whole window.
 class WindowFrame : public QWidget {
 public:
-    WindowFrame(QWidget* window, const QSize& whole, const QRect& bar, const QFont& titleFont)
-        : QWidget(window), m_bar(bar), m_titleFont(titleFont) {
+    WindowFrame(QWidget* window, int barHeight, const QFont& titleFont)
+        : QWidget(window), m_barHeight(barHeight), m_titleFont(titleFont) {
         setObjectName(QStringLiteral("WindowFrame"));
-        setGeometry(QRect(QPoint(), whole));
         setCursor(Qt::ArrowCursor);
         m_close = new CloseBox(this);
-        // A square at the bar's right end, a little in from its edges.
-        const int inset = kPadding / 2;
-        const int side = bar.height() - 2 * inset;
-        m_close->setGeometry(bar.right() + 1 - inset - side, bar.top() + inset, side, side);
         // The same path as any close: the window's own close handling decides.
         connect(m_close, &QAbstractButton::clicked, window, &QWidget::close);
+        fit(window->size());
         window->installEventFilter(this);
     }
 
@@ -89,6 +86,9 @@ protected:
         if (event->type() == QEvent::WindowTitleChange ||
             event->type() == QEvent::WindowIconChange) {
             update();
+        } else if (event->type() == QEvent::Resize) {
+            // A note takes its size from its text when it shows.
+            fit(static_cast<QResizeEvent*>(event)->size());
         }
         return false;
     }
@@ -138,31 +138,59 @@ protected:
     }
 
 private:
+    void fit(const QSize& whole) {
+        setGeometry(QRect(QPoint(), whole));
+        m_bar = QRect(kBorder, kBorder, whole.width() - 2 * kBorder, m_barHeight);
+        // A square at the bar's right end, a little in from its edges.
+        const int inset = kPadding / 2;
+        const int side = m_barHeight - 2 * inset;
+        m_close->setGeometry(m_bar.right() + 1 - inset - side, m_bar.top() + inset, side, side);
+    }
+
+    int m_barHeight;
     QRect m_bar;
     QFont m_titleFont;
     CloseBox* m_close = nullptr;
 };
 
-}  // namespace
-
-QWidget* layOutFixedWindow(QWidget* window, const QSize& inside) {
+// Natively on Wayland, asks Qt for no decoration on the window and puts the frame of its own
+// under its contents; returns the bar's height, or 0 elsewhere (where the window manager
+// frames the window).
+int frameOnWayland(QWidget* window, Qt::WindowType type) {
     if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-        window->setFixedSize(inside);
-        return window;
+        return 0;
     }
     // Asked for no decoration, Qt draws none and asks the compositor for none; the size the
     // window declares is then its whole size. (Qt drops the frameless hint beside any button
     // hint, and the compositor hears of none of them.)
-    window->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    window->setWindowFlags(type | Qt::FramelessWindowHint);
     QFont titleFont = window->font();
     titleFont.setBold(true);
     const int barHeight = std::max(kIconSize, QFontMetrics(titleFont).height()) + 2 * kPadding;
-    const QRect bar(kBorder, kBorder, inside.width(), barHeight);
-    const QSize whole(inside.width() + 2 * kBorder, barHeight + inside.height() + 2 * kBorder);
-    window->setFixedSize(whole);
-    new WindowFrame(window, whole, bar, titleFont);
+    // Under whatever the window holds already (a note's text and button).
+    (new WindowFrame(window, barHeight, titleFont))->lower();
+    return barHeight;
+}
+
+}  // namespace
+
+QWidget* layOutFixedWindow(QWidget* window, const QSize& inside) {
+    window->setFixedSize(inside);
+    const int barHeight = frameOnWayland(window, Qt::Window);
+    if (barHeight == 0) {
+        return window;
+    }
+    window->setFixedSize(inside.width() + 2 * kBorder, barHeight + inside.height() + 2 * kBorder);
     auto* client = new QWidget(window);
     client->setObjectName(QStringLiteral("ClientArea"));
-    client->setGeometry(QRect(QPoint(kBorder, bar.bottom() + 1), inside));
+    client->setGeometry(QRect(QPoint(kBorder, kBorder + barHeight), inside));
     return client;
+}
+
+void frameNote(QWidget* note) {
+    const int barHeight = frameOnWayland(note, Qt::Dialog);
+    if (barHeight > 0) {
+        // Its layout sizes the note round its text, inside the frame.
+        note->setContentsMargins(kBorder, kBorder + barHeight, kBorder, kBorder);
+    }
 }

@@ -18,3 +18,8 @@ class QWidget;
 // "ClientArea" panel below the title bar ("WindowFrame", whose one button is "CloseBox"). Call
 // before the window is shown.
 QWidget* layOutFixedWindow(QWidget* window, const QSize& inside);
+
+// Natively on Wayland, gives a note (a message box, sized by its layout) the same frame: its
+// title and a close box, nothing more. Elsewhere it leaves it to the window manager. Call
+// before the note is shown.
+void frameNote(QWidget* note);
