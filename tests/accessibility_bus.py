@@ -123,11 +123,22 @@ def client():
         seen["reels"] = [r.name for r in reels]
         seen["reel_states_focusable"] = all(
             r.getState().contains(pyatspi.STATE_FOCUSABLE) for r in reels)
-        seen["save_sensitive_after_draw"] = save.getState().contains(pyatspi.STATE_SENSITIVE)
-        save_action = save.queryAction()
-        names = [save_action.getName(i) for i in range(save_action.nActions)]
-        do_press(save, names.index("Press"))
-        GLib.timeout_add(1000, sort_and_clear)
+        ended = time.monotonic()
+
+        # The state changes reach this client as signals, which it takes in between its calls:
+        # the save must say it is available again within a moment.
+        def save_when_available():
+            seen["save_sensitive_after_draw"] = save.getState().contains(
+                pyatspi.STATE_SENSITIVE)
+            if not seen["save_sensitive_after_draw"] and time.monotonic() - ended < 2:
+                return True
+            save_action = save.queryAction()
+            names = [save_action.getName(i) for i in range(save_action.nActions)]
+            do_press(save, names.index("Press"))
+            GLib.timeout_add(1000, sort_and_clear)
+            return False
+
+        GLib.timeout_add(50, save_when_available)
         return False
 
     def press_named(caption):
