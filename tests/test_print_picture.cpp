@@ -140,8 +140,11 @@ void TestPrintPicture::prepare(MainWindow& w, int mode) {
     w.OptionPrn(mode)->setChecked(true);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    // As when the user presses the button: a title bar looks active in the picture.
-    QVERIFY(QTest::qWaitForWindowActive(&w));
+    // As when the user presses the button: the title bar the window draws itself natively on
+    // Wayland looks active in the picture. (Elsewhere the picture holds no title bar of ours.)
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+    }
 }
 
 void TestPrintPicture::windowPictureSpansTheWidthCentred() {
