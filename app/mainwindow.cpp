@@ -70,6 +70,10 @@ protected:
             case QEvent::WindowStateChange:
                 if (watched == m_handle && event->spontaneous()) {
                     stateChanged();
+                } else if (watched == m_handle && (m_handle->windowStates() & kGrown)) {
+                    // Asked by the program itself: nothing is drawn from now until the
+                    // compositor has answered, and been answered.
+                    holdOnWayland();
                 }
                 return false;
             case QEvent::UpdateRequest:
@@ -93,11 +97,15 @@ private:
             release();
             return;
         }
+        holdOnWayland();
+        m_handle->setWindowStates(m_handle->windowStates() & ~kGrown);
+    }
+
+    void holdOnWayland() {
         if (QGuiApplication::platformName() == QLatin1String("wayland")) {
             m_held = true;
             m_timeout->start();
         }
-        m_handle->setWindowStates(m_handle->windowStates() & ~kGrown);
     }
 
     void release() {
