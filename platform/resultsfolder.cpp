@@ -39,8 +39,15 @@ ResultsFolderChoice chooseResultsFolder(const QString& programFolder, bool progr
 }
 
 bool ResultsFolderUse::prepare(const QString& folder, QString& reason) const {
-    if (!m_inDocuments || QFileInfo(folder).isDir()) {
+    if (QFileInfo(folder).isDir()) {
         return true;
+    }
+    if (!m_inDocuments) {
+        // The program's own folder is not ours to make: its absence is the one reason.
+        struct stat st {};
+        reason = fileErrorText(::stat(QFile::encodeName(folder).constData(), &st) != 0 ? errno
+                                                                                       : ENOTDIR);
+        return false;
     }
     // Each missing level in turn, so the reason is the real one of the level that failed.
     const QStringList parts = QDir::cleanPath(folder).split(QLatin1Char('/'));

@@ -29,14 +29,10 @@ public:
     explicit ResultsFolderUse(bool inDocuments) : m_inDocuments(inDocuments) {}
 
     bool inDocuments() const { return m_inDocuments; }
-    // Makes the folder when it is the documents one and not there yet; nothing otherwise, so a
-    // program folder that has gone is reported by the write that needs it. False when it could
-    // not be made, with reason saying why in the user's words.
+    // Makes the folder when it is the documents one and not there yet (the program's own folder
+    // is never made). False when it is not there and could not be made, with reason saying why
+    // in the user's words: the one failure, which the files would only repeat.
     bool prepare(const QString& folder, QString& reason) const;
-    bool prepare(const QString& folder) const {
-        QString reason;
-        return prepare(folder, reason);
-    }
     // After files went into folder: the note naming it, the first time in this session for the
     // documents folder; empty otherwise.
     QString noteAfterSaving(const QString& folder);

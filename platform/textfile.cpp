@@ -223,13 +223,9 @@ TextFile::TextFile(const QString& path, Mode mode, CorePlatform* waits)
     ::flock(m_fd, LOCK_EX | LOCK_NB);
     struct stat previous {};
     if (exists && ::lstat(native.constData(), &previous) == 0) {
-        // The replacement keeps the file's owner and permissions.
-        if (::fchown(m_fd, previous.st_uid, previous.st_gid) != 0) {
-            // Only root may give a file away; anyone else's copy is theirs already.
-        }
-        ::fchmod(m_fd, previous.st_mode & 07777);
+        m_keepOwner = {previous.st_uid, previous.st_gid, previous.st_mode & 07777};
     } else {
-        ::fchmod(m_fd, newFileMode());
+        m_keepOwner = {::geteuid(), ::getegid(), newFileMode()};
     }
     m_open = true;
 }
@@ -331,7 +327,7 @@ bool TextFile::closeAppend() {
     }
     const int fd = m_fd;
     m_fd = -1;
-    if (::close(fd) != 0 && ok) {
+    if (::close(fd) != 0) {
         fail(QStringLiteral("cannot close"), errno);
         ok = false;
     }
@@ -350,6 +346,14 @@ bool TextFile::closeReplace() {
     } else if (::fsync(m_fd) != 0) {
         fail(QStringLiteral("cannot sync"), errno);
         ok = false;
+    }
+    if (ok) {
+        // The replacement keeps the file's owner and permissions, given only now that it is
+        // written whole, so whoever the file belongs to cannot write into the copy first.
+        if (::fchown(m_fd, m_keepOwner.uid, m_keepOwner.gid) != 0) {
+            // Only root may give a file away; anyone else's copy is theirs already.
+        }
+        ::fchmod(m_fd, m_keepOwner.mode);
     }
     struct stat st {};
     if (ok && ::fstat(m_fd, &st) == 0) {

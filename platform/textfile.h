@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <sys/types.h>
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -96,4 +97,10 @@ private:
     bool m_lineEndAdded = false;
     qint64 m_leftBytes = 0;
     FileId m_writtenId;
+    // Who a replacement belongs to, and its permissions: those of the file it replaces.
+    struct Owner {
+        uid_t uid = 0;
+        gid_t gid = 0;
+        mode_t mode = 0644;
+    } m_keepOwner;
 };

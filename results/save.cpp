@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "results/save.h"
 
+#include <QDebug>
+#include <optional>
+
 #include "model/tavomodel.h"
 #include "platform/coreplatform.h"
 #include "platform/textfile.h"
@@ -41,11 +44,17 @@ SaveReport SaveSheet(TavoModel& model, CorePlatform& platform) {
     if (!model.AppFolderUse.prepare(model.AppFolder, folderReason)) {
         report.folderFailed = true;
         report.failures.append({model.AppFolder, {folderReason}});
+        qWarning().noquote()
+            << QStringLiteral("Tavo: cannot save into %1: %2").arg(model.AppFolder, folderReason);
     } else {
         // Each writer reports and swallows its own failures, so the sheet file is written even
         // when the log cannot be.
         AppendLog(model, report, &platform);
-        WriteSheetFile(model, report);
+        // A window closed while the log waited for its lock ends the save: the program is
+        // ending, and nothing half-done is left behind.
+        if (!waitsCancelled()) {
+            WriteSheetFile(model, report);
+        }
     }
 
     // The first files in the documents folder name it, in place of the path that ends any
@@ -66,9 +75,10 @@ SaveReport SaveSheet(TavoModel& model, CorePlatform& platform) {
 
 namespace {
 
-// Closes file and counts it in report.
-bool finish(TextFile& file, const QString& path, SaveReport& report) {
-    if (file.isOpen() && file.close()) {
+// Closes file, unless the caller did (closed: how that went), and counts it in report.
+bool finish(TextFile& file, const QString& path, SaveReport& report,
+            std::optional<bool> closed = std::nullopt) {
+    if (closed.value_or(file.isOpen() && file.close())) {
         ++report.written;
         return true;
     }
@@ -118,11 +128,12 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
     // wrote (or none). Any other file is another sheet's (an earlier sheet of the same minute,
     // another instance's, a clock set back): it stays, and this sheet takes the first free name
     // after it.
+    // (A file of its own that went meanwhile is made new: whatever took its name since stays.)
     if (!sheet.SavedFileName.isEmpty()) {
         const QString path = model.AppFolder + sheet.SavedFileName;
         const TextFile::FileId there = TextFile::idOf(path);
         const TextFile::FileId ours{sheet.SavedFileDevice, sheet.SavedFileInode};
-        if (there.isNull() || there == ours) {
+        if (!there.isNull() && there == ours) {
             report.sheetFile = sheet.SavedFileName;
             if (sheet.SavedFileName != sheet.LabelFileName0) {
                 report.sheetTakenName = sheet.LabelFileName0;
@@ -146,11 +157,16 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
             continue;
         }
         writeSheet(file, model);
+        // Another instance may take the name between the open and the close: the next one.
+        const bool closed = file.isOpen() && file.close();
+        if (!closed && file.nameTaken() && n < kMostNames) {
+            continue;
+        }
         report.sheetFile = name;
         if (n > 1) {
             report.sheetTakenName = sheet.LabelFileName0;
         }
-        if (finish(file, path, report)) {
+        if (finish(file, path, report, closed)) {
             report.sheetWritten = true;
             sheet.SavedFileName = name;
             sheet.SavedFileDevice = file.writtenId().device;

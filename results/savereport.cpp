@@ -11,10 +11,10 @@ const QString kLogName = QStringLiteral("TavoLog.csv");
 
 QString headline(const SaveReport& r, bool logFailed, bool sheetFailed) {
     if (r.folderFailed) {
-        return QStringLiteral("保存できませんでした。結果を入れるフォルダーを作れませんでした。");
+        return QStringLiteral("保存できませんでした。結果を入れるフォルダーを使えませんでした。");
     }
     if (logFailed && !r.hadLines) {
-        return QStringLiteral("%1 を開けませんでした。").arg(kLogName);
+        return QStringLiteral("%1 を用意できませんでした。").arg(kLogName);
     }
     if (logFailed && (sheetFailed || r.sheetFile.isEmpty())) {
         return QStringLiteral(

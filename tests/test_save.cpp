@@ -6,6 +6,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -13,12 +14,14 @@
 #include <QTemporaryDir>
 #include <QWindow>
 #include <QtTest>
+#include <cerrno>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
 #include "app/mainwindow.h"
 #include "model/tavomodel.h"
+#include "platform/textfile.h"
 #include "results/save.h"
 #include "results/sort.h"
 #include "support/fakeplatform.h"
@@ -258,6 +261,14 @@ private slots:
         QCOMPARE(f.platform.messageKinds,
                  (QList<NoteKind>{NoteKind::Information, NoteKind::Information}));
         QVERIFY(f.platform.messages[0].contains(u"240309_1405_2.csv"_qs));
+        // Its own file gone and the name taken meanwhile (by another copy of Tavo): that stays.
+        QVERIFY(QFile::remove(f.path(u"240309_1405_2.csv"_qs)));
+        QFile other(f.path(u"240309_1405_2.csv"_qs));
+        QVERIFY(other.open(QIODevice::WriteOnly) && other.write(kBLine) == kBLine.size());
+        other.close();
+        SaveSheet(f.window->model(), f.window->platform());
+        QCOMPARE(readAll(f.path(u"240309_1405_2.csv"_qs)), kBLine);
+        QCOMPARE(readAll(f.path(u"240309_1405_3.csv"_qs)), kStampLine + kDLine);
     }
 
     // A log whose last line lost its end gets one before this save's lines, and the user is told.
@@ -413,10 +424,15 @@ private slots:
             QSKIP(qPrintable(u"cannot limit the file size here ("_qs + limit->error() + u")"_qs));
         }
         const QStringList entriesBefore = entries(f.dir.path());
-        if (!logWritten) {
+        // A folder that is not there is the one failure: the files would only repeat it.
+        const bool folderFails = fault == Fault::Missing;
+        if (folderFails) {
+            expectReport(w.model().AppFolder);
+        }
+        if (!logWritten && !folderFails) {
             expectReport(w.model().AppFolder + kLog);
         }
-        if (!sheetWritten) {
+        if (!sheetWritten && !folderFails) {
             expectReport(w.model().AppFolder + kSheetFile);
         }
 
@@ -434,8 +450,11 @@ private slots:
         // One warning, giving each file that failed and only those, the folder last.
         QCOMPARE(f.platform.messageKinds, QList<NoteKind>{NoteKind::Warning});
         const QString& message = f.platform.messages[0];
-        QCOMPARE(message.contains(kLog + u" の理由: "_qs), !logWritten);
-        QCOMPARE(message.contains(kSheetFile + u" の理由: "_qs), !sheetWritten);
+        QCOMPARE(message.contains(kLog + u" の理由: "_qs), !logWritten && !folderFails);
+        QCOMPARE(message.contains(kSheetFile + u" の理由: "_qs), !sheetWritten && !folderFails);
+        QCOMPARE(message.count(u"理由: "_qs),
+                 folderFails ? 1 : (logWritten || sheetWritten ? 1 : 2));
+        QVERIFY(!folderFails || message.contains(u"理由: "_qs + fileErrorText(ENOENT)));
         QVERIFY2(message.endsWith(u"場所: "_qs + w.model().AppFolder), qPrintable(message));
         QCOMPARE(message.count(w.model().AppFolder), 1);
         // Saving again is asked for only where it cannot put the lines into the log twice.
@@ -515,7 +534,13 @@ private slots:
             QTimer::singleShot(500, f.window.get(), [&f] { f.window->windowHandle()->close(); });
             QTimer::singleShot(20000, qApp, [] { QCoreApplication::exit(1); });
             expectReport(f.path(kLog));
+            const TextFile::FileId sheetBefore = TextFile::idOf(f.path(kSheetFile));
+            QElapsedTimer waited;
+            waited.start();
             QCOMPARE(QApplication::exec(), 0);
+            // Ended by the close, not by the lock wait running out; nothing more is written.
+            QVERIFY(waited.elapsed() < TextFile::kLockWaitMs);
+            QVERIFY(TextFile::idOf(f.path(kSheetFile)) == sheetBefore);
             QCOMPARE(f.platform.messages.size(), 1);
         }
     }
