@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "app/commandline.h"
 #include "app/mainwindow.h"
 #include "platform/platform.h"
+#include "platform/printqueue.h"
 
 int main(int argc, char* argv[]) {
     switch (parseCommandLine(argc, argv)) {
@@ -39,5 +41,12 @@ int main(int argc, char* argv[]) {
     platform.prepareBeep();
     MainWindow window(platform);
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    if (printqueue::questionsRunning()) {
+        // A print server that never answered still holds a question's thread, which may yet
+        // reach into Qt's print support: end here, before anything is torn down under it.
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

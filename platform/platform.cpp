@@ -20,11 +20,16 @@ qint32 SystemPlatform::tickCount() {
     return static_cast<qint32>(static_cast<quint32>(bootTimeMs()));
 }
 
-SystemPlatform::SystemPlatform() {
-    // A file-size limit (a quota) then fails the write that crosses it, like a full disk, where
-    // the signal would end the program in the middle of a save.
-    std::signal(SIGXFSZ, SIG_IGN);
-}
+namespace {
+
+// A file-size limit (a quota) then fails the write that crosses it, like a full disk, where the
+// signal would end the program in the middle of a save. Set before main() runs, so nothing that
+// starts up first (Qt's, the display's or the font cache's files) can be ended by it either.
+[[maybe_unused]] const bool kFileSizeSignalIgnored = std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
+
+}  // namespace
+
+SystemPlatform::SystemPlatform() = default;
 SystemPlatform::~SystemPlatform() = default;
 
 void SystemPlatform::prepareBeep() {

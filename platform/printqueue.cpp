@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <system_error>
@@ -33,6 +34,16 @@ struct Hand {
     }
 };
 
+// How many questions' threads are still running, the abandoned ones among them.
+std::atomic<int> g_running{0};
+
+struct Running {
+    Running() { ++g_running; }
+    ~Running() { --g_running; }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+};
+
 // Runs work on a thread of its own while the caller's events are dispatched. NoAnswer when it
 // has not finished within the bound, Abandoned when the window closed first, else Ok.
 State awayFromWindow(std::function<void(Hand&)> work, CorePlatform& platform) {
@@ -40,6 +51,7 @@ State awayFromWindow(std::function<void(Hand&)> work, CorePlatform& platform) {
     hand->caller = QAbstractEventDispatcher::instance();
     try {
         std::thread([hand, work = std::move(work)] {
+            const Running running;
             work(*hand);
             const std::lock_guard<std::mutex> lock(hand->mutex);
             hand->done = true;
@@ -126,6 +138,10 @@ Answer ask(const QString& queue) {
 
 }  // namespace
 
+bool questionsRunning() {
+    return g_running.load() > 0;
+}
+
 DefaultPrinter defaultPrinter(CorePlatform& platform) {
     struct Out {
         Answer answer;
@@ -135,9 +151,11 @@ DefaultPrinter defaultPrinter(CorePlatform& platform) {
     // Qt's printer asks the server too (for the queue's paper and its driver), so it is made
     // on the same thread, after libcups has named the default queue.
     const State state = awayFromWindow(
-        [out](Hand&) {
+        [out](Hand& hand) {
             out->answer = ask(QString());
-            if (out->answer.state == State::Ok) {
+            // An answer that came too late is dropped before Qt's print support is asked, which
+            // the window's thread may be using again meanwhile.
+            if (out->answer.state == State::Ok && !hand.isAbandoned()) {
                 const QPrinterInfo info = QPrinterInfo::printerInfo(out->answer.queue);
                 if (info.isNull()) {
                     out->answer.state = State::NoSuchQueue;

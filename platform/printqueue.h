@@ -44,6 +44,10 @@ struct DefaultPrinter {
 };
 DefaultPrinter defaultPrinter(CorePlatform& platform);
 
+// A question's thread is still running (one the caller stopped waiting for, most likely): the
+// program should then end without tearing down what that thread may still use.
+bool questionsRunning();
+
 // Whether the queue exists and takes jobs (a stopped queue that accepts is usable).
 Answer check(const QString& queue, CorePlatform& platform);
 

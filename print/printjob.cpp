@@ -92,6 +92,8 @@ protected:
             const ssize_t n = ::write(m_fd, data + done, static_cast<size_t>(size - done));
             if (n < 0 && errno != EINTR) {
                 m_error = errno;
+            } else if (n == 0) {
+                m_error = ENOSPC;  // nothing more goes in
             } else if (n > 0) {
                 done += n;
             }
@@ -213,9 +215,6 @@ PrintOutcome printPage(const PrintTarget& target, PrintPage& page) {
         why = printServerReason(found.answer);
     }
 
-    if (target.folderUse != nullptr) {
-        target.folderUse->prepare(target.folder);
-    }
     const QPageLayout a4(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
                          QPageLayout::Millimeter);
     // "Tavo_yymmdd_hhmmss.pdf", or the first of "_2", "_3"... whose name nothing holds yet.
@@ -223,7 +222,10 @@ PrintOutcome printPage(const PrintTarget& target, PrintPage& page) {
         target.folder + QStringLiteral("Tavo_") + compactStamp(target.platform.now());
     QString path = base + QStringLiteral(".pdf");
     int taken = 0;
-    PdfResult result = printToPdf(path, a4, page, problem, &taken);
+    PdfResult result = PdfResult::NotCreated;
+    if (target.folderUse == nullptr || target.folderUse->prepare(target.folder, problem)) {
+        result = printToPdf(path, a4, page, problem, &taken);
+    }
     for (int n = 2; result == PdfResult::NotCreated && taken == EEXIST && n < 1000; ++n) {
         path = base + QLatin1Char('_') + QString::number(n) + QStringLiteral(".pdf");
         result = printToPdf(path, a4, page, problem, &taken);
