@@ -64,6 +64,9 @@ protected:
                     m_handle = m_window->windowHandle();
                     if (m_handle != nullptr) {
                         m_handle->installEventFilter(this);
+                        // The program's own request comes as this signal alone (no event).
+                        connect(m_handle, &QWindow::windowStateChanged, this,
+                                &KeepsOneSize::ownRequest, Qt::QueuedConnection);
                     }
                 }
                 return false;
@@ -99,6 +102,15 @@ private:
         }
         holdOnWayland();
         m_handle->setWindowStates(m_handle->windowStates() & ~kGrown);
+    }
+
+    // A window manager that allows no maximise does not answer the program's own request, which
+    // Qt has taken for done: it is turned back here. (On Wayland the compositor answers.)
+    void ownRequest() {
+        if (m_handle != nullptr && (m_handle->windowStates() & kGrown) &&
+            QGuiApplication::platformName() != QLatin1String("wayland")) {
+            m_handle->setWindowStates(m_handle->windowStates() & ~kGrown);
+        }
     }
 
     void holdOnWayland() {

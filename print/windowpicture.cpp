@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "print/windowpicture.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
@@ -31,7 +33,7 @@ bool screenShowsTheFrame(const QWidget& window) {
 
 }  // namespace
 
-QPixmap snapshotWindow(QWidget& window) {
+QPixmap snapshotWindow(QWidget& window, CorePlatform& platform) {
     // The window's own drawing of itself: whatever covers it on the screen (a note, another of
     // our windows) stays out of the picture.
     const QPixmap drawn = window.grab();
@@ -40,9 +42,28 @@ QPixmap snapshotWindow(QWidget& window) {
     }
     QScreen* screen = window.screen();
     const QRect frame = window.frameGeometry();
+    // Our other windows over the frame step aside while the screen is read, long enough for the
+    // window manager to draw what they covered (and the title bar as active, where one of them
+    // had the focus).
+    QList<QPointer<QWidget>> covering;
+    for (QWidget* other : QApplication::topLevelWidgets()) {
+        if (other != &window && other->isVisible() && other->frameGeometry().intersects(frame)) {
+            covering << other;
+            other->hide();
+        }
+    }
+    if (!covering.isEmpty()) {
+        window.activateWindow();
+        WaitMs(kUncoverMs, platform);
+    }
     const QRect onScreen = frame.translated(-screen->geometry().topLeft());
     QPixmap shot =
         screen->grabWindow(0, onScreen.x(), onScreen.y(), onScreen.width(), onScreen.height());
+    for (const QPointer<QWidget>& other : covering) {
+        if (other != nullptr && !waitsCancelled()) {
+            other->show();
+        }
+    }
     if (shot.isNull()) {
         return drawn;
     }
@@ -55,7 +76,7 @@ void captureWindowPicture(QWidget& window, CorePlatform& platform, QPixmap& Pict
     QClipboard* clipboard = QGuiApplication::clipboard();
     // Emptied first, so no earlier picture can stand in for a snapshot that did not arrive.
     clipboard->clear();
-    clipboard->setImage(snapshotWindow(window).toImage());
+    clipboard->setImage(snapshotWindow(window, platform).toImage());
     dispatchPendingEvents(platform);
     QImage picture;
     if (const QMimeData* data = clipboard->mimeData(); data != nullptr && data->hasImage()) {

@@ -15,8 +15,11 @@ struct PrintTarget;
 // title bar and border included, its inside drawn by the window itself; elsewhere the window's
 // own drawing of itself, as the screen cannot show it to the program: natively on Wayland that
 // is the whole window, as it draws its own title bar and border there; on the rootless Xwayland
-// of a Wayland desktop, without a window manager and offscreen, its inside.
-QPixmap snapshotWindow(QWidget& window);
+// of a Wayland desktop, without a window manager and offscreen, its inside. No other window of
+// the program is in it: on the screen, those over the window are hidden for kUncoverMs while the
+// window manager redraws what they covered, dispatching events through platform.
+constexpr int kUncoverMs = 200;
+QPixmap snapshotWindow(QWidget& window, CorePlatform& platform);
 
 // Captures the window through the clipboard into Picture1: the clipboard is cleared, receives
 // the snapshot, the platform dispatches the pending events once and the clipboard's picture is

@@ -8,8 +8,9 @@ packages=(
   poppler-utils desktop-file-utils appstream dpkg-dev file man-db
   # Building and checking the Debian package (debian/control's Build-Depends among them)
   build-essential debhelper fakeroot lintian libcanberra-dev libcups2-dev
-  # The accessibility bus test: a display, a window manager, D-Bus, AT-SPI and its Python client
-  xvfb openbox xdotool dbus-daemon dbus-bin at-spi2-core python3-pyatspi python3-gi
+  # The accessibility bus and desktop tests: a display, a window manager, its hints read back
+  # (xprop), D-Bus, AT-SPI and its Python client
+  xvfb openbox xdotool x11-utils dbus-daemon dbus-bin at-spi2-core python3-pyatspi python3-gi
   # Beeps through the sound server; the tests run a PulseAudio of their own and record it
   libcanberra-pulse sound-theme-freedesktop pkgconf pulseaudio pulseaudio-utils sox
   # The bell's theme as GNOME names it, read through GSettings in the tests

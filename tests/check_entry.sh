@@ -100,7 +100,7 @@ run "unreachable WAYLAND_DISPLAY" 2 0 1 WAYLAND_DISPLAY=wayland-$dead XDG_RUNTIM
 grep -qF "cannot open the display (WAYLAND_DISPLAY=wayland-$dead)" "$scratch/err" ||
   fail "unreachable Wayland display: '$(cat "$scratch/err")'"
 
-# Natively on a Wayland desktop (when run inside one, by with_weston.sh) without a sound server:
+# Natively on a Wayland desktop (when run inside one, by with_desktop.sh) without a sound server:
 # the window stays up until stopped, and one line says the beeps cannot be heard, no X bell.
 if [ -n "${WAYLAND_DISPLAY:-}" ]; then
   limit=10 run "Wayland without a sound server" 124 0 1 WAYLAND_DISPLAY="$WAYLAND_DISPLAY" \

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The window on a real desktop's compositor (run by with_weston.sh; on the offscreen platform
+// The window on a real desktop's compositor (run by with_desktop.sh; on the offscreen platform
 // only what does not need one).
 #include <QAbstractButton>
 #include <QAccessible>
@@ -21,6 +21,29 @@ bool hostInput(const QString& command) {
                QStringList{QStringLiteral("DISPLAY=") + qEnvironmentVariable("WESTON_HOST_DISPLAY"),
                            QStringLiteral("xdotool")} +
                    command.split(QLatin1Char(' '))) == 0;
+}
+
+// Motif window manager hints' bits: functions, then decorations.
+constexpr uint kMwmFuncAll = 0x01, kMwmFuncMinimize = 0x08, kMwmFuncMaximize = 0x10,
+               kMwmFuncClose = 0x20;
+constexpr uint kMwmDecorAll = 0x01, kMwmDecorMinimize = 0x20, kMwmDecorMaximize = 0x40;
+
+// An X11 window's property as xprop gives it: its values, or nothing where it is not set.
+QStringList xprop(WId window, const char* property) {
+    QProcess p;
+    p.start(QStringLiteral("xprop"),
+            {QStringLiteral("-id"), QString::number(window), QString::fromLatin1(property)});
+    p.waitForFinished();
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    const int equals = out.indexOf(QLatin1String(" = "));
+    if (equals < 0) {
+        return {};
+    }
+    QStringList values = out.mid(equals + 3).split(QLatin1Char(','));
+    for (QString& v : values) {
+        v = v.trimmed();
+    }
+    return values;
 }
 
 // Where the pointer last showed in the window, in its own coordinates.
@@ -67,6 +90,22 @@ void TestCompositor::aMaximiseRequestKeepsTheWindowAsItIs() {
         // The window manager's title bar offers closing only.
         QVERIFY(window->flags() & Qt::WindowCloseButtonHint);
         QVERIFY(!(window->flags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint)));
+        if (qgetenv("XDG_SESSION_TYPE") == "x11") {
+            // As a window manager reads it: Motif hints of closing and moving, no minimise or
+            // maximise function nor button; and the manager allows no maximise.
+            const QStringList motif = xprop(w.winId(), "_MOTIF_WM_HINTS");
+            QCOMPARE(motif.size(), 5);
+            const uint functions = motif[1].toUInt(nullptr, 16);
+            const uint decorations = motif[2].toUInt(nullptr, 16);
+            QCOMPARE(functions & (kMwmFuncAll | kMwmFuncMinimize | kMwmFuncMaximize), 0u);
+            QVERIFY(functions & kMwmFuncClose);
+            QCOMPARE(decorations & (kMwmDecorAll | kMwmDecorMinimize | kMwmDecorMaximize), 0u);
+            QStringList actions;
+            QTRY_VERIFY(!(actions = xprop(w.winId(), "_NET_WM_ALLOWED_ACTIONS")).isEmpty());
+            QVERIFY2(actions.contains(QStringLiteral("_NET_WM_ACTION_CLOSE")) &&
+                         actions.filter(QStringLiteral("MAXIMIZE")).isEmpty(),
+                     qPrintable(actions.join(u' ')));
+        }
     } else {
         // Nothing of Qt's round the window: the size it declares, fixed, is the whole window.
         QCOMPARE(window->frameMargins(), QMargins());
