@@ -76,8 +76,9 @@ QString PictureControl::briefName() const {
     if (m_role == Role::Reel) {
         return m_spinning ? QStringLiteral("回転中") : describe(m_role, m_id);
     }
+    // The end of a draw: the block ready again, then the numbers.
     if (m_id == PictureId::Start && !m_detail.isEmpty()) {
-        return m_detail;
+        return describe(m_role, m_id) + QStringLiteral("、") + m_detail;
     }
     // The block's part of the label, and the phase in a word.
     const QString phase =

@@ -31,11 +31,11 @@ public:
 
     // The focus, given by a draw started without the mouse: until it leaves, assistive
     // technology reads only what changed, without the help: a reel's number, the block and
-    // phase of a switch, the numbers on the switch at the end. A screen reader speaks each on
-    // the focus move; with the full names (some 4 s each in a Japanese voice) the speech would
-    // fall many seconds behind the stops. A screen reader that has fallen behind reads the name
-    // when it comes to the focus move, so a reel keeps the short form until the draw's focus is
-    // back on its switch (endFocusForDraw), and a switch until the focus leaves it.
+    // phase of a switch, 開始 and the numbers on the switch at the end. A screen reader speaks
+    // each on the focus move; with the full names (some 4 s each in a Japanese voice) the speech
+    // would fall many seconds behind the stops. A screen reader that has fallen behind reads the
+    // name when it comes to the focus move, so a reel keeps the short form until the draw's focus
+    // is back on its switch (endFocusForDraw), and a switch until the focus leaves it.
     void takeFocusForDraw();
     // The short form alone, as the control's part of the draw happens, where the focus move
     // itself is to follow a moment later.

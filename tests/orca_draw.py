@@ -6,12 +6,13 @@ On the desktop of accessibility_bus.py (Xvfb, openbox, a private session bus and
 bus) it starts a speech-dispatcher of its own with the espeak-ng Japanese voice and Orca with a
 debug log, in a Japanese locale made for the test, then runs the program and drives it with
 xdotool keys as a user would: Alt+A to arm block A, Alt+A again to draw, and Tab a second after
-the draw has ended. Orca's log gives every utterance (SPEECH OUTPUT) and when Orca received each
-reel's focus (its stop), both on one clock. It checks: an utterance naming the block soon after
-the arm press; for each stop exactly one utterance holding that number, soon after; one
-utterance at the end holding the six numbers as saved; after the Tab the numbers still in the
-switch's name, where the user heard them; few and short utterances for the whole draw. It also
-prints when speech-dispatcher played each message and which a key press cut: what was heard.
+the draw's speech has been played out. Orca's log gives every utterance (SPEECH OUTPUT) and when
+each reel's number reached it (the reel renamed: its stop), speech-dispatcher's log when it
+played each message, all on one clock. It checks: one utterance naming the block and its phase
+soon after the arm press; for each stop exactly one utterance holding that number, soon after;
+one utterance at the end holding the six numbers as saved; every number and the end played out,
+and all of it soon after the last stop; after the Tab the numbers still in the switch's name,
+where the user heard them; few and short utterances for the whole draw.
 
 Usage: orca_draw.py PATH_TO_TAVO (TAVO_ORCA_KEEP=1 keeps the logs' folder). Exit code 77 means
 skipped: Orca or its speech could not start.
@@ -35,9 +36,14 @@ import accessibility_bus as bus  # noqa: E402
 # receipt of each reel's number.
 ARM_S = 1.0
 STOP_S = 1.5
+# From the last stop until speech-dispatcher has played out the last number and the end. The
+# Japanese voice is slow and reads the punctuation (some 1.4 s a number, 11 s for the end), and
+# it starts 3 s behind, after the key echoes: about 17 s. Told in full names it took over a minute.
+SPEECH_S = 22.0
 # A whole draw: the arm, the block's frame entered, six numbers, the end (key echoes aside).
+# At most 82 characters with two-digit numbers.
 MAX_UTTERANCES = 10
-MAX_CHARS = 240
+MAX_CHARS = 100
 
 KEY_ECHO = re.compile(r"^((left|right) )?(alt|tab|return|shift|control)\s*$", re.IGNORECASE)
 LINE = re.compile(r"^(\d\d):(\d\d):(\d\d)\.(\d+) - (.*)$")
@@ -54,9 +60,9 @@ def now():
 
 
 def read_log(path):
-    """(time, utterance) for every SPEECH OUTPUT line, (time, reel, number) for every reel
-    that Orca saw stop."""
-    speech, stops = [], []
+    """(time, utterance) for every SPEECH OUTPUT line; (time, name) for every reel's new name
+    and (time, name) for every reel given the focus, as Orca received them."""
+    speech, renamed, focused = [], [], []
     with open(path, encoding="utf-8", errors="replace") as f:
         for line in f:
             m = LINE.match(line.rstrip("\n"))
@@ -67,14 +73,29 @@ def read_log(path):
             if said:
                 speech.append((stamp_of(m), said.group(1)))
                 continue
-            # A reel given the focus as its number stands, in the same moment (only block A
-            # draws, from the left).
-            reel = re.match(r"EVENT MANAGER: object:state-changed:focused for "
-                            r"\[animation \| [^]]*?(\d+)\] in \[application \| Tavo\] \(1,",
-                            text)
-            if reel:
-                stops.append((stamp_of(m), len(stops) + 1, int(reel.group(1))))
-    return speech, stops
+            event = re.match(r"EVENT MANAGER: object:(property-change:accessible-name|"
+                             r"state-changed:focused) for \[animation \| ([^]]*)\] "
+                             r"in \[application \| Tavo\] \((\d)", text)
+            if event and event.group(1).startswith("property"):
+                renamed.append((stamp_of(m), event.group(2)))
+            elif event and event.group(3) == "1":
+                focused.append((stamp_of(m), event.group(2)))
+    return speech, renamed, focused
+
+
+def stops_of(renamed, focused, saved, arm):
+    """(time, reel, number) for each reel's stop: when its number was set, which is when its
+    name took the number (the focus follows, up to a few tenths later when reels stop close
+    together); the focus only where no rename was logged. Only block A draws, and its six
+    numbers differ, so a number tells the reel."""
+    stops = []
+    for p, n in enumerate(saved):
+        times = ([t for t, name in renamed if t >= arm and numbers_in(name) == [n]] or
+                 [t for t, name in focused if t >= arm and numbers_in(name) == [n]])
+        if not times:
+            return None
+        stops.append((min(times), p + 1, n))
+    return stops
 
 
 def numbers_in(utterance):
@@ -95,19 +116,28 @@ def switch_name(env):
 
 
 def played(logs):
-    """When speech-dispatcher began to play a message, finished it, or cut it (a key press):
-    (time, what) from its log, on the same clock as Orca's."""
-    events = []
+    """Each message speech-dispatcher played: (began, ended, "done" or "cut" by a key press, or
+    "plays" if still playing, its text), from its log, on the same clock as Orca's. A message
+    that a key press threw away before it began is not there: it was never heard."""
+    messages = []
     line = re.compile(r"\[\w+ \w+ +\d+ (\d\d):(\d\d):(\d\d) \d+ : (\d+)\] speechd: +"
-                      r"(Module speak!|Module stop!|speak_queue playback thread got END)")
-    with open(os.path.join(logs, "speech-dispatcher.log"), errors="replace") as f:
-        for text in f:
-            m = line.match(text)
-            if m:
-                t = int(m[1]) * 3600 + int(m[2]) * 60 + int(m[3]) + int(m[4]) / 1e6
-                events.append((t, {"Module speak!": "plays", "Module stop!": "cut"}.get(
-                    m[5], "done")))
-    return events
+                      r"(Module speak!|Module stop!|speak_queue playback thread got END|"
+                      r"Incoming text: \|(.*))")
+    text = ""
+    with open(os.path.join(logs, "speech-dispatcher.log"), encoding="utf-8",
+              errors="replace") as f:
+        for entry in f:
+            m = line.match(entry)
+            if not m:
+                continue
+            t = int(m[1]) * 3600 + int(m[2]) * 60 + int(m[3]) + int(m[4]) / 1e6
+            if m[6] is not None:
+                text = re.sub(r"<[^>]*>", "", m[6]).rstrip("|").strip()
+            elif m[5] == "Module speak!":
+                messages.append([t, None, "plays", text])
+            elif messages and messages[-1][2] == "plays":
+                messages[-1][1:3] = [t, "cut" if m[5] == "Module stop!" else "done"]
+    return messages
 
 
 def start_sound(tmp, env, procs):
@@ -164,7 +194,8 @@ def start_speech(tmp, env, procs):
         f.write('\nDefaultModule espeak-ng\nDefaultLanguage "ja"\nAudioOutputMethod "pulse"\n')
     logs = os.path.join(tmp, "speechd-log")
     os.mkdir(logs)
-    sd = subprocess.Popen(["/usr/bin/speech-dispatcher", "-s", "-t", "0", "-l", "4", "-C", conf,
+    # Level 5 logs each message's text as it begins to play.
+    sd = subprocess.Popen(["/usr/bin/speech-dispatcher", "-s", "-t", "0", "-l", "5", "-C", conf,
                            "-L", logs], env=env, stdout=subprocess.DEVNULL,
                           stderr=subprocess.DEVNULL)
     procs.append(sd)
@@ -192,7 +223,20 @@ def key(env, keys):
     return now()
 
 
+def played_out(logs, pattern, seconds):
+    """Waits until speech-dispatcher has finished a message matching pattern."""
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        if [m for m in played(logs) if m[2] != "plays" and re.search(pattern, m[3])]:
+            return True
+        time.sleep(0.2)
+    return False
+
+
 def test(tavo):
+    # Orca and speech-dispatcher run in UTC and their logs say so: now() must agree.
+    os.environ["TZ"] = "UTC"
+    time.tzset()
     for tool in ("/usr/bin/orca", "/usr/bin/speech-dispatcher", "/usr/bin/espeak-ng",
                  "/usr/bin/pulseaudio", "/usr/bin/pactl", "/usr/bin/localedef",
                  "/usr/share/i18n/locales/ja_JP"):
@@ -241,9 +285,11 @@ def test(tavo):
         time.sleep(3)
         key(env, "alt+a")
         log = os.path.join(folder, "TavoLog.csv")
-        # The end: the switch's name with the numbers, then Tab a second later.
+        # The end: the switch's name with the numbers; a patient user hears it out (a key press
+        # would throw away what is still to come), then presses Tab a second later.
         if not wait_for(debug, r"SPEECH OUTPUT: '[^']*結果", 40):
             return bus.fail("no end of the draw was spoken")
+        played_out(speech_logs, "結果", SPEECH_S + 10)
         time.sleep(1)
         tab = key(env, "Tab")
         time.sleep(2)
@@ -251,7 +297,7 @@ def test(tavo):
         # Alt key reaches no button, so the test finds it in the cycle by Orca's words.
         saving = None
         for _ in range(6):
-            speech, _ = read_log(debug)
+            speech = read_log(debug)[0]
             if "保存" in speech[-1][1] + speech[-2][1]:
                 saving = key(env, "Return")
                 wait_for(log, r"A,", 5)
@@ -262,11 +308,10 @@ def test(tavo):
         saved_said = saving is not None and wait_for(debug, r"SPEECH OUTPUT: '[^']*保存しました", 5)
         after_tab_name = switch_name(env)
         time.sleep(1)
-        speech, stops = read_log(debug)
+        speech, renamed, focused = read_log(debug)
         for t, said in speech:
             if t >= arm - 0.5:
                 print("%7.3f s  %s" % (t - arm, said))
-        print("stops (s after the arm press):", [(round(t - arm, 3), p, n) for t, p, n in stops])
 
         problems = []
         saved = []
@@ -274,13 +319,18 @@ def test(tavo):
             with open(log, encoding="ascii") as f:
                 lines = [line.strip().split(",") for line in f if ",A," in line]
             saved = [int(n) for n in lines[-1][3:]] if lines else []
-        if len(saved) != 6 or len(stops) != 6 or [n for _, _, n in stops] != saved:
-            return bus.fail("saved %s, stops %s" % (saved, stops))
+        stops = stops_of(renamed, focused, saved, arm) if len(saved) == 6 else None
+        if stops is None:
+            return bus.fail("saved %s, reels renamed %s" % (saved, renamed))
+        print("stops (s after the arm press):", [(round(t - arm, 3), p, n) for t, p, n in stops])
         draw = [(t, said) for t, said in speech
                 if arm <= t < tab and not KEY_ECHO.match(said)]
-        arm_said = [t - arm for t, said in draw if "ブロックA" in said]
+        # The block and its phase in one utterance.
+        arm_said = [t - arm for t, said in draw
+                    if "ブロックA" in said and re.search("回転中|停止", said)]
         if not arm_said or arm_said[0] > ARM_S:
-            problems.append("the block was named %s s after the arm press" % arm_said[:1])
+            problems.append("the block and 回転中 were said %s s after the arm press" %
+                            arm_said[:1])
         for t, p, n in stops:
             holding = [(u - t, said) for u, said in draw if numbers_in(said) == [n]]
             if len(holding) != 1 or not -0.1 <= holding[0][0] <= STOP_S:
@@ -297,17 +347,28 @@ def test(tavo):
         if len(confirmed) != 1 or confirmed[0] > STOP_S:
             problems.append("the save was confirmed %s s after the key" % confirmed)
         chars = sum(len(said) for _, said in draw)
+        print("%d utterances, %d characters for the draw" % (len(draw), chars))
         if len(draw) > MAX_UTTERANCES or chars > MAX_CHARS:
             problems.append("%d utterances, %d characters for one draw" % (len(draw), chars))
 
-        # What was heard, from speech-dispatcher's log (recorded, not asserted: the voice's pace
-        # is the machine's and the voice's, not the program's).
-        sound = [(t - arm, what) for t, what in played(speech_logs) if arm <= t < tab]
-        print("heard (s after the arm press): " + " ".join("%.1f %s" % e for e in sound))
-        done = [t for t, what in sound if what == "done"]
-        if done:
-            print("the last message before the Tab was played out %.1f s after the last stop" %
-                  (done[-1] - (stops[-1][0] - arm)))
+        # What was heard, from speech-dispatcher's log: each number and the end played out, not
+        # cut or thrown away, and the last of them soon after the last stop.
+        heard = [m for m in played(speech_logs) if arm <= m[0] < tab]
+        print("heard (s after the arm press):")
+        for began, ended, how, text in heard:
+            print("  %5.1f-%5.1f %-5s %s" % (began - arm, (ended or tab) - arm, how, text))
+        over = []
+        for wanted in [[n] for n in saved] + [saved]:
+            out = [ended for _, ended, how, text in heard
+                   if how == "done" and numbers_in(text) == wanted]
+            if not out:
+                problems.append("%s was not played out before the Tab" % wanted)
+            over += out[:1]
+        if over:
+            lag = max(over) - max(t for t, _, _ in stops)
+            print("the draw's speech was over %.1f s after the last stop" % lag)
+            if lag > SPEECH_S:
+                problems.append("the draw's speech was over %.1f s after the last stop" % lag)
         if app.poll() is not None:
             problems.append("the program ended early: %s" % app.stderr.read())
         for p in problems:

@@ -208,10 +208,10 @@ private slots:
         for (int p = 0; p < 6; ++p) {
             numbers << w->sheet().LabelData.at(Sheet::cell(1, p));
         }
-        // A draw from the keyboard leaves the focus on the switch, which says the numbers alone
-        // until the focus moves on.
-        const QString result = QStringLiteral("結果: ") + numbers.join(u", ");
-        const QString switchName = QStringLiteral("ブロックB スイッチ: 開始、") + result;
+        // A draw from the keyboard leaves the focus on the switch, which says only that it is
+        // ready again and the numbers until the focus moves on.
+        const QString result = QStringLiteral("開始、結果: ") + numbers.join(u", ");
+        const QString switchName = QStringLiteral("ブロックB スイッチ: ") + result;
         QCOMPARE(iface(w->ImageSwitch(1))->text(QAccessible::Name),
                  source == Mouse ? switchName : result);
         QCOMPARE(iface(w->LabelStat(1))->text(QAccessible::Name),
