@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QShortcut>
 
 PictureControl::PictureControl(QWidget* parent) : QWidget(parent) {
@@ -76,9 +77,12 @@ QString PictureControl::briefName() const {
     if (m_role == Role::Reel) {
         return m_spinning ? QStringLiteral("回転中") : describe(m_role, m_id);
     }
-    // The end of a draw: the block ready again, then the numbers.
+    // The end of a draw: the block ready again, then the numbers, without the marks that a
+    // screen reader reads out as words (コロン, コンマ) between them.
     if (m_id == PictureId::Start && !m_detail.isEmpty()) {
-        return describe(m_role, m_id) + QStringLiteral("、") + m_detail;
+        static const QRegularExpression marks(QStringLiteral("[:,、]\\s*"));
+        QString spoken = describe(m_role, m_id) + u' ' + m_detail;
+        return spoken.replace(marks, QStringLiteral(" "));
     }
     // The block's part of the label, and the phase in a word.
     const QString phase =

@@ -351,7 +351,7 @@ def test(tavo):
         # The focus goes with the draw, each control saying only what changed while it is
         # there: the switch, each reel's number, the switch ready again with the numbers.
         expected_focus = (["ブロックA 回転中"] + [str(n) for n in numbers] +
-                          ["開始、結果: " + ", ".join(str(n) for n in numbers)])
+                          ["開始 結果 " + " ".join(str(n) for n in numbers)])
         if seen["focus"] != expected_focus:
             problems.append("focus went %s" % seen["focus"])
         if seen["told"] != ["保存しました", "並べ替えました", "表示をクリアしました"]:

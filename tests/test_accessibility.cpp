@@ -210,8 +210,9 @@ private slots:
         }
         // A draw from the keyboard leaves the focus on the switch, which says only that it is
         // ready again and the numbers until the focus moves on.
-        const QString result = QStringLiteral("開始、結果: ") + numbers.join(u", ");
-        const QString switchName = QStringLiteral("ブロックB スイッチ: ") + result;
+        const QString result = QStringLiteral("開始 結果 ") + numbers.join(u' ');
+        const QString switchName =
+            QStringLiteral("ブロックB スイッチ: 開始、結果: ") + numbers.join(u", ");
         QCOMPARE(iface(w->ImageSwitch(1))->text(QAccessible::Name),
                  source == Mouse ? switchName : result);
         QCOMPARE(iface(w->LabelStat(1))->text(QAccessible::Name),
