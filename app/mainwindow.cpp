@@ -327,6 +327,7 @@ void MainWindow::buildControls() {
         showSwitch(k);
         connect(sw, &PictureControl::clicked, this, [this, k] { pressSwitch(k, false); });
         connect(sw, &PictureControl::triggered, this, [this, k] { pressSwitch(k, true); });
+        connect(sw, &PictureControl::drawFocusLeft, this, [this, k] { drawFocusLeftSwitch(k); });
     }
 
     for (QLabel* label : {m_label1, m_labelDateTime}) {
@@ -574,11 +575,13 @@ void MainWindow::moveQueuedDrawFocus() {
 void MainWindow::giveDrawFocus(PictureControl* control) {
     control->takeFocusForDraw();
     m_focusSpacing->start();
-    // Back on its switch, a block's reels are done with the draw (at the arm none has begun):
-    // their full names return.
-    const auto sw = std::find(m_imageSwitch.cbegin(), m_imageSwitch.cend(), control);
-    if (sw != m_imageSwitch.cend()) {
-        const int k = static_cast<int>(sw - m_imageSwitch.cbegin());
+}
+
+void MainWindow::drawFocusLeftSwitch(int k) {
+    // The focus has moved on from the switch after its draw: the block's reels are done with
+    // it, and take back their full names. (Not sooner: a screen reader that has fallen behind
+    // still reads the last reel's name after the focus came back to the switch.)
+    if (m_model.ActiveBlock != k + 1) {
         for (int p = 0; p < Sheet::kPositions; ++p) {
             ImageWin(Sheet::cell(k, p))->endFocusForDraw();
         }

@@ -135,6 +135,7 @@ private:
     void moveDrawFocus(PictureControl* control);
     void moveQueuedDrawFocus();
     void giveDrawFocus(PictureControl* control);
+    void drawFocusLeftSwitch(int k);
     std::unique_ptr<Timer> m_focusSpacing;
     QList<PictureControl*> m_focusQueue;
     bool m_commandRunning = false;  // a save or a print is waiting, the window served meanwhile

@@ -105,8 +105,9 @@ void PictureControl::endFocusForDraw() {
 }
 
 void PictureControl::focusOutEvent(QFocusEvent* event) {
-    if (m_role == Role::Switch) {
+    if (m_role == Role::Switch && m_focusedByDraw) {
         setFocusedByDraw(false);
+        emit drawFocusLeft();
     }
     QWidget::focusOutEvent(event);
 }

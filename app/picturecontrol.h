@@ -34,8 +34,8 @@ public:
     // phase of a switch, 開始 and the numbers on the switch at the end. A screen reader speaks
     // each on the focus move; with the full names (some 4 s each in a Japanese voice) the speech
     // would fall many seconds behind the stops. A screen reader that has fallen behind reads the
-    // name when it comes to the focus move, so a reel keeps the short form until the draw's focus
-    // is back on its switch (endFocusForDraw), and a switch until the focus leaves it.
+    // name when it comes to the focus move, so a reel keeps the short form until the focus has
+    // left its switch after the draw (endFocusForDraw), and a switch until the focus leaves it.
     void takeFocusForDraw();
     // The short form alone, as the control's part of the draw happens, where the focus move
     // itself is to follow a moment later.
@@ -58,8 +58,9 @@ public slots:
     void trigger();
 
 signals:
-    void clicked();    // by the mouse
-    void triggered();  // by the keyboard or assistive technology, queued
+    void clicked();        // by the mouse
+    void triggered();      // by the keyboard or assistive technology, queued
+    void drawFocusLeft();  // a switch given the focus by a draw has lost it
 
 protected:
     void paintEvent(QPaintEvent* event) override;

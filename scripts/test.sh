@@ -10,5 +10,7 @@ TAVO_BUILD_DIR=$build "$here/scripts/build.sh"
 if [ "${TAVO_NO_SANITIZERS:-0}" != 1 ]; then
   echo "== the same tests under ASan and UBSan"
   TAVO_BUILD_DIR=$build-asan "$here/scripts/build.sh" -DCMAKE_BUILD_TYPE=Debug -DTAVO_SANITIZE=ON
-  (cd "$build-asan" && ctest --output-on-failure -j2 -E '^(packaging_|clang_format)')
+  # Not the screen-reader test: it times Orca's speech, which the sanitizers' slower program
+  # only delays; the bus test runs the same program under them through the real AT-SPI bus.
+  (cd "$build-asan" && ctest --output-on-failure -j2 -E '^(packaging_|clang_format|orca_draw)')
 fi

@@ -73,12 +73,12 @@ def client():
         except Exception:  # the object may be gone
             return
         if event.type.startswith("object:property-change:accessible-name"):
-            if name.startswith("ブロックA リール") and "switch_name" not in seen:
+            if name.startswith("ブロックA リール") and "reels" not in seen:
                 seen["name_events"].setdefault(name.split(":")[0], []).append(name)
         elif event.type.startswith("object:state-changed:showing"):
             if event.detail1 == 1 and event.source.getRoleName() == "notification":
                 seen["told"].append(name)
-        elif event.detail1 == 1:
+        elif event.detail1 == 1 and "moved_on" not in seen:
             seen["focus"].append(name)
             stamp("focus " + name)
 
@@ -120,6 +120,18 @@ def client():
             return True
         stamp("ended: " + switch.name)
         seen["switch_name"] = switch.name
+        # The user moves on (as with Tab) once the end is heard: the reels take back their full
+        # names, which are read then.
+        GLib.timeout_add(1000, move_on)
+        return False
+
+    def move_on():
+        seen["moved_on"] = True
+        save.queryComponent().grabFocus()
+        GLib.timeout_add(500, after_end)
+        return False
+
+    def after_end():
         seen["reels"] = [r.name for r in reels]
         seen["reel_states_focusable"] = all(
             r.getState().contains(pyatspi.STATE_FOCUSABLE) for r in reels)
