@@ -64,19 +64,18 @@ protected:
                     m_handle = m_window->windowHandle();
                     if (m_handle != nullptr) {
                         m_handle->installEventFilter(this);
-                        // The program's own request comes as this signal alone (no event).
+                        // The program's own request may come as this signal alone, with no
+                        // event, from inside the request itself.
                         connect(m_handle, &QWindow::windowStateChanged, this,
-                                &KeepsOneSize::ownRequest, Qt::QueuedConnection);
+                                &KeepsOneSize::stateSignalled);
                     }
                 }
                 return false;
             case QEvent::WindowStateChange:
+                // The compositor's or the window manager's word (the program's own request is
+                // met by stateSignalled).
                 if (watched == m_handle && event->spontaneous()) {
                     stateChanged();
-                } else if (watched == m_handle && (m_handle->windowStates() & kGrown)) {
-                    // Asked by the program itself: nothing is drawn from now until the
-                    // compositor has answered, and been answered.
-                    holdOnWayland();
                 }
                 return false;
             case QEvent::UpdateRequest:
@@ -104,20 +103,30 @@ private:
         m_handle->setWindowStates(m_handle->windowStates() & ~kGrown);
     }
 
-    // A window manager that allows no maximise does not answer the program's own request, which
-    // Qt has taken for done: it is turned back here. (On Wayland the compositor answers.)
-    void ownRequest() {
-        if (m_handle != nullptr && (m_handle->windowStates() & kGrown) &&
-            QGuiApplication::platformName() != QLatin1String("wayland")) {
+    // Any grown state, the program's own request among them: on Wayland drawing is held at
+    // once, before anything is committed, and the compositor's answer is turned back as it
+    // comes. A window manager that allows no maximise does not answer the program's request,
+    // which Qt has taken for done: it is turned back here, once the request has returned.
+    void stateSignalled() {
+        if ((m_handle->windowStates() & kGrown) && !holdOnWayland()) {
+            QMetaObject::invokeMethod(this, &KeepsOneSize::turnBack, Qt::QueuedConnection);
+        }
+    }
+
+    void turnBack() {
+        if (m_handle != nullptr && (m_handle->windowStates() & kGrown)) {
             m_handle->setWindowStates(m_handle->windowStates() & ~kGrown);
         }
     }
 
-    void holdOnWayland() {
-        if (QGuiApplication::platformName() == QLatin1String("wayland")) {
-            m_held = true;
-            m_timeout->start();
+    // True where drawing is held (on Wayland).
+    bool holdOnWayland() {
+        if (QGuiApplication::platformName() != QLatin1String("wayland")) {
+            return false;
         }
+        m_held = true;
+        m_timeout->start();
+        return true;
     }
 
     void release() {
