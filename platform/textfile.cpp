@@ -223,9 +223,9 @@ TextFile::TextFile(const QString& path, Mode mode, CorePlatform* waits)
     ::flock(m_fd, LOCK_EX | LOCK_NB);
     struct stat previous {};
     if (exists && ::lstat(native.constData(), &previous) == 0) {
-        m_keepOwner = {previous.st_uid, previous.st_gid, previous.st_mode & 07777};
+        m_keepOwner = {true, previous.st_uid, previous.st_gid, previous.st_mode & 07777};
     } else {
-        m_keepOwner = {::geteuid(), ::getegid(), newFileMode()};
+        m_keepOwner = {false, 0, 0, newFileMode()};
     }
     m_open = true;
 }
@@ -350,7 +350,7 @@ bool TextFile::closeReplace() {
     if (ok) {
         // The replacement keeps the file's owner and permissions, given only now that it is
         // written whole, so whoever the file belongs to cannot write into the copy first.
-        if (::fchown(m_fd, m_keepOwner.uid, m_keepOwner.gid) != 0) {
+        if (m_keepOwner.given && ::fchown(m_fd, m_keepOwner.uid, m_keepOwner.gid) != 0) {
             // Only root may give a file away; anyone else's copy is theirs already.
         }
         ::fchmod(m_fd, m_keepOwner.mode);

@@ -97,8 +97,10 @@ private:
     bool m_lineEndAdded = false;
     qint64 m_leftBytes = 0;
     FileId m_writtenId;
-    // Who a replacement belongs to, and its permissions: those of the file it replaces.
+    // Who a replacement belongs to, and its permissions: those of the file it replaces (a new
+    // file keeps the owner it was made with, the folder's group where the folder gives one).
     struct Owner {
+        bool given = false;
         uid_t uid = 0;
         gid_t gid = 0;
         mode_t mode = 0644;
