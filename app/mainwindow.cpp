@@ -100,7 +100,7 @@ private:
             return;
         }
         holdOnWayland();
-        m_handle->setWindowStates(m_handle->windowStates() & ~kGrown);
+        turnBack();
     }
 
     // Any grown state, the program's own request among them: on Wayland drawing is held at
