@@ -371,7 +371,8 @@ private slots:
     // A repeated candidate is dropped and the draw waits m ms (the tick counter's milliseconds
     // when it was drawn) before the next attempt; with the tick counter anywhere, past 2^31 and
     // across its wrap included. R = 0 gives 1 whatever S is, so the second position's first
-    // attempt repeats the first position's number.
+    // attempt repeats the first position's number. The clock ticks during that wait: each number
+    // is the one that its own attempt's clock, tick counter and R give.
     void repeatsWaitAndTicksWrap_data() {
         QTest::addColumn<qint64>("tickOffset");
         QTest::newRow("small") << qint64(1234);
@@ -383,9 +384,21 @@ private slots:
         QFETCH(qint64, tickOffset);
         SimDraw s;
         s.p.tickOffset = tickOffset;
-        int calls = 0;
+        struct Attempt {
+            qint64 at;
+            QDateTime clock;
+            float r;
+        };
+        QList<Attempt> attempts;
         RandomGenerator rest;
-        s.p.random = [&calls, &rest] { return calls++ < 2 ? 0.0f : rest.next(); };
+        s.p.random = [&] {
+            attempts << Attempt{s.p.nowMs, s.m.CurrentTime,
+                                attempts.size() < 2 ? 0.0f : rest.next()};
+            if (attempts.size() == 2) {
+                s.p.after(0, [&s] { s.m.ShowClock(s.m.CurrentTime.addSecs(1)); });
+            }
+            return attempts.last().r;
+        };
         s.releaseAfterArmed(1, 400);
         s.press(1);
         QVERIFY(!s.p.stalled);
@@ -402,6 +415,15 @@ private slots:
             ::tickMillis(static_cast<qint32>(static_cast<quint32>(tickOffset + repeatAt)));
         QCOMPARE(draws.at(2) - repeatAt, qint64(m));
         QCOMPARE(s.times(u"number 2 2"_qs).value(0) > draws.at(2), true);
+        const QList<qint64> stops = s.times(u"number 2"_qs);
+        for (int i = 0; i < stops.size(); ++i) {
+            auto a = std::find_if(attempts.rbegin(), attempts.rend(),
+                                  [&](const Attempt& e) { return e.at < stops.at(i); });
+            const qint32 tick = static_cast<qint32>(static_cast<quint32>(tickOffset + a->at));
+            QCOMPARE(numbers.at(i),
+                     ::candidateNumber(::candidateBase(a->clock, ::tickMillis(tick)), a->r));
+        }
+        QCOMPARE(attempts.at(2).clock, kMarch9.addSecs(1));
     }
 
     // Only the first draw after a clear stamps the sheet; every draw stamps its block.
