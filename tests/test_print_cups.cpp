@@ -215,7 +215,7 @@ void TestPrintCups::acceptingQueueGetsOneJob() {
     QTemporaryDir folder;
     FakePlatform platform;
     platform.folder = folder.path();
-    platform.serverPrinter = [&platform] { return platform.SystemPlatform::defaultPrinter(); };
+    platform.serverPrinter = [&platform] { return printqueue::defaultPrinter(platform); };
     MainWindow w(platform);
     setSheet(w);
     const QStringList before = stateOf(w);
@@ -237,7 +237,7 @@ void TestPrintCups::stoppedQueueStillTakesTheJob() {
     QTemporaryDir folder;
     FakePlatform platform;
     platform.folder = folder.path();
-    platform.serverPrinter = [&platform] { return platform.SystemPlatform::defaultPrinter(); };
+    platform.serverPrinter = [&platform] { return printqueue::defaultPrinter(platform); };
     MainWindow w(platform);
     setSheet(w);
     w.CommandPrn()->click();
@@ -268,7 +268,7 @@ void TestPrintCups::refusedPagesGoToAFile() {
     platform.clock = [] { return QDateTime(QDate(2005, 3, 12), QTime(20, 15, 7)); };
     bool removeNow = false;
     platform.serverPrinter = [&] {
-        printqueue::DefaultPrinter printer = platform.SystemPlatform::defaultPrinter();
+        printqueue::DefaultPrinter printer = printqueue::defaultPrinter(platform);
         if (removeNow) {
             // Gone between the program finding its printer and the page going out.
             run(QStringLiteral("lpadmin"), {QStringLiteral("-x"), kQueue});

@@ -441,7 +441,7 @@ void TestPrintText::aServerThatNeverAnswersHoldsNothing() {
     QVERIFY(::listen(server, 16) == 0);  // connections complete in the backlog; none is read
     const QByteArray oldServer = qgetenv("CUPS_SERVER");
     qputenv("CUPS_SERVER", QFile::encodeName(socketPath));
-    m_platform->serverPrinter = [this] { return m_platform->SystemPlatform::defaultPrinter(); };
+    m_platform->serverPrinter = [this] { return printqueue::defaultPrinter(*m_platform); };
     int clockReads = 0;  // the window's clock reads the time at each tick
     m_platform->clock = [&clockReads] {
         ++clockReads;

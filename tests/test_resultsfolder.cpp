@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "app/mainwindow.h"
+#include "app/systemplatform.h"
 #include "results/resultsfolder.h"
 #include "results/save.h"
 #include "results/textfile.h"

@@ -7,11 +7,13 @@
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 #include <memory>
 
-#include "app/systemplatform.h"
+#include "model/random.h"
+#include "print/platform.h"
 
 // The first English word in a note meant for a reader of Japanese; empty when there is none.
 // Paths and file names, "PDF", and the print server's own words quoted in 「」 do not count.
@@ -34,17 +36,20 @@ inline QString englishWordIn(const QString& note) {
     return QString();
 }
 
-// The system with the parts a test needs to fix or watch: a settable clock, a tick counter
-// with an offset (to put it past 2^31), counted beeps, a seeded generator, a program folder of
-// the test's choosing, a printer of the test's making and recorded messages.
-class FakePlatform : public SystemPlatform {
+// The system as a test fixes and watches it, reaching nothing real: a settable clock, a tick
+// counter of its own, counted beeps, a seeded generator, folders of the test's choosing, a
+// printer of the test's making and recorded messages. A test that needs a real part asks for it
+// (printqueue::defaultPrinter for the print server) or uses SystemPlatform.
+class FakePlatform : public Platform {
 public:
-    std::function<QDateTime()> clock;  // null: the real clock
-    qint64 tickOffset = 0;             // added to the real boot-time milliseconds
-    std::function<float()> random;     // null: the real generator, reseeded as usual
-    QString folder;                    // empty: the real program folder
-    QString documents;                 // empty: the real documents folder
-    QString installBin;                // empty: the real installation's binary folder
+    std::function<QDateTime()> clock;  // null: 9 March 2010, 14:05:07
+    // The counter reads tickOffset at construction and then follows the real time, as the
+    // window's timers do.
+    qint64 tickOffset = 0;
+    std::function<float()> random;  // null: a generator reseeded with the count of reseeds
+    QString folder;                 // empty: a private folder, removed with the platform
+    QString documents;              // empty: none
+    QString installBin;             // empty: none, so the program is never the installed one
     std::function<std::unique_ptr<QPrinter>()> printer;  // null: no printer configured
     // Set: asked instead of printer (the system's own, through a print server).
     std::function<printqueue::DefaultPrinter()> serverPrinter;
@@ -53,25 +58,18 @@ public:
     QStringList messages;
     QList<NoteKind> messageKinds;  // one for each of messages
 
-    QDateTime now() override { return clock ? clock() : SystemPlatform::now(); }
+    QDateTime now() override {
+        return clock ? clock() : QDateTime(QDate(2010, 3, 9), QTime(14, 5, 7));
+    }
     qint32 tickCount() override {
-        return static_cast<qint32>(static_cast<quint32>(bootTimeMs() + tickOffset));
+        return static_cast<qint32>(static_cast<quint32>(bootTimeMs() - m_born + tickOffset));
     }
     void beep() override { ++beeps; }
-    void reseedRandom() override {
-        ++reseeds;
-        SystemPlatform::reseedRandom();
-    }
-    float nextRandom() override { return random ? random() : SystemPlatform::nextRandom(); }
-    QString programFolder() override {
-        return folder.isEmpty() ? SystemPlatform::programFolder() : folder;
-    }
-    QString documentsFolder() override {
-        return documents.isEmpty() ? SystemPlatform::documentsFolder() : documents;
-    }
-    QString installFolder() override {
-        return installBin.isEmpty() ? SystemPlatform::installFolder() : installBin;
-    }
+    void reseedRandom() override { m_random.seed(static_cast<std::uint32_t>(++reseeds)); }
+    float nextRandom() override { return random ? random() : m_random.next(); }
+    QString programFolder() override { return folder.isEmpty() ? m_folder.path() : folder; }
+    QString documentsFolder() override { return documents; }
+    QString installFolder() override { return installBin; }
     printqueue::DefaultPrinter defaultPrinter() override {
         if (serverPrinter) {
             return serverPrinter();
@@ -90,4 +88,9 @@ public:
         messages << text;
         messageKinds << kind;
     }
+
+private:
+    const qint64 m_born = bootTimeMs();
+    RandomGenerator m_random;
+    QTemporaryDir m_folder;
 };
