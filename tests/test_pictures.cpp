@@ -9,13 +9,10 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "app/assets/palette.h"
 #include "app/pictures.h"
 
 namespace {
-
-constexpr QRgb kCream = qRgb(255, 255, 212);
-constexpr QRgb kGrey = qRgb(158, 158, 158);
-constexpr QRgb kBlack = qRgb(0, 0, 0);
 
 QString faceName(int n) {
     return QStringLiteral("face%1").arg(n, 2, 10, QLatin1Char('0'));
@@ -59,26 +56,6 @@ QRect boundsOf(const QImage& img, QRgb colour) {
         }
     }
     return box;
-}
-
-struct Family {
-    QRgb ball, core, digit;
-};
-
-Family familyOf(int n) {
-    if (n < 10) {
-        return {qRgb(255, 170, 0), qRgb(128, 128, 0), qRgb(166, 202, 240)};
-    }
-    if (n < 20) {
-        return {qRgb(255, 255, 177), qRgb(254, 254, 0), qRgb(37, 37, 255)};
-    }
-    if (n < 30) {
-        return {qRgb(255, 199, 177), qRgb(255, 115, 72), qRgb(86, 86, 86)};
-    }
-    if (n < 40) {
-        return {qRgb(142, 171, 255), qRgb(72, 115, 255), qRgb(255, 255, 255)};
-    }
-    return {qRgb(72, 255, 72), qRgb(0, 220, 0), qRgb(255, 255, 255)};
 }
 
 double distanceFromCentre(int x, int y, int size) {
@@ -264,8 +241,8 @@ void TestPictures::switchesDifferOnlyInCentre() {
     QFETCH(int, scale);
     const QImage start = loadRgb(switchNames().first(), scale);
     const int size = start.width();
-    const QList<QRgb> centres{qRgb(0, 0, 254), qRgb(255, 251, 240), qRgb(255, 0, 0),
-                              qRgb(0, 255, 0), qRgb(49, 150, 0)};
+    const QList<QRgb> centres{kStartCentre, kPushCentre, kStopCentre, kLampLitCentre,
+                              kLampDarkCentre};
     for (int i = 0; i < switchNames().size(); ++i) {
         const QString name = switchNames().at(i);
         const QImage img = loadRgb(name, scale);
@@ -298,7 +275,7 @@ void TestPictures::pressedSwitchHasDashedRing() {
     const int size = img.width();
     // Within the band of the inner ring both black dashes and white gaps show: a solid
     // ring would leave no white there, a missing one no black.
-    const QRgb white = qRgb(255, 251, 240);
+    const QRgb white = kPushCentre;
     int black = 0, gaps = 0;
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
@@ -347,11 +324,11 @@ void TestPictures::loadsAtEachPixelRatio() {
 void TestPictures::accessorsShowTheirPictures() {
     const Pictures pictures;
     const auto centre = [](const Picture& p) { return centreColour(p.pixmap.toImage()); };
-    QCOMPARE(centre(pictures.start()), qRgb(0, 0, 254));
-    QCOMPARE(centre(pictures.push()), qRgb(255, 251, 240));
-    QCOMPARE(centre(pictures.stop()), qRgb(255, 0, 0));
-    QCOMPARE(centre(pictures.busyLit()), qRgb(0, 255, 0));
-    QCOMPARE(centre(pictures.busyDark()), qRgb(49, 150, 0));
+    QCOMPARE(centre(pictures.start()), kStartCentre);
+    QCOMPARE(centre(pictures.push()), kPushCentre);
+    QCOMPARE(centre(pictures.stop()), kStopCentre);
+    QCOMPARE(centre(pictures.busyLit()), kLampLitCentre);
+    QCOMPARE(centre(pictures.busyDark()), kLampDarkCentre);
     QCOMPARE(pictures.start().id, PictureId::Start);
     QCOMPARE(pictures.push().id, PictureId::Push);
     QCOMPARE(pictures.stop().id, PictureId::Stop);

@@ -20,13 +20,12 @@
 #include <functional>
 #include <vector>
 
+#include "app/assets/palette.h"
+
 namespace {
 
 constexpr double kUnits = 32.0;
 constexpr double kMid = kUnits / 2.0;
-constexpr QRgb kCream = qRgb(255, 255, 212);
-constexpr QRgb kBlack = qRgb(0, 0, 0);
-constexpr QRgb kGrey = qRgb(158, 158, 158);
 
 // Colour at a point of the design square.
 using Shader = std::function<QRgb(double x, double y)>;
@@ -182,26 +181,6 @@ bool onStroke(const std::vector<Stroke>& strokes, double x, double y) {
 
 // --- Balls
 
-struct Family {
-    QRgb ball, core, digit;
-};
-
-Family familyOf(int n) {
-    if (n < 10) {
-        return {qRgb(255, 170, 0), qRgb(128, 128, 0), qRgb(166, 202, 240)};
-    }
-    if (n < 20) {
-        return {qRgb(255, 255, 177), qRgb(254, 254, 0), qRgb(37, 37, 255)};
-    }
-    if (n < 30) {
-        return {qRgb(255, 199, 177), qRgb(255, 115, 72), qRgb(86, 86, 86)};
-    }
-    if (n < 40) {
-        return {qRgb(142, 171, 255), qRgb(72, 115, 255), qRgb(255, 255, 255)};
-    }
-    return {qRgb(72, 255, 72), qRgb(0, 220, 0), qRgb(255, 255, 255)};
-}
-
 // The edge of a ball is a darker shade of it: the pale balls would vanish into the cream.
 QRgb shadeOf(QRgb c) {
     return qRgb(qRed(c) * 3 / 5, qGreen(c) * 3 / 5, qBlue(c) * 3 / 5);
@@ -349,11 +328,11 @@ int main(int argc, char** argv) {
     for (int n = 1; n <= 43 && ok; ++n) {
         ok = savePair(ball(n), dir, QStringLiteral("face%1").arg(n, 2, 10, QLatin1Char('0')));
     }
-    ok = ok && savePair(button(qRgb(0, 0, 254), false), dir, QStringLiteral("switch_start"));
-    ok = ok && savePair(button(qRgb(255, 251, 240), true), dir, QStringLiteral("switch_push"));
-    ok = ok && savePair(button(qRgb(255, 0, 0), false), dir, QStringLiteral("switch_stop"));
-    ok = ok && savePair(button(qRgb(0, 255, 0), false), dir, QStringLiteral("lamp_lit"));
-    ok = ok && savePair(button(qRgb(49, 150, 0), false), dir, QStringLiteral("lamp_dark"));
+    ok = ok && savePair(button(kStartCentre, false), dir, QStringLiteral("switch_start"));
+    ok = ok && savePair(button(kPushCentre, true), dir, QStringLiteral("switch_push"));
+    ok = ok && savePair(button(kStopCentre, false), dir, QStringLiteral("switch_stop"));
+    ok = ok && savePair(button(kLampLitCentre, false), dir, QStringLiteral("lamp_lit"));
+    ok = ok && savePair(button(kLampDarkCentre, false), dir, QStringLiteral("lamp_dark"));
 
     // The icon may be smooth; the 32 px one is stored with a 256-colour palette. Going through
     // RGB32 gives it an exact palette: from ARGB32 Qt always quantizes, with dithering noise.
