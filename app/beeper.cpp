@@ -23,15 +23,14 @@ struct Beeper::Shared {
     bool stop = false;
     bool done = false;
     bool warned = false;
-    QString instead;  // what is heard instead, said in the warning
-    Counts counts;
+    bool failed = false;  // the player cannot reach the sound server: every beep is the fallback's
+    QString instead;      // what is heard instead, said in the warning
 
     // Has the fallback sounded on the beeper's own thread. Called with the mutex held.
     void postFallback() {
         if (home == nullptr) {
             return;
         }
-        ++counts.fallbacks;
         QMetaObject::invokeMethod(home, fallback, Qt::QueuedConnection);
     }
     // Says once why beeps are not the sound server's. Called with the mutex held.
@@ -60,7 +59,7 @@ Beeper::Beeper(std::unique_ptr<BeepPlayer> player, std::function<void()> fallbac
                             ? QStringLiteral("the X bell instead")
                             : QStringLiteral("beeps cannot be heard");
     if (!player) {
-        m_shared->counts.failed = true;
+        m_shared->failed = true;
         m_shared->warn("has no sound server player in this build",
                        QStringLiteral("no libcanberra"));
         return;
@@ -91,24 +90,17 @@ Beeper::~Beeper() {
 void Beeper::beep() {
     Shared& s = *m_shared;
     std::unique_lock lock(s.mutex);
-    if (s.counts.failed) {
-        ++s.counts.fallbacks;
+    if (s.failed) {
         lock.unlock();
         s.fallback();
         return;
     }
     if (s.requests.size() >= kMaxQueued) {
         s.requests.pop_front();
-        ++s.counts.dropped;
     }
     s.requests.push_back(Clock::now());
     lock.unlock();
     s.wake.notify_one();
-}
-
-Beeper::Counts Beeper::counts() const {
-    std::lock_guard lock(m_shared->mutex);
-    return m_shared->counts;
 }
 
 void Beeper::run(const std::shared_ptr<Shared>& shared) {
@@ -126,17 +118,14 @@ void Beeper::run(const std::shared_ptr<Shared>& shared) {
     const bool opened = s.player->open(error);
     {
         std::lock_guard lock(s.mutex);
-        s.counts.opened = opened;
         if (!opened) {
             // From now on beep() sounds the fallback itself; what came meanwhile gets it too.
-            s.counts.failed = true;
+            s.failed = true;
             s.warn("cannot reach the sound server", error);
             const auto now = Clock::now();
             for (const auto t : s.requests) {
                 if (now - t <= s.staleAfter) {
                     s.postFallback();
-                } else {
-                    ++s.counts.dropped;
                 }
             }
             s.requests.clear();
@@ -154,15 +143,12 @@ void Beeper::run(const std::shared_ptr<Shared>& shared) {
         const auto requested = s.requests.front();
         s.requests.pop_front();
         if (Clock::now() - requested > s.staleAfter) {
-            ++s.counts.dropped;
             continue;
         }
         lock.unlock();
         const bool played = s.player->play(error);
         lock.lock();
-        if (played) {
-            ++s.counts.played;
-        } else {
+        if (!played) {
             s.warn("could not be played", error);
             s.postFallback();
         }

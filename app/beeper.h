@@ -7,8 +7,6 @@
 #include <memory>
 #include <thread>
 
-#include "app/beepcounts.h"
-
 class QObject;
 
 // The beep of a draw, played by the desktop's sound server without ever making the
@@ -50,9 +48,6 @@ public:
     // Never blocks: queues the beep for the worker (or sounds the fallback once the player is
     // known not to work).
     void beep();
-
-    using Counts = BeepCounts;
-    Counts counts() const;
 
 private:
     struct Shared;

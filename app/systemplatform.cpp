@@ -28,10 +28,6 @@ void SystemPlatform::prepareBeep() {
     }
 }
 
-BeepCounts SystemPlatform::beepCounts() const {
-    return m_beeper ? m_beeper->counts() : BeepCounts{};
-}
-
 void SystemPlatform::beep() {
     prepareBeep();
     m_beeper->beep();

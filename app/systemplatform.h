@@ -3,7 +3,6 @@
 
 #include <memory>
 
-#include "app/beepcounts.h"
 #include "model/random.h"
 #include "print/platform.h"
 
@@ -16,8 +15,6 @@ public:
     ~SystemPlatform() override;
     // Connects to the sound server ahead of the first beep (on a worker: never blocks).
     void prepareBeep();
-    // What became of the beeps so far (all zero before the first).
-    BeepCounts beepCounts() const;
 
     QDateTime now() override;
     qint32 tickCount() override;

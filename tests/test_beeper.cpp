@@ -105,8 +105,6 @@ private slots:
         QCOMPARE(m_state->played(), 0);  // all three calls returned with the player held
         m_state->release();
         QTRY_COMPARE(m_state->played(), 3);
-        QCOMPARE(beeper->counts().played, 3);
-        QCOMPARE(beeper->counts().dropped, 0);
         QCOMPARE(m_fallbacks, 0);
     }
 
@@ -121,10 +119,11 @@ private slots:
         beeper->beep();
         QTest::qWait(300);
         m_state->release();
-        QTRY_COMPARE(beeper->counts().dropped, 2);
-        QCOMPARE(m_state->played(), 1);
         beeper->beep();
         QTRY_COMPARE(m_state->played(), 2);
+        QTest::qWait(100);  // time for the stale ones to be played late, were they kept
+        QCOMPARE(m_state->played(), 2);
+        QCOMPARE(m_fallbacks, 0);
     }
 
     // The end of the beeper does not wait for a worker stuck in the sound server.
@@ -146,7 +145,6 @@ private slots:
         auto beeper = makeBeeper();
         beeper->beep();
         QTRY_COMPARE(m_fallbacks, 1);
-        QTRY_VERIFY(beeper->counts().failed);
         beeper->beep();
         QCOMPARE(m_fallbacks, 2);  // known by now: sounded at once
         QCOMPARE(m_fallbackThread, QThread::currentThread());
@@ -156,8 +154,7 @@ private slots:
     void fallbackWithoutAPlayer() {
         Beeper beeper(nullptr, [this] { ++m_fallbacks; });
         beeper.beep();
-        QCOMPARE(m_fallbacks, 1);
-        QVERIFY(beeper.counts().failed);
+        QCOMPARE(m_fallbacks, 1);  // at once
     }
 
     void fallbackForAFailedPlay() {
@@ -166,8 +163,9 @@ private slots:
         beeper->beep();
         QTRY_COMPARE(m_fallbacks, 1);
         QCOMPARE(m_fallbackThread, QThread::currentThread());
-        QCOMPARE(beeper->counts().played, 0);
-        QVERIFY(!beeper->counts().failed);  // the next beep tries the server again
+        beeper->beep();  // the next beep tries the server again
+        QTRY_COMPARE(m_fallbacks, 2);
+        QCOMPARE(m_state->entered, 2);
     }
 
     // The bell's theme as each desktop names it, asked of the desktop's own settings (GSettings

@@ -105,6 +105,15 @@ bool PulseSandbox::start() {
     return false;
 }
 
+bool PulseSandbox::hasClientOf(qint64 pid) const {
+    QProcess pactl;
+    pactl.setProcessEnvironment(m_server.processEnvironment());
+    pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("clients")});
+    return pactl.waitForFinished(5000) &&
+           pactl.readAllStandardOutput().contains("application.process.id = \"" +
+                                                  QByteArray::number(pid) + '"');
+}
+
 bool PulseSandbox::startRecording() {
     // To a file: a pipe left unread while the test waits would stall the recorder.
     m_recorder.setStandardOutputFile(recordingPath());

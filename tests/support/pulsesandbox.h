@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -27,6 +28,8 @@ public:
     // "unix:<socket>", for PULSE_SERVER.
     QString server() const;
     qint64 serverPid() const { return m_server.processId(); }
+    // Whether process pid (by default this one) is connected to the server.
+    bool hasClientOf(qint64 pid = QCoreApplication::applicationPid()) const;
 
     // Records the sink's monitor, interleaved signed 16-bit little-endian, with a 5 ms
     // latency so that short sounds are neither swallowed nor merged by the idle sink's buffer.
