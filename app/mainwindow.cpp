@@ -40,18 +40,24 @@ const QColor kGrey(128, 128, 128);
 const char* const kDesignSize = "tavoDesignSize";
 
 // The window has one size. A maximise or full-screen request (a title bar's button or
-// double-click, a desktop's shortcut or window rule) is turned back at once. On Wayland the
+// double-click, a desktop's shortcut or window rule) is turned back, once: a compositor that
+// insists (a rule that forces the state) is not asked again until it gives the state up
+// itself, as turning back what it insists on would go on for good. A full screen may be larger
+// than the window (xdg-shell lets the surface be smaller than the output): the window takes it
+// at its own size. A maximised window must have the size it was given: on Wayland the
 // compositor's maximised configuration is acknowledged before the program hears of it, and a
-// frame drawn at the window's own size before the compositor has answered the return would
-// break the protocol (the compositor ends the connection): drawing is held until the answer,
-// for two seconds at most.
+// frame drawn at the window's own size would break the protocol (weston ends the connection).
+// Drawing is held from the request until the compositor has answered the return; while the
+// compositor's last word is maximised, it stays held (KWin and mutter never maximise a window
+// of one size; weston, after its own shortcut, does not answer the return). Where the
+// compositor has said nothing, the hold ends after two seconds.
 class KeepsOneSize : public QObject {
 public:
     KeepsOneSize(QWidget* window, std::unique_ptr<Timer> timeout)
         : QObject(window), m_window(window), m_timeout(std::move(timeout)) {
         m_timeout->setSingleShot(true);
         m_timeout->setInterval(2000);
-        connect(m_timeout.get(), &Timer::timeout, this, &KeepsOneSize::release);
+        connect(m_timeout.get(), &Timer::timeout, this, &KeepsOneSize::timedOut);
         window->installEventFilter(this);
     }
 
@@ -94,13 +100,27 @@ protected:
 private:
     static constexpr Qt::WindowStates kGrown = Qt::WindowMaximized | Qt::WindowFullScreen;
 
+    Qt::WindowStates states() const {
+        return m_handle != nullptr ? m_handle->windowStates() : Qt::WindowNoState;
+    }
+
     void stateChanged() {
-        if (!(m_handle->windowStates() & kGrown)) {
+        m_compositorMaximised = states() & Qt::WindowMaximized;
+        if (!(states() & kGrown)) {
+            // Given up (or never insisted on): the next request is turned back again.
+            m_turnedBack = m_insisted = false;
             release();
-            return;
+        } else if (m_turnedBack) {
+            // Said again after the return: the state stands.
+            m_insisted = true;
+            if (!m_compositorMaximised) {
+                release();
+            }
+        } else {
+            m_turnedBack = true;
+            holdOnWayland();
+            turnBack();
         }
-        holdOnWayland();
-        turnBack();
     }
 
     // Any grown state, the program's own request among them: on Wayland drawing is held at
@@ -108,25 +128,34 @@ private:
     // comes. A window manager that allows no maximise does not answer the program's request,
     // which Qt has taken for done: it is turned back here, once the request has returned.
     void stateSignalled() {
-        if ((m_handle->windowStates() & kGrown) && !holdOnWayland()) {
+        if ((states() & kGrown) && !m_insisted && !holdOnWayland()) {
             QMetaObject::invokeMethod(this, &KeepsOneSize::turnBack, Qt::QueuedConnection);
         }
     }
 
     void turnBack() {
-        if (m_handle != nullptr && (m_handle->windowStates() & kGrown)) {
-            m_handle->setWindowStates(m_handle->windowStates() & ~kGrown);
+        if ((states() & kGrown) && !m_insisted) {
+            m_handle->setWindowStates(states() & ~kGrown);
         }
     }
 
-    // True where drawing is held (on Wayland).
+    // True where drawing is held: on Wayland, for a maximised state. A hold under way keeps its
+    // deadline.
     bool holdOnWayland() {
         if (QGuiApplication::platformName() != QLatin1String("wayland")) {
             return false;
         }
-        m_held = true;
-        m_timeout->start();
+        if ((states() & Qt::WindowMaximized) && !m_held) {
+            m_held = true;
+            m_timeout->start();
+        }
         return true;
+    }
+
+    void timedOut() {
+        if (!m_compositorMaximised) {
+            release();
+        }
     }
 
     void release() {
@@ -143,6 +172,9 @@ private:
     std::unique_ptr<Timer> m_timeout;
     bool m_held = false;
     bool m_missed = false;
+    bool m_turnedBack = false;           // the compositor's grown state was turned back
+    bool m_insisted = false;             // and it said it again: its state stands
+    bool m_compositorMaximised = false;  // the compositor's last word
 };
 
 QString indexed(const char* name, int i) {
