@@ -13,8 +13,8 @@
 #include <QtTest>
 
 #include "app/mainwindow.h"
-#include "platform/platform.h"
-#include "platform/windowframe.h"
+#include "app/systemplatform.h"
+#include "app/windowframe.h"
 #include "support/fakeplatform.h"
 
 namespace {
