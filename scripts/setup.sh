@@ -14,21 +14,26 @@ for p in "$@"; do
   esac
 done
 
-# The packages of one purpose: the lines of its [section], without comments.
+# The lines of one purpose's [section], without comments: a package, or alternatives "a|b".
 packages_of() {
   awk -v section="[$1]" '{ sub(/#.*/, ""); gsub(/[ \t]+/, "") }
     /^\[/ { on = ($0 == section); next }
     on && $0 != "" { print }' "$list"
 }
-# Those of them that are not installed.
+# What to install of them: each package not installed; of alternatives, the first, where none
+# of them is installed.
 missing_of() {
-  local pkgs
-  mapfile -t pkgs < <(packages_of "$1")
-  [ ${#pkgs[@]} -gt 0 ] || return 0
+  local lines installed
+  mapfile -t lines < <(packages_of "$1")
+  [ ${#lines[@]} -gt 0 ] || return 0
   # One question to dpkg for the whole group; a package it has never seen is missing too.
-  comm -23 <(printf '%s\n' "${pkgs[@]}" | sort -u) \
-    <(dpkg-query -W -f='${Package} ${db:Status-Abbrev}\n' "${pkgs[@]}" 2>/dev/null |
-      awk '$2 == "ii" { print $1 }' | sort -u)
+  installed=" $(dpkg-query -W -f='${Package} ${db:Status-Abbrev}\n' $(tr '|' ' ' <<<"${lines[*]}") \
+    2>/dev/null | awk '$2 == "ii" { printf "%s ", $1 }') "
+  awk -v installed="$installed" '{
+      n = split($0, alternatives, "|")
+      for (i = 1; i <= n; i++) if (index(installed, " " alternatives[i] " ")) next
+      print alternatives[1]
+    }' < <(printf '%s\n' "${lines[@]}")
 }
 
 sudo=""

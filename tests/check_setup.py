@@ -86,11 +86,18 @@ def read_lists(path):
         m = re.fullmatch(r"\[(\w+)\]", line)
         if m:
             section = lists.setdefault(m.group(1), [])
-        elif section is None or not re.fullmatch(r"[a-z0-9][a-z0-9+.-]+", line):
-            fail("%s: '%s' is not a package name in a [section]" % (path, line))
+        elif section is None or not re.fullmatch(r"[a-z0-9][a-z0-9+.-]+( *\| *[a-z0-9][a-z0-9+.-]+)*",
+                                                  line):
+            fail("%s: '%s' is not a package name, or alternatives, in a [section]" % (path, line))
         else:
-            section.append(line)
+            section.append(re.sub(r" *\| *", "|", line))
     return lists
+
+
+def plain(lists, purposes=None):
+    """The packages listed on their own (not as alternatives) for the purposes given."""
+    return {p for purpose, group in lists.items() if purposes is None or purpose in purposes
+            for p in group if "|" not in p}
 
 
 def control_fields(path):
@@ -119,8 +126,7 @@ def control_fields(path):
 
 def check_control(src, lists):
     build_depends, depends = control_fields(os.path.join(src, "debian", "control"))
-    build, run = set(lists.get("build", [])), set(lists.get("run", []))
-    listed = {p for group in lists.values() for p in group}
+    build, run, listed = plain(lists, ["build"]), plain(lists, ["run"]), plain(lists)
     if "debhelper-compat" in build_depends:
         build_depends.discard("debhelper-compat")
         if "debhelper" not in listed:
@@ -147,7 +153,7 @@ def test_files(src):
 def check_named(src, lists, files):
     """The packages found missing."""
     missing = set()
-    listed = {p for group in lists.values() for p in group}
+    listed = plain(lists)
     texts = {f: open(f, encoding="utf-8", errors="replace").read() for f in files}
     for name, packages in NAMED.items():
         users = [os.path.relpath(f, src) for f, text in texts.items() if name in text]
@@ -249,12 +255,25 @@ def closure(roots, packages, providers):
 
 def check_installed(src, lists, files, missing):
     packages, providers = installed_packages()
-    listed = [p for group in lists.values() for p in group]
+    listed = sorted(plain(lists))
     absent = [p for p in listed if p not in packages]
+    absent += [line for group in lists.values() for line in group
+               if "|" in line and not any(a in packages for a in line.split("|"))]
     if absent:
         print("note: not checked against dpkg, as these listed packages are not installed: "
               + " ".join(absent) + " (scripts/setup.sh installs them)")
         return
+    # Alternatives stand for a listed package's dependency, which apt would choose by itself.
+    for group in lists.values():
+        for line in group:
+            if "|" not in line:
+                continue
+            alternatives = line.split("|")
+            if not any(sorted(alternatives) == sorted(alts) for p in plain(lists)
+                       for alts in packages[p][1]):
+                fail("scripts/packages.txt: no listed package depends on '%s'" % line.replace(
+                    "|", " | "))
+            listed += [a for a in alternatives if a in packages]
     setup = closure(listed, packages, providers)
     base = closure([p for p, (essential, _) in packages.items() if essential], packages,
                    providers)
