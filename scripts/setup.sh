@@ -26,9 +26,10 @@ missing_of() {
   local lines installed
   mapfile -t lines < <(packages_of "$1")
   [ ${#lines[@]} -gt 0 ] || return 0
-  # One question to dpkg for the whole group; a package it has never seen is missing too.
-  installed=" $(dpkg-query -W -f='${Package} ${db:Status-Abbrev}\n' $(tr '|' ' ' <<<"${lines[*]}") \
-    2>/dev/null | awk '$2 == "ii" { printf "%s ", $1 }') "
+  # One question to dpkg for the whole group; a package it has never seen is missing too (and
+  # makes it fail).
+  installed=" $({ dpkg-query -W -f='${Package} ${db:Status-Abbrev}\n' $(tr '|' ' ' <<<"${lines[*]}") \
+    2>/dev/null || true; } | awk '$2 == "ii" { printf "%s ", $1 }') "
   awk -v installed="$installed" '{
       n = split($0, alternatives, "|")
       for (i = 1; i <= n; i++) if (index(installed, " " alternatives[i] " ")) next
@@ -43,7 +44,9 @@ updated=0
 # and test later ends exactly as installing all three at once.
 for purpose in build run test; do
   [[ $want == *" $purpose "* ]] || continue
-  mapfile -t missing < <(missing_of "$purpose")
+  missing=$(missing_of "$purpose")
+  mapfile -t missing <<<"$missing"
+  [ -n "${missing[0]}" ] || missing=()
   [ ${#missing[@]} -gt 0 ] || continue
   case $purpose in
     build) what="to build Tavo" ;;
