@@ -370,7 +370,6 @@ void MainWindow::buildControls() {
         status->setObjectName(indexed("LabelStat", k));
         status->setAlignment(Qt::AlignCenter);
         m_labelStat.at(idx(k)) = status;
-        showStatus(k);
 
         auto* sw = new PictureControl(m_inside);
         sw->setObjectName(indexed("ImageSwitch", k));
@@ -385,6 +384,7 @@ void MainWindow::buildControls() {
         sw->setShortcut(QKeySequence(Qt::ALT | static_cast<Qt::Key>(Qt::Key_A + k)));
         m_imageSwitch.at(idx(k)) = sw;
         showSwitch(k);
+        showPhase(k);
         connect(sw, &PictureControl::clicked, this, [this, k] { pressSwitch(k, false); });
         connect(sw, &PictureControl::triggered, this, [this, k] { pressSwitch(k, true); });
         connect(sw, &PictureControl::drawFocusLeft, this, [this, k] { drawFocusLeftSwitch(k); });
@@ -423,7 +423,7 @@ void MainWindow::setAutoSizeCaption(QLabel* label, const QString& text) {
 void MainWindow::connectModel() {
     connect(&m_model, &TavoModel::reelPictureChanged, this, &MainWindow::showReel);
     connect(&m_model, &TavoModel::switchPictureChanged, this, &MainWindow::showSwitch);
-    connect(&m_model, &TavoModel::statusChanged, this, &MainWindow::showStatus);
+    connect(&m_model, &TavoModel::phaseChanged, this, &MainWindow::showPhase);
     connect(&m_model, &TavoModel::sheetStampChanged, this,
             [this] { setAutoSizeCaption(m_labelFileName, m_model.sheetStamp()); });
     connect(&m_model, &TavoModel::clockChanged, this,
@@ -438,7 +438,7 @@ void MainWindow::showSwitch(int k) {
     ImageSwitch(k)->showPicture(m_pictures->byId(m_model.switchPicture(k)));
 }
 
-void MainWindow::showStatus(int k) {
+void MainWindow::showPhase(int k) {
     const TavoModel::Status shown = m_model.status(k);
     const QString& caption = shown.caption;
     QLabel* status = LabelStat(k);
@@ -453,10 +453,12 @@ void MainWindow::showStatus(int k) {
         QStringLiteral("ブロック%1 状態: %2").arg(FrameBlock(k)->title(), caption));
     static const QString kMeaning[] = {
         QStringLiteral("待機中。スイッチを押すとリールが回ります"),
+        QStringLiteral("待機中。スイッチを押すとリールが回ります"),
         QStringLiteral("リール回転中。スイッチをもう1回押すと抽選します"),
         QStringLiteral("抽選中"),
     };
     status->setAccessibleDescription(kMeaning[static_cast<int>(m_model.phase(k))]);
+    ImageSwitch(k)->setPhase(m_model.phase(k));
 }
 
 void MainWindow::Form_Load() {
