@@ -41,18 +41,24 @@ const QColor kGrey(128, 128, 128);
 const char* const kDesignSize = "tavoDesignSize";
 
 // The window has one size. A maximise or full-screen request (a title bar's button or
-// double-click, a desktop's shortcut or window rule) is turned back at once. On Wayland the
+// double-click, a desktop's shortcut or window rule) is turned back, once: a compositor that
+// insists (a rule that forces the state) is not asked again until it gives the state up
+// itself, as turning back what it insists on would go on for good. A full screen may be larger
+// than the window (xdg-shell lets the surface be smaller than the output): the window takes it
+// at its own size. A maximised window must have the size it was given: on Wayland the
 // compositor's maximised configuration is acknowledged before the program hears of it, and a
-// frame drawn at the window's own size before the compositor has answered the return would
-// break the protocol (the compositor ends the connection): drawing is held until the answer,
-// for two seconds at most.
+// frame drawn at the window's own size would break the protocol (weston ends the connection).
+// Drawing is held from the request until the compositor has answered the return; while the
+// compositor's last word is maximised, it stays held (KWin and mutter never maximise a window
+// of one size; weston, after its own shortcut, does not answer the return). Where the
+// compositor has said nothing, the hold ends after two seconds.
 class KeepsOneSize : public QObject {
 public:
     KeepsOneSize(QWidget* window, std::unique_ptr<Timer> timeout)
         : QObject(window), m_window(window), m_timeout(std::move(timeout)) {
         m_timeout->setSingleShot(true);
         m_timeout->setInterval(2000);
-        connect(m_timeout.get(), &Timer::timeout, this, &KeepsOneSize::release);
+        connect(m_timeout.get(), &Timer::timeout, this, &KeepsOneSize::timedOut);
         window->installEventFilter(this);
     }
 
@@ -95,13 +101,27 @@ protected:
 private:
     static constexpr Qt::WindowStates kGrown = Qt::WindowMaximized | Qt::WindowFullScreen;
 
+    Qt::WindowStates states() const {
+        return m_handle != nullptr ? m_handle->windowStates() : Qt::WindowNoState;
+    }
+
     void stateChanged() {
-        if (!(m_handle->windowStates() & kGrown)) {
+        m_compositorMaximised = states() & Qt::WindowMaximized;
+        if (!(states() & kGrown)) {
+            // Given up (or never insisted on): the next request is turned back again.
+            m_turnedBack = m_insisted = false;
             release();
-            return;
+        } else if (m_turnedBack) {
+            // Said again after the return: the state stands.
+            m_insisted = true;
+            if (!m_compositorMaximised) {
+                release();
+            }
+        } else {
+            m_turnedBack = true;
+            holdOnWayland();
+            turnBack();
         }
-        holdOnWayland();
-        turnBack();
     }
 
     // Any grown state, the program's own request among them: on Wayland drawing is held at
@@ -109,25 +129,34 @@ private:
     // comes. A window manager that allows no maximise does not answer the program's request,
     // which Qt has taken for done: it is turned back here, once the request has returned.
     void stateSignalled() {
-        if ((m_handle->windowStates() & kGrown) && !holdOnWayland()) {
+        if ((states() & kGrown) && !m_insisted && !holdOnWayland()) {
             QMetaObject::invokeMethod(this, &KeepsOneSize::turnBack, Qt::QueuedConnection);
         }
     }
 
     void turnBack() {
-        if (m_handle != nullptr && (m_handle->windowStates() & kGrown)) {
-            m_handle->setWindowStates(m_handle->windowStates() & ~kGrown);
+        if ((states() & kGrown) && !m_insisted) {
+            m_handle->setWindowStates(states() & ~kGrown);
         }
     }
 
-    // True where drawing is held (on Wayland).
+    // True where drawing is held: on Wayland, for a maximised state. A hold under way keeps its
+    // deadline.
     bool holdOnWayland() {
         if (QGuiApplication::platformName() != QLatin1String("wayland")) {
             return false;
         }
-        m_held = true;
-        m_timeout->start();
+        if ((states() & Qt::WindowMaximized) && !m_held) {
+            m_held = true;
+            m_timeout->start();
+        }
         return true;
+    }
+
+    void timedOut() {
+        if (!m_compositorMaximised) {
+            release();
+        }
     }
 
     void release() {
@@ -144,6 +173,9 @@ private:
     std::unique_ptr<Timer> m_timeout;
     bool m_held = false;
     bool m_missed = false;
+    bool m_turnedBack = false;           // the compositor's grown state was turned back
+    bool m_insisted = false;             // and it said it again: its state stands
+    bool m_compositorMaximised = false;  // the compositor's last word
 };
 
 QString indexed(const char* name, int i) {
@@ -338,7 +370,6 @@ void MainWindow::buildControls() {
         status->setObjectName(indexed("LabelStat", k));
         status->setAlignment(Qt::AlignCenter);
         m_labelStat.at(idx(k)) = status;
-        showStatus(k);
 
         auto* sw = new PictureControl(m_inside);
         sw->setObjectName(indexed("ImageSwitch", k));
@@ -353,6 +384,7 @@ void MainWindow::buildControls() {
         sw->setShortcut(QKeySequence(Qt::ALT | static_cast<Qt::Key>(Qt::Key_A + k)));
         m_imageSwitch.at(idx(k)) = sw;
         showSwitch(k);
+        showPhase(k);
         connect(sw, &PictureControl::clicked, this, [this, k] { pressSwitch(k, false); });
         connect(sw, &PictureControl::triggered, this, [this, k] { pressSwitch(k, true); });
         connect(sw, &PictureControl::drawFocusLeft, this, [this, k] { drawFocusLeftSwitch(k); });
@@ -391,7 +423,7 @@ void MainWindow::setAutoSizeCaption(QLabel* label, const QString& text) {
 void MainWindow::connectModel() {
     connect(&m_model, &TavoModel::reelPictureChanged, this, &MainWindow::showReel);
     connect(&m_model, &TavoModel::switchPictureChanged, this, &MainWindow::showSwitch);
-    connect(&m_model, &TavoModel::statusChanged, this, &MainWindow::showStatus);
+    connect(&m_model, &TavoModel::phaseChanged, this, &MainWindow::showPhase);
     connect(&m_model, &TavoModel::sheetStampChanged, this,
             [this] { setAutoSizeCaption(m_labelFileName, m_model.sheetStamp()); });
     connect(&m_model, &TavoModel::clockChanged, this,
@@ -406,7 +438,7 @@ void MainWindow::showSwitch(int k) {
     ImageSwitch(k)->showPicture(m_pictures->byId(m_model.switchPicture(k)));
 }
 
-void MainWindow::showStatus(int k) {
+void MainWindow::showPhase(int k) {
     const TavoModel::Status shown = m_model.status(k);
     const QString& caption = shown.caption;
     QLabel* status = LabelStat(k);
@@ -421,10 +453,12 @@ void MainWindow::showStatus(int k) {
         QStringLiteral("ブロック%1 状態: %2").arg(FrameBlock(k)->title(), caption));
     static const QString kMeaning[] = {
         QStringLiteral("待機中。スイッチを押すとリールが回ります"),
+        QStringLiteral("待機中。スイッチを押すとリールが回ります"),
         QStringLiteral("リール回転中。スイッチをもう1回押すと抽選します"),
         QStringLiteral("抽選中"),
     };
     status->setAccessibleDescription(kMeaning[static_cast<int>(m_model.phase(k))]);
+    ImageSwitch(k)->setPhase(m_model.phase(k));
 }
 
 void MainWindow::Form_Load() {
