@@ -104,6 +104,9 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
       m_focusSpacing(m_platform.createTimer()) {
     m_platform.resumeWaits();
     m_platform.setMessageParent(this);
+    // The clock's timer is found by its name, as the controls are.
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setParent(this);
     // The faces' substitutions are in place before the first control is made, in tests too.
     fonts::prepareApplication();
     accessible::install();
