@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QLabel>
 #include <QPointer>
 #include <QRadioButton>
@@ -420,12 +419,10 @@ void MainWindow::Form_Load() {
     if (AppFolder.isEmpty()) {
         // Nothing is made or said here: an installed program's folder in the user's documents
         // is made by the first save or print that needs it.
-        const QString program = m_platform.programFolder();
-        const ResultsFolderChoice choice =
-            chooseResultsFolder(program, QFileInfo(program).isWritable(),
-                                m_platform.installFolder(), m_platform.documentsFolder());
+        const ResultsFolderChoice choice = chooseResultsFolder(
+            m_platform.programFolder(), m_platform.installFolder(), m_platform.documentsFolder());
         AppFolder = choice.folder;
-        m_model.AppFolderUse = ResultsFolderUse(choice.inDocuments);
+        m_model.AppFolderUse = ResultsFolderUse(choice.inDocuments, choice.native);
     }
     ClearSheet();
 }

@@ -2,6 +2,7 @@
 #include "platform/resultsfolder.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -33,20 +34,38 @@ ResultsFolderChoice chooseResultsFolder(const QString& programFolder, bool progr
     if (!installed || documentsFolder.isEmpty()) {
         // Without a documents folder (no home) there is nowhere better: the writes say why
         // they fail.
-        return {withSeparator(programFolder), false};
+        return {withSeparator(programFolder), false, QByteArray()};
     }
-    return {withSeparator(documentsFolder) + QStringLiteral("Tavo/"), true};
+    return {withSeparator(documentsFolder) + QStringLiteral("Tavo/"), true, QByteArray()};
+}
+
+ResultsFolderChoice chooseResultsFolder(const QByteArray& programFolder,
+                                        const QString& installBinFolder,
+                                        const QString& documentsFolder) {
+    const bool writable = ::access(programFolder.constData(), W_OK) == 0;
+    // Compared as text: the installation's folder is plain text, and a name that is not valid
+    // text is never it.
+    ResultsFolderChoice choice = chooseResultsFolder(QFile::decodeName(programFolder), writable,
+                                                     installBinFolder, documentsFolder);
+    if (!choice.inDocuments) {
+        choice.native = programFolder.endsWith('/') ? programFolder : programFolder + '/';
+    }
+    return choice;
+}
+
+QByteArray ResultsFolderUse::native(const QString& folder) const {
+    return !m_native.isEmpty() && QFile::decodeName(m_native) == folder ? m_native
+                                                                        : QFile::encodeName(folder);
 }
 
 bool ResultsFolderUse::prepare(const QString& folder, QString& reason) const {
-    if (QFileInfo(folder).isDir()) {
+    struct stat st {};
+    if (::stat(native(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
         return true;
     }
     if (!m_inDocuments) {
         // The program's own folder is not ours to make: its absence is the one reason.
-        struct stat st {};
-        reason = fileErrorText(::stat(QFile::encodeName(folder).constData(), &st) != 0 ? errno
-                                                                                       : ENOTDIR);
+        reason = fileErrorText(::stat(native(folder).constData(), &st) != 0 ? errno : ENOTDIR);
         return false;
     }
     // Each missing level in turn, so the reason is the real one of the level that failed.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // Where the result files (the log, the sheet files, the PDFs of prints that found no printer)
@@ -11,11 +12,17 @@
 struct ResultsFolderChoice {
     QString folder;            // always ends with "/"
     bool inDocuments = false;  // made on first use, and named to the user on the first save
+    QByteArray native;         // folder as the system's bytes, also where they are no valid text
 };
 
 // The choice, from the program's folder, whether the user may write it, the installation's
 // binary folder and the user's documents folder. Folders are compared after resolving links.
 ResultsFolderChoice chooseResultsFolder(const QString& programFolder, bool programFolderWritable,
+                                        const QString& installBinFolder,
+                                        const QString& documentsFolder);
+// The same for the program's folder as the system gives it, as bytes; whether the user may
+// write it is asked of the system.
+ResultsFolderChoice chooseResultsFolder(const QByteArray& programFolder,
                                         const QString& installBinFolder,
                                         const QString& documentsFolder);
 
@@ -26,9 +33,13 @@ QString withSeparator(const QString& folder);
 class ResultsFolderUse {
 public:
     ResultsFolderUse() = default;
-    explicit ResultsFolderUse(bool inDocuments) : m_inDocuments(inDocuments) {}
+    explicit ResultsFolderUse(bool inDocuments, const QByteArray& native = QByteArray())
+        : m_inDocuments(inDocuments), m_native(native) {}
 
     bool inDocuments() const { return m_inDocuments; }
+    // The folder's bytes for the system: those it was chosen by while folder is still their
+    // text, else folder's own.
+    QByteArray native(const QString& folder) const;
     // Makes the folder when it is the documents one and not there yet (the program's own folder
     // is never made). False when it is not there and could not be made, with reason saying why
     // in the user's words: the one failure, which the files would only repeat.
@@ -41,6 +52,7 @@ public:
 
 private:
     bool m_inDocuments = false;
+    QByteArray m_native;
     bool m_named = false;
 };
 
