@@ -8,9 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QDebug>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
 #include <cerrno>
@@ -254,7 +252,8 @@ void TextFile::open(const QByteArray& folder) {
     } else {
         m_keepOwner = {false, 0, 0, newFileMode()};
     }
-    // Unnamed until whole: a save cut short at any point leaves nothing in the folder.
+    // Unnamed until whole: a save cut short leaves nothing in the folder (but in the instant
+    // of a replace's rename, see closeReplace()).
     if (!g_namedCopiesOnly) {
         m_fd = ::openat(m_folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
         if (m_fd < 0 && !noUnnamedFiles(errno)) {
@@ -441,7 +440,8 @@ bool TextFile::closeReplace() {
     }
     if (ok && m_copyName.isEmpty() && exists) {
         // Only a rename replaces a name: the unnamed file gets a copy's name first, just for
-        // the rename.
+        // the rename. Killed between the two, the program leaves that copy, the whole new
+        // file; it is never removed by a later save, which cannot know it for its own.
         for (int n = 0; ok; ++n) {
             const QByteArray copy = copyName(m_name, n);
             if (copy.isEmpty()) {

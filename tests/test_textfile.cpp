@@ -61,6 +61,7 @@ class TestTextFile : public QObject {
     Q_OBJECT
 private slots:
     void init() { QTest::failOnWarning(QRegularExpression(u".*"_qs)); }
+    void cleanup() { TextFile::setNamedCopiesOnly(false); }
 
     void encode_data() {
         QTest::addColumn<QStringList>("lines");
@@ -269,7 +270,6 @@ private slots:
         const QString longest = dir.filePath(QString(255, u'n'));
         QVERIFY(replaceLines(longest, {u"old"_qs}));
         QVERIFY(replaceLines(longest, {u"new"_qs}));
-        TextFile::setNamedCopiesOnly(false);
         QCOMPARE(readAll(longest), QByteArray("new\r\n"));
         QStringList expected =
             others + QStringList{u"240309_1405.csv"_qs, u"240309_1406.csv"_qs, QString(255, u'n')};

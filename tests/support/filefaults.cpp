@@ -15,7 +15,6 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QtTest>
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -222,33 +221,4 @@ KillRun runKilledBeforeCall(int call, const std::function<void()>& body) {
             return KillRun::Killed;
         }
     }
-}
-
-namespace {
-
-int removeEntry(const char* path, const struct stat*, int type, struct FTW*) {
-    return type == FTW_DP ? ::rmdir(path) : ::unlink(path);
-}
-
-}  // namespace
-
-bool removeTree(const QByteArray& folder) {
-    ::nftw(folder.constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
-    struct stat st {};
-    return ::lstat(folder.constData(), &st) != 0;
-}
-
-QList<QByteArray> entryBytes(const QByteArray& folder) {
-    QList<QByteArray> names;
-    if (DIR* dir = ::opendir(folder.constData())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const QByteArray name(entry->d_name);
-            if (name != "." && name != "..") {
-                names << name;
-            }
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }

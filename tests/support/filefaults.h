@@ -3,7 +3,6 @@
 
 #include <sys/resource.h>
 #include <QByteArray>
-#include <QList>
 #include <QString>
 #include <QStringList>
 #include <csignal>
@@ -110,9 +109,3 @@ private:
 // Finished that body ended first (exit status 0), Failed that the child could not be traced.
 enum class KillRun { Killed, Finished, Failed };
 KillRun runKilledBeforeCall(int call, const std::function<void()>& body);
-
-// Removes a folder and everything in it, by the system's bytes (names need not be valid text,
-// paths may be long); true when it is gone.
-bool removeTree(const QByteArray& folder);
-// Every name in a folder given as bytes, hidden ones included, sorted.
-QList<QByteArray> entryBytes(const QByteArray& folder);
