@@ -13,12 +13,13 @@
 #include "app/captionbutton.h"
 #include "app/fonts.h"
 #include "app/picturecontrol.h"
+#include "app/windowframe.h"
 #include "draw/blockdraw.h"
-#include "platform/platform.h"
-#include "platform/waitms.h"
-#include "platform/windowframe.h"
+#include "model/waitms.h"
+#include "print/platform.h"
 #include "print/printcommand.h"
 #include "print/printjob.h"
+#include "results/resultsfolder.h"
 #include "results/save.h"
 #include "results/sort.h"
 
@@ -214,7 +215,7 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
       m_draw(std::make_unique<BlockDraw>(m_model, m_platform)),
       m_timer1(m_platform.createTimer()),
       m_focusSpacing(m_platform.createTimer()) {
-    resumeWaits();
+    m_platform.resumeWaits();
     m_platform.setMessageParent(this);
     accessible::install();
     buildControls();
@@ -391,7 +392,7 @@ void MainWindow::showSwitch(int k) {
 }
 
 void MainWindow::showStatus(int k) {
-    const TavoModel::Status& shown = m_model.status(k);
+    const TavoModel::Status shown = m_model.status(k);
     const QString& caption = shown.caption;
     QLabel* status = LabelStat(k);
     QPalette p = status->palette();
@@ -403,26 +404,23 @@ void MainWindow::showStatus(int k) {
     // A screen reader reads the caption with the block; the description says what it means.
     status->setAccessibleName(
         QStringLiteral("ブロック%1 状態: %2").arg(FrameBlock(k)->title(), caption));
-    QString phase = QStringLiteral("待機中。スイッチを押すとリールが回ります");
-    if (caption == u"停止") {
-        phase = QStringLiteral("リール回転中。スイッチをもう1回押すと抽選します");
-    } else if (caption == u"動作中") {
-        phase = QStringLiteral("抽選中");
-    }
-    status->setAccessibleDescription(phase);
+    static const QString kMeaning[] = {
+        QStringLiteral("待機中。スイッチを押すとリールが回ります"),
+        QStringLiteral("リール回転中。スイッチをもう1回押すと抽選します"),
+        QStringLiteral("抽選中"),
+    };
+    status->setAccessibleDescription(kMeaning[static_cast<int>(m_model.phase(k))]);
 }
 
 void MainWindow::Form_Load() {
     ShowClock();
     m_timer1->start(1000);
-    QString& AppFolder = m_model.AppFolder;
-    if (AppFolder.isEmpty()) {
+    ResultsFolder& AppFolder = m_model.AppFolder;
+    if (AppFolder.path.isEmpty()) {
         // Nothing is made or said here: an installed program's folder in the user's documents
         // is made by the first save or print that needs it.
-        const ResultsFolderChoice choice = chooseResultsFolder(
-            m_platform.programFolder(), m_platform.installFolder(), m_platform.documentsFolder());
-        AppFolder = choice.folder;
-        m_model.AppFolderUse = ResultsFolderUse(choice.inDocuments, choice.native);
+        AppFolder = chooseResultsFolder(m_platform.programFolder(), m_platform.installFolder(),
+                                        m_platform.documentsFolder());
     }
     ClearSheet();
 }
@@ -486,7 +484,7 @@ void MainWindow::CommandPrn_Click() {
     }
     runWaitingCommand([this] {
         printSheet(selectedPrintMode(), m_model, *this, *m_inside, m_picture1,
-                   PrintTarget{m_platform, m_model.AppFolder, &m_model.AppFolderUse});
+                   PrintTarget{m_platform, m_model.AppFolder});
     });
 }
 
@@ -627,7 +625,7 @@ void MainWindow::announceSheet() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // A draw may be running inside a click: end its waits so it unwinds and the program ends.
-    cancelAllWaits();
+    m_platform.cancelWaits();
     m_draw->stopTimers();
     m_timer1->stop();
     m_focusSpacing->stop();

@@ -29,7 +29,7 @@
 #include "app/groupframe.h"
 #include "app/pictures.h"
 #include "model/tavomodel.h"
-#include "platform/timer.h"
+#include "model/timer.h"
 
 class BlockDraw;
 enum class PrintMode;

@@ -19,12 +19,12 @@
 
 #include "model/tavomodel.h"
 #include "model/timeformat.h"
-#include "platform/platform.h"
-#include "platform/printqueue.h"
-#include "platform/resultsfolder.h"
-#include "platform/textfile.h"
-#include "platform/waitms.h"
+#include "model/waitms.h"
+#include "print/platform.h"
+#include "print/printqueue.h"
 #include "print/printreport.h"
+#include "results/resultsfolder.h"
+#include "results/textfile.h"
 
 namespace {
 
@@ -208,7 +208,7 @@ PrintOutcome printPage(const PrintTarget& target, PrintPage& page) {
             }
         }
     }
-    if (found.answer.state == printqueue::State::Abandoned || waitsCancelled()) {
+    if (found.answer.state == printqueue::State::Abandoned || platform.waitsCancelled()) {
         return PrintOutcome::Abandoned;
     }
     if (why.isEmpty()) {
@@ -219,11 +219,11 @@ PrintOutcome printPage(const PrintTarget& target, PrintPage& page) {
                          QPageLayout::Millimeter);
     // "Tavo_yymmdd_hhmmss.pdf", or the first of "_2", "_3"... whose name nothing holds yet.
     const QString base =
-        target.folder + QStringLiteral("Tavo_") + compactStamp(target.platform.now());
+        target.folder.path + QStringLiteral("Tavo_") + compactStamp(target.platform.now());
     QString path = base + QStringLiteral(".pdf");
     int taken = 0;
     PdfResult result = PdfResult::NotCreated;
-    if (target.folderUse == nullptr || target.folderUse->prepare(target.folder, problem)) {
+    if (prepareResultsFolder(target.folder, problem)) {
         result = printToPdf(path, a4, page, problem, &taken);
     }
     for (int n = 2; result == PdfResult::NotCreated && taken == EEXIST && n < 1000; ++n) {
@@ -240,9 +240,7 @@ PrintOutcome printPage(const PrintTarget& target, PrintPage& page) {
         platform.notify(NoteKind::Warning, notPrintedMessage(why, path, problem));
         return PrintOutcome::Failed;
     }
-    if (target.folderUse != nullptr) {
-        target.folderUse->markNamed();
-    }
+    target.folder.named = true;
     // Not printed, but nothing lost: the page is in the file the note names.
     platform.notify(NoteKind::Information, savedToPdfMessage(why, path));
     return PrintOutcome::SavedToFile;

@@ -5,7 +5,7 @@
 #include <QString>
 
 class Platform;
-class ResultsFolderUse;
+struct ResultsFolder;
 class QPainter;
 class QPagedPaintDevice;
 
@@ -13,9 +13,8 @@ class QPagedPaintDevice;
 // for the PDF fallback.
 struct PrintTarget {
     Platform& platform;
-    QString folder;  // ends in "/"
     // Made on first use and named to the user once, when it is the documents folder.
-    ResultsFolderUse* folderUse = nullptr;
+    ResultsFolder& folder;
 };
 
 // One page of a print, on a printer or a PDF file.

@@ -9,7 +9,7 @@
 #include <QtTest>
 
 #include "app/mainwindow.h"
-#include "platform/windowframe.h"
+#include "app/windowframe.h"
 #include "support/fakeplatform.h"
 
 namespace {

@@ -172,7 +172,7 @@ private slots:
             QCOMPARE(status->alignment(), Qt::AlignCenter);
             QCOMPARE(status->cursor().shape(), Qt::CrossCursor);
             // The longest caption still ends inside the client area.
-            m_window->model().setStatus(k, QStringLiteral("動作中"), TavoModel::kGreen);
+            m_window->model().setPhase(k, TavoModel::Phase::Drawing);
             QCOMPARE(status->pos(), QPoint(400, 40 + 72 * k));
             QVERIFY2(status->geometry().right() < 448,
                      qPrintable(QString::number(status->width())));
@@ -321,7 +321,7 @@ private slots:
             QAccessible::queryAccessibleInterface(m_window->LabelStat(0));
         QCOMPARE(status->text(QAccessible::Name), QStringLiteral("ブロックA 状態: 開始"));
         QVERIFY(!status->text(QAccessible::Description).isEmpty());
-        m_window->model().setStatus(0, QStringLiteral("動作中"), TavoModel::kGreen);
+        m_window->model().setPhase(0, TavoModel::Phase::Drawing);
         QCOMPARE(status->text(QAccessible::Name), QStringLiteral("ブロックA 状態: 動作中"));
         QCOMPARE(status->text(QAccessible::Description), QStringLiteral("抽選中"));
     }

@@ -12,7 +12,7 @@
 #include <functional>
 #include <memory>
 
-#include "platform/platform.h"
+#include "app/systemplatform.h"
 
 // The first English word in a note meant for a reader of Japanese; empty when there is none.
 // Paths and file names, "PDF", and the print server's own words quoted in 「」 do not count.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/resultsfolder.h"
+#include "results/resultsfolder.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <QFileInfo>
 #include <cerrno>
 
-#include "platform/textfile.h"
+#include "results/textfile.h"
 
 namespace {
 
@@ -25,47 +25,48 @@ QString withSeparator(const QString& folder) {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
-ResultsFolderChoice chooseResultsFolder(const QString& programFolder, bool programFolderWritable,
-                                        const QString& installBinFolder,
-                                        const QString& documentsFolder) {
+ResultsFolder chooseResultsFolder(const QString& programFolder, bool programFolderWritable,
+                                  const QString& installBinFolder, const QString& documentsFolder) {
     const bool installed =
         !programFolderWritable ||
         (!installBinFolder.isEmpty() && resolved(programFolder) == resolved(installBinFolder));
     if (!installed || documentsFolder.isEmpty()) {
         // Without a documents folder (no home) there is nowhere better: the writes say why
         // they fail.
-        return {withSeparator(programFolder), false, QByteArray()};
+        return {withSeparator(programFolder), false, false, QByteArray()};
     }
-    return {withSeparator(documentsFolder) + QStringLiteral("Tavo/"), true, QByteArray()};
+    return {withSeparator(documentsFolder) + QStringLiteral("Tavo/"), true, false, QByteArray()};
 }
 
-ResultsFolderChoice chooseResultsFolder(const QByteArray& programFolder,
-                                        const QString& installBinFolder,
-                                        const QString& documentsFolder) {
+ResultsFolder chooseResultsFolder(const QByteArray& programFolder, const QString& installBinFolder,
+                                  const QString& documentsFolder) {
     const bool writable = ::access(programFolder.constData(), W_OK) == 0;
     // Compared as text: the installation's folder is plain text, and a name that is not valid
     // text is never it.
-    ResultsFolderChoice choice = chooseResultsFolder(QFile::decodeName(programFolder), writable,
-                                                     installBinFolder, documentsFolder);
-    if (!choice.inDocuments) {
-        choice.native = programFolder.endsWith('/') ? programFolder : programFolder + '/';
+    ResultsFolder chosen = chooseResultsFolder(QFile::decodeName(programFolder), writable,
+                                               installBinFolder, documentsFolder);
+    if (!chosen.inDocuments) {
+        chosen.native = programFolder.endsWith('/') ? programFolder : programFolder + '/';
     }
-    return choice;
+    return chosen;
 }
 
-QByteArray ResultsFolderUse::native(const QString& folder) const {
-    return !m_native.isEmpty() && QFile::decodeName(m_native) == folder ? m_native
-                                                                        : QFile::encodeName(folder);
+QByteArray nativeFolder(const ResultsFolder& folder) {
+    return !folder.native.isEmpty() && QFile::decodeName(folder.native) == folder.path
+               ? folder.native
+               : QFile::encodeName(folder.path);
 }
 
-bool ResultsFolderUse::prepare(const QString& folder, QString& reason) const {
+bool prepareResultsFolder(const ResultsFolder& results, QString& reason) {
+    const QString& folder = results.path;
+    const QByteArray native = nativeFolder(results);
     struct stat st {};
-    if (::stat(native(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
         return true;
     }
-    if (!m_inDocuments) {
+    if (!results.inDocuments) {
         // The program's own folder is not ours to make: its absence is the one reason.
-        reason = fileErrorText(::stat(native(folder).constData(), &st) != 0 ? errno : ENOTDIR);
+        reason = fileErrorText(::stat(native.constData(), &st) != 0 ? errno : ENOTDIR);
         return false;
     }
     // Each missing level in turn, so the reason is the real one of the level that failed.
@@ -88,12 +89,12 @@ bool ResultsFolderUse::prepare(const QString& folder, QString& reason) const {
     return true;
 }
 
-QString ResultsFolderUse::noteAfterSaving(const QString& folder) {
-    if (!m_inDocuments || m_named) {
+QString noteAfterSaving(ResultsFolder& folder) {
+    if (!folder.inDocuments || folder.named) {
         return QString();
     }
-    m_named = true;
-    return documentsFolderNote(folder);
+    folder.named = true;
+    return documentsFolderNote(folder.path);
 }
 
 QString documentsFolderNote(const QString& folder) {

@@ -44,6 +44,16 @@ public:
     // Dispatches the events pending now; with sleep, when none is, waits for the next one (a
     // timer tick, a click) instead of returning at once.
     virtual void dispatchEvents(bool sleep);
+
+    // Closing the window ends every wait dispatching through this platform at once and keeps
+    // later ones from starting, so nothing is left running without a window. A new window lifts
+    // the stop.
+    void cancelWaits();
+    void resumeWaits() { m_waitsCancelled = false; }
+    bool waitsCancelled() const { return m_waitsCancelled; }
+
+private:
+    bool m_waitsCancelled = false;
 };
 
 // Milliseconds since boot from CLOCK_BOOTTIME, in 64 bits.

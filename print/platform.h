@@ -5,16 +5,14 @@
 #include <QString>
 #include <memory>
 
-#include "platform/beepcounts.h"
-#include "platform/coreplatform.h"
-#include "platform/printqueue.h"
-#include "platform/random.h"
+#include "model/coreplatform.h"
+#include "print/printqueue.h"
 
-class Beeper;
 class QWidget;
 
 // Everything the program takes from the system, behind one seam so tests can fix the clock, the
-// tick counter, the generator, the beep, the printer and the messages.
+// tick counter, the generator, the beep, the printer and the messages: CorePlatform, with the
+// print server's default printer and the notes a window shows.
 class Platform : public CorePlatform {
 public:
     // The system's default printer, with what the print server said of it; the printer is null
@@ -33,30 +31,4 @@ public:
 
 private:
     QWidget* m_messageParent = nullptr;
-};
-
-// The real system.
-class SystemPlatform : public Platform {
-public:
-    SystemPlatform();
-    ~SystemPlatform() override;
-    // Connects to the sound server ahead of the first beep (on a worker: never blocks).
-    void prepareBeep();
-    // What became of the beeps so far (all zero before the first).
-    BeepCounts beepCounts() const;
-
-    QDateTime now() override;
-    qint32 tickCount() override;
-    void beep() override;
-    void reseedRandom() override;
-    float nextRandom() override;
-    QByteArray programFolder() override;
-    QString documentsFolder() override;
-    QString installFolder() override;
-    printqueue::DefaultPrinter defaultPrinter() override;
-    void showMessage(QWidget* parent, NoteKind kind, const QString& text) override;
-
-private:
-    RandomGenerator m_random;
-    std::unique_ptr<Beeper> m_beeper;
 };

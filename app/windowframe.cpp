@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/windowframe.h"
+#include "app/windowframe.h"
 
 #include <QAbstractButton>
 #include <QEvent>

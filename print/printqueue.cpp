@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/printqueue.h"
+#include "print/printqueue.h"
 
 #include <cups/cups.h>
 #include <QAbstractEventDispatcher>
@@ -12,9 +12,9 @@
 #include <system_error>
 #include <thread>
 
-#include "platform/coreplatform.h"
-#include "platform/timer.h"
-#include "platform/waitms.h"
+#include "model/coreplatform.h"
+#include "model/timer.h"
+#include "model/waitms.h"
 
 namespace printqueue {
 
@@ -78,7 +78,7 @@ State awayFromWindow(std::function<void(Hand&)> work, CorePlatform& platform) {
         return State::Ok;
     }
     hand->abandoned = true;
-    return waitsCancelled() ? State::Abandoned : State::NoAnswer;
+    return platform.waitsCancelled() ? State::Abandoned : State::NoAnswer;
 }
 
 QString lastError() {
