@@ -199,24 +199,20 @@ void makeLine(QWidget* parent, const QString& name, int x1, int x2, int y, const
     setBackground(line, colour);
 }
 
-// The window's faces need the substitutions in place before its first paint, in tests too.
-Platform& withPreparedApplication(Platform& platform) {
-    fonts::prepareApplication();
-    return platform;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(Platform& platform, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_platform(withPreparedApplication(platform)),
+      m_platform(platform),
       m_pictures(std::make_unique<Pictures>(qApp->devicePixelRatio())),
       m_draw(std::make_unique<BlockDraw>(m_model, m_platform)),
       m_timer1(m_platform.createTimer()),
       m_focusSpacing(m_platform.createTimer()) {
     m_platform.resumeWaits();
     m_platform.setMessageParent(this);
+    // The faces' substitutions are in place before the first control is made, in tests too.
+    fonts::prepareApplication();
     accessible::install();
     buildControls();
     connectModel();
@@ -243,12 +239,10 @@ void MainWindow::buildControls() {
 
     const QFont clockCaptionFont = fonts::face(fonts::kPGothic, 9.75, false);
     const QFont clockFont = fonts::face(fonts::kGothic, 12, true);
-    const QFont statusFont = fonts::face(fonts::kPGothic, 11.25, false);
     QFont stampFont = fonts::face(fonts::kPGothic, 8.25, false);
     // The substitute face's digits are wider than the original's; narrowed, the sixteen
     // characters of the stamp fit inside their frame as laid out, at the same height and weight.
     stampFont.setStretch(QFont::SemiCondensed);
-    const QFont letterFont = fonts::face(fonts::kAngela, 14.25, true);
 
     m_label1 = makeLabel(m_inside, "Label1", QStringLiteral("システム時刻"),
                          twipRect(360, 120, 1125, 195), clockCaptionFont);
@@ -262,38 +256,62 @@ void MainWindow::buildControls() {
     setBackground(frameData, platformWindow);
     m_labelFileName =
         makeLabel(frameData, "LabelFileName", QString(), twipRect(120, 240, 45, 165), stampFont);
-    m_commandSave = makeButton(frameData, "CommandSave", QStringLiteral("　ファイルに   保存"),
-                               QStringLiteral("TavoLog.csvに保存"), twipRect(120, 600, 1335, 615));
     makeLine(frameData, QStringLiteral("Line1_1"), 120, 1440, 1320, kGrey);
     makeLine(frameData, QStringLiteral("Line1_0"), 120, 1440, 1440, kGrey);
-    m_commandClr = makeButton(frameData, "CommandClr", QStringLiteral("表示をクリア"),
-                              QStringLiteral("表示内容をｸﾘｱ"), twipRect(120, 1560, 1335, 615));
-    m_commandSort = makeButton(frameData, "CommandSort", QStringLiteral("並べ替え"),
-                               QStringLiteral("ﾃﾞｰﾀを小→大"), twipRect(120, 2280, 1335, 615));
-    // A speech synthesizer drops the arrow of the tip: the screen reader gets it in words.
-    m_commandSort->setAccessibleDescription(QStringLiteral("データを小から大へ並べ替え"));
-
     auto* framePrn = makeFrame(m_inside, QStringLiteral("FramePrn"), QStringLiteral("印刷の設定"),
                                twipRect(120, 3600, 1575, 2175));
     setBackground(framePrn, platformWindow);
-    const QString optionCaptions[] = {QStringLiteral("文字印刷"), QStringLiteral("イメージ"),
-                                      QStringLiteral("フレーム")};
-    const QString optionTips[] = {QStringLiteral("ﾃｷｽﾄ印刷"), QStringLiteral("ｳｲﾝﾄﾞｳｲﾒｰｼﾞ印刷"),
-                                  QStringLiteral("ﾌﾚｰﾑ内部印刷")};
-    const QRect optionRects[] = {twipRect(240, 240, 1215, 375), twipRect(240, 600, 975, 375),
-                                 twipRect(240, 960, 975, 375)};
+
+    // The commands, as laid out, each with what its click does.
+    const struct {
+        QWidget* frame;
+        const char* name;
+        QString caption;
+        QString tip;
+        QRect geometry;
+        QPushButton* MainWindow::*control;
+        void (MainWindow::*click)();
+    } commands[] = {
+        {frameData, "CommandSave", QStringLiteral("　ファイルに   保存"),
+         QStringLiteral("TavoLog.csvに保存"), twipRect(120, 600, 1335, 615),
+         &MainWindow::m_commandSave, &MainWindow::CommandSave_Click},
+        {frameData, "CommandClr", QStringLiteral("表示をクリア"), QStringLiteral("表示内容をｸﾘｱ"),
+         twipRect(120, 1560, 1335, 615), &MainWindow::m_commandClr, &MainWindow::CommandClr_Click},
+        {frameData, "CommandSort", QStringLiteral("並べ替え"), QStringLiteral("ﾃﾞｰﾀを小→大"),
+         twipRect(120, 2280, 1335, 615), &MainWindow::m_commandSort,
+         &MainWindow::CommandSort_Click},
+        {framePrn, "CommandPrn", QStringLiteral("印刷"), QStringLiteral("印刷実行"),
+         twipRect(120, 1440, 1335, 615), &MainWindow::m_commandPrn, &MainWindow::CommandPrn_Click},
+    };
+    for (const auto& c : commands) {
+        this->*c.control = makeButton(c.frame, c.name, c.caption, c.tip, c.geometry);
+        connect(this->*c.control, &QPushButton::clicked, this, c.click);
+    }
+    // A speech synthesizer drops the arrow of the tip: the screen reader gets it in words.
+    m_commandSort->setAccessibleDescription(QStringLiteral("データを小から大へ並べ替え"));
+
+    const struct {
+        QString caption;
+        QString tip;
+        QRect geometry;
+    } options[] = {
+        {QStringLiteral("文字印刷"), QStringLiteral("ﾃｷｽﾄ印刷"), twipRect(240, 240, 1215, 375)},
+        {QStringLiteral("イメージ"), QStringLiteral("ｳｲﾝﾄﾞｳｲﾒｰｼﾞ印刷"),
+         twipRect(240, 600, 975, 375)},
+        {QStringLiteral("フレーム"), QStringLiteral("ﾌﾚｰﾑ内部印刷"), twipRect(240, 960, 975, 375)},
+    };
     for (int i = 0; i < 3; ++i) {
-        auto* option = new QRadioButton(optionCaptions[i], framePrn);
+        auto* option = new QRadioButton(options[i].caption, framePrn);
         option->setObjectName(indexed("OptionPrn", i));
-        option->setToolTip(optionTips[i]);
-        option->setGeometry(optionRects[i]);
+        option->setToolTip(options[i].tip);
+        option->setGeometry(options[i].geometry);
         option->setCursor(Qt::ArrowCursor);
         m_optionPrn.at(idx(i)) = option;
     }
     m_optionPrn[0]->setChecked(true);
-    m_commandPrn = makeButton(framePrn, "CommandPrn", QStringLiteral("印刷"),
-                              QStringLiteral("印刷実行"), twipRect(120, 1440, 1335, 615));
 
+    const QFont statusFont = fonts::face(fonts::kPGothic, 11.25, false);
+    const QFont letterFont = fonts::face(fonts::kAngela, 14.25, true);
     for (int k = 0; k < Sheet::kBlocks; ++k) {
         const QString letter = TavoModel::blockLetter(k);
         auto* frame = makeFrame(m_inside, indexed("FrameBlock", k), letter,
@@ -359,10 +377,6 @@ void MainWindow::buildControls() {
     connect(m_draw.get(), &BlockDraw::numberDrawn, this, &MainWindow::announceNumber);
     connect(m_draw.get(), &BlockDraw::drawFinished, this, &MainWindow::announceFinished);
 
-    connect(m_commandClr, &QPushButton::clicked, this, &MainWindow::CommandClr_Click);
-    connect(m_commandSort, &QPushButton::clicked, this, &MainWindow::CommandSort_Click);
-    connect(m_commandSave, &QPushButton::clicked, this, &MainWindow::CommandSave_Click);
-    connect(m_commandPrn, &QPushButton::clicked, this, &MainWindow::CommandPrn_Click);
     connect(m_timer1.get(), &Timer::timeout, this, &MainWindow::Timer1_Timer);
 }
 
