@@ -134,7 +134,8 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
     if (!sheet.SavedFileName.isEmpty()) {
         const QString path = model.AppFolder.path + sheet.SavedFileName;
         const TextFile::FileId there = TextFile::idOf(folder, sheet.SavedFileName);
-        const TextFile::FileId ours{sheet.SavedFileDevice, sheet.SavedFileInode};
+        const TextFile::FileId ours{sheet.SavedFileDevice, sheet.SavedFileInode,
+                                    sheet.SavedFileBirth};
         if (!there.isNull() && there == ours) {
             report.sheetFile = sheet.SavedFileName;
             if (sheet.SavedFileName != sheet.LabelFileName0) {
@@ -146,6 +147,7 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
                 report.sheetWritten = true;
                 sheet.SavedFileDevice = file.writtenId().device;
                 sheet.SavedFileInode = file.writtenId().inode;
+                sheet.SavedFileBirth = file.writtenId().birth;
             }
             return;
         }
@@ -173,6 +175,7 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
             sheet.SavedFileName = name;
             sheet.SavedFileDevice = file.writtenId().device;
             sheet.SavedFileInode = file.writtenId().inode;
+            sheet.SavedFileBirth = file.writtenId().birth;
         }
         return;
     }

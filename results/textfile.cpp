@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <QDebug>
 #include <QFile>
@@ -137,8 +138,21 @@ mode_t newFileMode() {
     return 0644;
 }
 
-TextFile::FileId idFrom(const struct stat& st) {
-    return {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+// Which regular file a name in folder is, a link not followed (with AT_EMPTY_PATH and "", the
+// file folder is a descriptor of); null for anything else. Its birth tells it from a file made
+// later under the inode number it had, which a file system gives again once a file is gone.
+TextFile::FileId regularFileId(int folder, const char* name, int flags = 0) {
+    struct statx st {};
+    if (::statx(folder, name, flags | AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_INO | STATX_BTIME,
+                &st) != 0 ||
+        !S_ISREG(st.stx_mode)) {
+        return {};
+    }
+    const qint64 birth =
+        (st.stx_mask & STATX_BTIME) != 0
+            ? static_cast<qint64>(st.stx_btime.tv_sec) * 1000000000 + st.stx_btime.tv_nsec
+            : 0;
+    return {static_cast<quint64>(makedev(st.stx_dev_major, st.stx_dev_minor)), st.stx_ino, birth};
 }
 
 }  // namespace
@@ -281,10 +295,9 @@ void TextFile::open(const QByteArray& folder) {
             fail(QStringLiteral("cannot create"), errno);
             return;
         }
-        struct stat st {};
-        if (m_fd >= 0 && ::fstat(m_fd, &st) == 0) {
+        if (m_fd >= 0) {
             m_copyName = copy;
-            m_copyId = idFrom(st);
+            m_copyId = regularFileId(m_fd, "", AT_EMPTY_PATH);
         }
     }
     m_open = true;
@@ -415,9 +428,8 @@ bool TextFile::closeReplace() {
         }
         ::fchmod(m_fd, m_keepOwner.mode);
     }
-    struct stat st {};
-    if (ok && ::fstat(m_fd, &st) == 0) {
-        m_writtenId = idFrom(st);
+    if (ok) {
+        m_writtenId = regularFileId(m_fd, "", AT_EMPTY_PATH);
     }
     bool exists = false;
     if (ok) {
@@ -530,9 +542,7 @@ bool TextFile::removeOwnCopy() {
         return false;
     }
     // Only while the name is still the copy this object made.
-    struct stat st {};
-    const bool ours = ::fstatat(m_folder, m_copyName.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                      idFrom(st) == m_copyId &&
+    const bool ours = regularFileId(m_folder, m_copyName.constData()) == m_copyId &&
                       ::unlinkat(m_folder, m_copyName.constData(), 0) == 0;
     m_copyName.clear();
     return ours;
@@ -550,11 +560,7 @@ void TextFile::fail(const QString& what, const QString& reason) {
 }
 
 TextFile::FileId TextFile::idOf(const QString& path) {
-    struct stat st {};
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        return {};
-    }
-    return idFrom(st);
+    return regularFileId(AT_FDCWD, QFile::encodeName(path).constData());
 }
 
 TextFile::FileId TextFile::idOf(const QByteArray& folder, const QString& name) {
@@ -563,12 +569,9 @@ TextFile::FileId TextFile::idOf(const QByteArray& folder, const QString& name) {
     if (dir < 0) {
         return {};
     }
-    struct stat st {};
-    const bool there =
-        ::fstatat(dir, QFile::encodeName(name).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(st.st_mode);
+    const FileId id = regularFileId(dir, QFile::encodeName(name).constData());
     ::close(dir);
-    return there ? idFrom(st) : FileId{};
+    return id;
 }
 
 void TextFile::setNamedCopiesOnly(bool on) {

@@ -66,7 +66,10 @@ public:
     struct FileId {
         quint64 device = 0;
         quint64 inode = 0;
-        bool operator==(const FileId& o) const { return device == o.device && inode == o.inode; }
+        qint64 birth = 0;  // ns since the epoch where the file system keeps it, else 0
+        bool operator==(const FileId& o) const {
+            return device == o.device && inode == o.inode && birth == o.birth;
+        }
         bool isNull() const { return inode == 0; }
     };
     // A regular file's id; null when there is none at path.
