@@ -4,9 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
-#include <QPointer>
 #include <QRadioButton>
-#include <QWindow>
 #include <algorithm>
 
 #include "app/accessible.h"
@@ -38,112 +36,6 @@ const QColor kPaleGreen(192, 255, 192);
 const QColor kGrey(128, 128, 128);
 
 const char* const kDesignSize = "tavoDesignSize";
-
-// The window has one size. A maximise or full-screen request (a title bar's button or
-// double-click, a desktop's shortcut or window rule) is turned back at once. On Wayland the
-// compositor's maximised configuration is acknowledged before the program hears of it, and a
-// frame drawn at the window's own size before the compositor has answered the return would
-// break the protocol (the compositor ends the connection): drawing is held until the answer,
-// for two seconds at most.
-class KeepsOneSize : public QObject {
-public:
-    KeepsOneSize(QWidget* window, std::unique_ptr<Timer> timeout)
-        : QObject(window), m_window(window), m_timeout(std::move(timeout)) {
-        m_timeout->setSingleShot(true);
-        m_timeout->setInterval(2000);
-        connect(m_timeout.get(), &Timer::timeout, this, &KeepsOneSize::release);
-        window->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        switch (event->type()) {
-            case QEvent::Show:
-            case QEvent::WinIdChange:
-                if (watched == m_window && m_window->windowHandle() != m_handle) {
-                    m_handle = m_window->windowHandle();
-                    if (m_handle != nullptr) {
-                        m_handle->installEventFilter(this);
-                        // The program's own request may come as this signal alone, with no
-                        // event, from inside the request itself.
-                        connect(m_handle, &QWindow::windowStateChanged, this,
-                                &KeepsOneSize::stateSignalled);
-                    }
-                }
-                return false;
-            case QEvent::WindowStateChange:
-                // The compositor's or the window manager's word (the program's own request is
-                // met by stateSignalled).
-                if (watched == m_handle && event->spontaneous()) {
-                    stateChanged();
-                }
-                return false;
-            case QEvent::UpdateRequest:
-            case QEvent::UpdateLater:
-            case QEvent::Expose:
-                if (m_held) {
-                    m_missed = true;
-                    return true;
-                }
-                return false;
-            default:
-                return false;
-        }
-    }
-
-private:
-    static constexpr Qt::WindowStates kGrown = Qt::WindowMaximized | Qt::WindowFullScreen;
-
-    void stateChanged() {
-        if (!(m_handle->windowStates() & kGrown)) {
-            release();
-            return;
-        }
-        holdOnWayland();
-        turnBack();
-    }
-
-    // Any grown state, the program's own request among them: on Wayland drawing is held at
-    // once, before anything is committed, and the compositor's answer is turned back as it
-    // comes. A window manager that allows no maximise does not answer the program's request,
-    // which Qt has taken for done: it is turned back here, once the request has returned.
-    void stateSignalled() {
-        if ((m_handle->windowStates() & kGrown) && !holdOnWayland()) {
-            QMetaObject::invokeMethod(this, &KeepsOneSize::turnBack, Qt::QueuedConnection);
-        }
-    }
-
-    void turnBack() {
-        if (m_handle != nullptr && (m_handle->windowStates() & kGrown)) {
-            m_handle->setWindowStates(m_handle->windowStates() & ~kGrown);
-        }
-    }
-
-    // True where drawing is held (on Wayland).
-    bool holdOnWayland() {
-        if (QGuiApplication::platformName() != QLatin1String("wayland")) {
-            return false;
-        }
-        m_held = true;
-        m_timeout->start();
-        return true;
-    }
-
-    void release() {
-        m_timeout->stop();
-        m_held = false;
-        if (m_missed) {
-            m_missed = false;
-            m_window->repaint();
-        }
-    }
-
-    QWidget* m_window;
-    QPointer<QWindow> m_handle;
-    std::unique_ptr<Timer> m_timeout;
-    bool m_held = false;
-    bool m_missed = false;
-};
 
 QString indexed(const char* name, int i) {
     return QLatin1String(name) + QLatin1Char('_') + QString::number(i);
@@ -231,7 +123,7 @@ void MainWindow::buildControls() {
     setWindowTitle(TavoModel::title());
     setWindowIcon(Pictures::windowIcon());
     m_inside = layOutFixedWindow(this, QSize(kClientWidth, kClientHeight));
-    new KeepsOneSize(this, m_platform.createTimer());
+    keepOneSize(this, m_platform.createTimer());
     setBackground(this, kPaleYellow);
     setCursor(Qt::CrossCursor);
     // Buttons and frames keep the platform's own colours, not the window's yellow.
@@ -337,7 +229,6 @@ void MainWindow::buildControls() {
         status->setObjectName(indexed("LabelStat", k));
         status->setAlignment(Qt::AlignCenter);
         m_labelStat.at(idx(k)) = status;
-        showStatus(k);
 
         auto* sw = new PictureControl(m_inside);
         sw->setObjectName(indexed("ImageSwitch", k));
@@ -352,6 +243,7 @@ void MainWindow::buildControls() {
         sw->setShortcut(QKeySequence(Qt::ALT | static_cast<Qt::Key>(Qt::Key_A + k)));
         m_imageSwitch.at(idx(k)) = sw;
         showSwitch(k);
+        showPhase(k);
         connect(sw, &PictureControl::clicked, this, [this, k] { pressSwitch(k, false); });
         connect(sw, &PictureControl::triggered, this, [this, k] { pressSwitch(k, true); });
         connect(sw, &PictureControl::drawFocusLeft, this, [this, k] { drawFocusLeftSwitch(k); });
@@ -390,7 +282,7 @@ void MainWindow::setAutoSizeCaption(QLabel* label, const QString& text) {
 void MainWindow::connectModel() {
     connect(&m_model, &TavoModel::reelPictureChanged, this, &MainWindow::showReel);
     connect(&m_model, &TavoModel::switchPictureChanged, this, &MainWindow::showSwitch);
-    connect(&m_model, &TavoModel::statusChanged, this, &MainWindow::showStatus);
+    connect(&m_model, &TavoModel::phaseChanged, this, &MainWindow::showPhase);
     connect(&m_model, &TavoModel::sheetStampChanged, this,
             [this] { setAutoSizeCaption(m_labelFileName, m_model.sheetStamp()); });
     connect(&m_model, &TavoModel::clockChanged, this,
@@ -405,7 +297,7 @@ void MainWindow::showSwitch(int k) {
     ImageSwitch(k)->showPicture(m_pictures->byId(m_model.switchPicture(k)));
 }
 
-void MainWindow::showStatus(int k) {
+void MainWindow::showPhase(int k) {
     const TavoModel::Status shown = m_model.status(k);
     const QString& caption = shown.caption;
     QLabel* status = LabelStat(k);
@@ -420,10 +312,12 @@ void MainWindow::showStatus(int k) {
         QStringLiteral("ブロック%1 状態: %2").arg(FrameBlock(k)->title(), caption));
     static const QString kMeaning[] = {
         QStringLiteral("待機中。スイッチを押すとリールが回ります"),
+        QStringLiteral("待機中。スイッチを押すとリールが回ります"),
         QStringLiteral("リール回転中。スイッチをもう1回押すと抽選します"),
         QStringLiteral("抽選中"),
     };
     status->setAccessibleDescription(kMeaning[static_cast<int>(m_model.phase(k))]);
+    ImageSwitch(k)->setPhase(m_model.phase(k));
 }
 
 void MainWindow::Form_Load() {

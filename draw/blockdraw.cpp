@@ -31,6 +31,7 @@ void BlockDraw::ImageSwitch_Click(int Index) {
         m.ActiveBlock = Index + 1;
         m.ArmedBlock = m.ActiveBlock;
         m.setSwitchPicture(Index, PictureId::Push);
+        m.setPhase(Index, TavoModel::Phase::Pressed);
         m.sheet().LabelFN.at(static_cast<std::size_t>(Index)) = clockText(m.CurrentTime);
         WaitMs(300, m_platform);
         if (abandoned()) {

@@ -35,7 +35,7 @@ void TavoModel::setPhase(int b, Phase phase) {
     Phase& current = m_phase.at(idx(b));
     if (current != phase) {
         current = phase;
-        emit statusChanged(b);
+        emit phaseChanged(b);
     }
 }
 
@@ -46,6 +46,7 @@ TavoModel::Status TavoModel::status(Phase phase) {
         case Phase::Drawing:
             return {QStringLiteral("動作中"), kGreen};
         case Phase::Ready:
+        case Phase::Pressed:
             break;
     }
     return {QStringLiteral("開始"), kBlue};

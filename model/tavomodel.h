@@ -71,9 +71,10 @@ public:
     void setReelPicture(int cell, PictureId id);
     PictureId switchPicture(int b) const { return m_switch.at(idx(b)); }
     void setSwitchPicture(int b, PictureId id);
-    // Where block b is in its draw: ready for a first press, armed (its reels spin until the
-    // second press) or drawing. Its status label shows it.
-    enum class Phase { Ready, Armed, Drawing };
+    // Where block b is in its draw: ready for a first press, pressed (the switch held down a
+    // moment), armed (its reels spin until the second press) or drawing. Its status label and
+    // its switch show it.
+    enum class Phase { Ready, Pressed, Armed, Drawing };
     Phase phase(int b) const { return m_phase.at(idx(b)); }
     void setPhase(int b, Phase phase);
     // The status label's caption and colour for a phase.
@@ -95,7 +96,7 @@ public:
 signals:
     void reelPictureChanged(int cell);
     void switchPictureChanged(int b);
-    void statusChanged(int b);
+    void phaseChanged(int b);
     void sheetStampChanged();
     void clockChanged();
 

@@ -58,7 +58,10 @@ struct SimDraw {
         QObject::connect(&m, &TavoModel::switchPictureChanged, [this](int b) {
             p.record(QStringLiteral("switch %1 %2").arg(b).arg(pictureName(m.switchPicture(b))));
         });
-        QObject::connect(&m, &TavoModel::statusChanged, [this](int b) {
+        QObject::connect(&m, &TavoModel::phaseChanged, [this](int b) {
+            if (m.phase(b) == TavoModel::Phase::Pressed) {
+                return;  // the status label still says 開始
+            }
             p.record(QStringLiteral("status %1 %2 %3")
                          .arg(b)
                          .arg(m.status(b).caption)

@@ -306,16 +306,22 @@ private slots:
         QCOMPARE(sw->text(QAccessible::Name), QStringLiteral("ブロックE スイッチ: 開始"));
         QVERIFY(!sw->text(QAccessible::Description).isEmpty());
         m_window->ImageSwitch(4)->setAccessibleDetail(QStringLiteral("結果: 1, 2"));
-        const std::pair<PictureId, QString> phases[] = {
-            {PictureId::Push, QStringLiteral("押下")},
-            {PictureId::Stop, QStringLiteral("回転中、押すと停止")},
-            {PictureId::BusyDark, QStringLiteral("抽選中")},
-            {PictureId::BusyLit, QStringLiteral("抽選中")},
-            {PictureId::Start, QStringLiteral("開始、結果: 1, 2")}};
-        for (const auto& [id, words] : phases) {
-            m_window->ImageSwitch(4)->showPicture(m_window->pictures().byId(id));
+        using Phase = TavoModel::Phase;
+        const std::pair<Phase, QString> phases[] = {
+            {Phase::Pressed, QStringLiteral("押下")},
+            {Phase::Armed, QStringLiteral("回転中、押すと停止")},
+            {Phase::Drawing, QStringLiteral("抽選中")},
+            {Phase::Ready, QStringLiteral("開始、結果: 1, 2")}};
+        for (const auto& [phase, words] : phases) {
+            m_window->model().setPhase(4, phase);
             QCOMPARE(sw->text(QAccessible::Name), QStringLiteral("ブロックE スイッチ: ") + words);
         }
+        // The lamp's two pictures mean the same phase: a screen reader hears no change.
+        m_window->model().setPhase(4, Phase::Drawing);
+        m_window->model().setSwitchPicture(4, PictureId::BusyLit);
+        m_window->model().setSwitchPicture(4, PictureId::BusyDark);
+        QCOMPARE(sw->text(QAccessible::Name), QStringLiteral("ブロックE スイッチ: 抽選中"));
+        m_window->model().setPhase(4, Phase::Ready);
 
         QAccessibleInterface* status =
             QAccessible::queryAccessibleInterface(m_window->LabelStat(0));
