@@ -319,7 +319,7 @@ private slots:
         QTest::keyClick(w.ImageSwitch(2), Qt::Key_Space);
         QTest::keyClick(w.ImageSwitch(2), Qt::Key_A);
         QTRY_COMPARE(triggered.count(), 3);
-        QCOMPARE(w.ImageSwitch(2)->pictureId(), PictureId::Start);
+        QCOMPARE(w.model().switchPicture(2), PictureId::Start);
         w.model().ActiveBlock = 0;
 
         QAccessibleInterface* save = iface(w.CommandSave());

@@ -132,10 +132,10 @@ private slots:
                 QCOMPARE(reel->parentWidget()->objectName(),
                          QStringLiteral("FrameBlock_%1").arg(k));
                 QCOMPARE(reel->geometry(), twips(120 + 600 * j, 360, 480, 480));
-                QCOMPARE(reel->pictureId(), PictureId::Blank);
+                QCOMPARE(m_window->model().reelPicture(i), PictureId::Blank);
                 QCOMPARE(m_window->ImageWin(i), reel);
             }
-            QCOMPARE(m_window->ImageSwitch(k)->pictureId(), PictureId::Start);
+            QCOMPARE(m_window->model().switchPicture(k), PictureId::Start);
         }
     }
 
