@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QLabel>
 #include <QRadioButton>
 #include <algorithm>
@@ -331,9 +330,8 @@ void MainWindow::Form_Load() {
     if (AppFolder.path.isEmpty()) {
         // Nothing is made or said here: an installed program's folder in the user's documents
         // is made by the first save or print that needs it.
-        const QString program = m_platform.programFolder();
-        AppFolder = chooseResultsFolder(program, QFileInfo(program).isWritable(),
-                                        m_platform.installFolder(), m_platform.documentsFolder());
+        AppFolder = chooseResultsFolder(m_platform.programFolder(), m_platform.installFolder(),
+                                        m_platform.documentsFolder());
     }
     ClearSheet();
 }
