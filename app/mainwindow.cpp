@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QLabel>
 #include <QRadioButton>
 #include <algorithm>
@@ -104,6 +103,9 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
       m_focusSpacing(m_platform.createTimer()) {
     m_platform.resumeWaits();
     m_platform.setMessageParent(this);
+    // The clock's timer is found by its name, as the controls are.
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setParent(this);
     // The faces' substitutions are in place before the first control is made, in tests too.
     fonts::prepareApplication();
     accessible::install();
@@ -328,9 +330,8 @@ void MainWindow::Form_Load() {
     if (AppFolder.path.isEmpty()) {
         // Nothing is made or said here: an installed program's folder in the user's documents
         // is made by the first save or print that needs it.
-        const QString program = m_platform.programFolder();
-        AppFolder = chooseResultsFolder(program, QFileInfo(program).isWritable(),
-                                        m_platform.installFolder(), m_platform.documentsFolder());
+        AppFolder = chooseResultsFolder(m_platform.programFolder(), m_platform.installFolder(),
+                                        m_platform.documentsFolder());
     }
     ClearSheet();
 }

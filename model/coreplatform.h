@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <memory>
@@ -27,8 +28,9 @@ public:
     virtual void reseedRandom() = 0;
     // The generator's next value R, 0 <= R < 1.
     virtual float nextRandom() = 0;
-    // The folder of the executable, as the system gives it (no trailing separator but at "/").
-    virtual QString programFolder() = 0;
+    // The folder of the executable, as the system gives it: its bytes, whatever their encoding
+    // (no trailing separator but at "/").
+    virtual QByteArray programFolder() = 0;
     // The user's documents folder (XDG); where an installed program keeps its results.
     virtual QString documentsFolder() = 0;
     // The installation's binary folder this program was built for.

@@ -296,7 +296,7 @@ private slots:
         QVERIFY(reel != nullptr);
         QCOMPARE(reel->text(QAccessible::Name), QStringLiteral("ブロックB リール3: 空白"));
         QVERIFY(reel->text(QAccessible::Description).contains(QStringLiteral("ブロックB")));
-        m_window->ImageWin(8)->showPicture(m_window->pictures().byId(faceId(27)));
+        m_window->model().setReelPicture(8, faceId(27));
         m_window->ImageWin(8)->announceFace();
         QCOMPARE(reel->text(QAccessible::Name), QStringLiteral("ブロックB リール3: 27"));
         m_window->ImageWin(8)->announceSpinning();

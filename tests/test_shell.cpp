@@ -74,8 +74,9 @@ private slots:
         MainWindow w(platform);
         QCOMPARE(w.LabelDateTime()->text(), QStringLiteral("2010/03/09,14:05:07"));
         QCOMPARE(w.model().CurrentTime, now);
-        QVERIFY(w.Timer1().isActive());
-        QCOMPARE(w.Timer1().interval(), 1000);
+        const Timer* Timer1 = w.findChild<Timer*>(QStringLiteral("Timer1"));
+        QVERIFY(Timer1->isActive());
+        QCOMPARE(Timer1->interval(), 1000);
         now = now.addSecs(1);
         QVERIFY(QTest::qWaitFor([&] { return w.model().CurrentTime == now; }, 3000));
         QCOMPARE(w.LabelDateTime()->text(), QStringLiteral("2010/03/09,14:05:08"));

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QFile>
 #include <QList>
 #include <QPrinter>
 #include <QRegularExpression>
@@ -67,7 +68,9 @@ public:
     void beep() override { ++beeps; }
     void reseedRandom() override { m_random.seed(static_cast<std::uint32_t>(++reseeds)); }
     float nextRandom() override { return random ? random() : m_random.next(); }
-    QString programFolder() override { return folder.isEmpty() ? m_folder.path() : folder; }
+    QByteArray programFolder() override {
+        return QFile::encodeName(folder.isEmpty() ? m_folder.path() : folder);
+    }
     QString documentsFolder() override { return documents; }
     QString installFolder() override { return installBin; }
     printqueue::DefaultPrinter defaultPrinter() override {
