@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "app/mainwindow.h"
+#include "app/systemplatform.h"
 #include "model/tavomodel.h"
 #include "results/save.h"
 #include "results/sort.h"
@@ -146,9 +147,14 @@ bool saveHangsOn(MainWindow& w, const QString& fifo) {
 // folder, one block drawn, saved twice (made, then replaced). Succeeds when both saves did,
 // silently.
 constexpr char kSaveHere[] = "TAVO_TEST_SAVE_HERE";
+// The program folder as the system gives it, which this run is about; the rest is faked.
+struct BesideItself : FakePlatform {
+    QByteArray programFolder() override { return SystemPlatform().programFolder(); }
+};
+
 int saveBesideItself(int& argc, char** argv, const char* documents) {
     QApplication app(argc, argv);
-    FakePlatform platform;
+    BesideItself platform;
     platform.documents = QString::fromLocal8Bit(documents);
     MainWindow w(platform);
     drawSheet(w, {kB});
