@@ -133,9 +133,8 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
     // (A file of its own that went meanwhile is made new: whatever took its name since stays.)
     if (!sheet.SavedFileName.isEmpty()) {
         const QString path = model.AppFolder.path + sheet.SavedFileName;
-        const TextFile::FileId there = TextFile::idOf(folder, sheet.SavedFileName);
-        const TextFile::FileId ours{sheet.SavedFileDevice, sheet.SavedFileInode,
-                                    sheet.SavedFileBirth};
+        const FileId there = TextFile::idOf(folder, sheet.SavedFileName);
+        const FileId& ours = sheet.SavedFileId;
         if (!there.isNull() && there == ours) {
             report.sheetFile = sheet.SavedFileName;
             if (sheet.SavedFileName != sheet.LabelFileName0) {
@@ -145,9 +144,7 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
             writeSheet(file, model);
             if (finish(file, path, report)) {
                 report.sheetWritten = true;
-                sheet.SavedFileDevice = file.writtenId().device;
-                sheet.SavedFileInode = file.writtenId().inode;
-                sheet.SavedFileBirth = file.writtenId().birth;
+                sheet.SavedFileId = file.writtenId();
             }
             return;
         }
@@ -173,9 +170,7 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
         if (finish(file, path, report, closed)) {
             report.sheetWritten = true;
             sheet.SavedFileName = name;
-            sheet.SavedFileDevice = file.writtenId().device;
-            sheet.SavedFileInode = file.writtenId().inode;
-            sheet.SavedFileBirth = file.writtenId().birth;
+            sheet.SavedFileId = file.writtenId();
         }
         return;
     }

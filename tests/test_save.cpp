@@ -572,7 +572,7 @@ private slots:
             QTimer::singleShot(500, f.window.get(), [&f] { f.window->windowHandle()->close(); });
             QTimer::singleShot(20000, qApp, [] { QCoreApplication::exit(1); });
             expectReport(f.path(kLog));
-            const TextFile::FileId sheetBefore = TextFile::idOf(f.path(kSheetFile));
+            const FileId sheetBefore = TextFile::idOf(f.path(kSheetFile));
             QElapsedTimer waited;
             waited.start();
             QCOMPARE(QApplication::exec(), 0);
