@@ -134,10 +134,8 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
         const TextFile::FileId there = TextFile::idOf(path);
         const TextFile::FileId ours{sheet.SavedFileDevice, sheet.SavedFileInode};
         if (!there.isNull() && there == ours) {
+            // A name of its own was told at the save that chose it, not again at each save.
             report.sheetFile = sheet.SavedFileName;
-            if (sheet.SavedFileName != sheet.LabelFileName0) {
-                report.sheetTakenName = sheet.LabelFileName0;
-            }
             TextFile file(path, TextFile::Mode::CreateOrReplace);
             writeSheet(file, model);
             if (finish(file, path, report)) {
