@@ -178,6 +178,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     button->setGeometry(geometry);
     button->setCursor(Qt::ArrowCursor);
     button->setAutoDefault(false);
+    keepFreeOfNotes(button);
     return button;
 }
 
@@ -288,6 +289,7 @@ void MainWindow::buildControls() {
         option->setToolTip(optionTips[i]);
         option->setGeometry(optionRects[i]);
         option->setCursor(Qt::ArrowCursor);
+        keepFreeOfNotes(option);
         m_optionPrn.at(idx(i)) = option;
     }
     m_optionPrn[0]->setChecked(true);
@@ -332,6 +334,7 @@ void MainWindow::buildControls() {
             QStringLiteral("1回押すとブロック%1のリールが回り、もう1回押すと6つの数字を抽選します")
                 .arg(letter));
         sw->setShortcut(QKeySequence(Qt::ALT | static_cast<Qt::Key>(Qt::Key_A + k)));
+        keepFreeOfNotes(sw);
         m_imageSwitch.at(idx(k)) = sw;
         showSwitch(k);
         connect(sw, &PictureControl::clicked, this, [this, k] { pressSwitch(k, false); });
@@ -425,7 +428,9 @@ void MainWindow::Form_Load() {
             chooseResultsFolder(program, QFileInfo(program).isWritable(),
                                 m_platform.installFolder(), m_platform.documentsFolder());
         AppFolder = choice.folder;
-        m_model.AppFolderUse = ResultsFolderUse(choice.inDocuments);
+        m_model.AppFolderUse = ResultsFolderUse(
+            choice.inDocuments,
+            choice.inDocuments ? m_platform.documentsPassedOver() : QList<UnusableFolder>());
     }
     ClearSheet();
 }

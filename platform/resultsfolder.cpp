@@ -2,6 +2,7 @@
 #include "platform/resultsfolder.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -38,7 +39,7 @@ ResultsFolderChoice chooseResultsFolder(const QString& programFolder, bool progr
     return {withSeparator(documentsFolder) + QStringLiteral("Tavo/"), true};
 }
 
-bool ResultsFolderUse::prepare(const QString& folder, QString& reason) const {
+bool ResultsFolderUse::prepareFolder(const QString& folder, QString& reason) const {
     if (QFileInfo(folder).isDir()) {
         return true;
     }
@@ -49,13 +50,14 @@ bool ResultsFolderUse::prepare(const QString& folder, QString& reason) const {
                                                                                        : ENOTDIR);
         return false;
     }
-    // Each missing level in turn, so the reason is the real one of the level that failed.
+    // Each missing level in turn, so the reason is the real one of the level that failed. Only
+    // the documents folder and the results folder in it are made: never the home above them.
     const QStringList parts = QDir::cleanPath(folder).split(QLatin1Char('/'));
     QString path;
-    for (const QString& part : parts) {
-        path += part + QLatin1Char('/');
-        if (part.isEmpty() && path.size() == 1) {
-            continue;  // the root
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        path += parts.at(i) + QLatin1Char('/');
+        if (i < parts.size() - 2) {
+            continue;
         }
         if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0 && errno != EEXIST) {
             reason = fileErrorText(errno);
@@ -69,6 +71,18 @@ bool ResultsFolderUse::prepare(const QString& folder, QString& reason) const {
     return true;
 }
 
+bool ResultsFolderUse::prepare(const QString& folder, QString& reason) const {
+    if (prepareFolder(folder, reason)) {
+        return true;
+    }
+    // Nowhere else was usable either: the user learns what was tried.
+    for (const UnusableFolder& other : m_passedOver) {
+        reason += QStringLiteral("。ほかに試したフォルダー %1 も使えません（%2）")
+                      .arg(QDir::toNativeSeparators(other.folder), other.reason);
+    }
+    return false;
+}
+
 QString ResultsFolderUse::noteAfterSaving(const QString& folder) {
     if (!m_inDocuments || m_named) {
         return QString();
@@ -80,4 +94,70 @@ QString ResultsFolderUse::noteAfterSaving(const QString& folder) {
 QString documentsFolderNote(const QString& folder) {
     return QStringLiteral("結果のファイルは次のフォルダーに保存されます:\n") +
            QDir::toNativeSeparators(folder);
+}
+
+namespace {
+
+// Why the results cannot go into documents/Tavo under home, in the user's words; empty when they
+// can: the home is a folder, and the results folder is one the user may write or can be made
+// in the nearest folder above it that exists. Nothing is made.
+QString unusableHome(const QString& home, const QString& documents) {
+    if (!QDir::isAbsolutePath(home)) {
+        return QStringLiteral("ホームフォルダー %1 が絶対パスではありません").arg(home);
+    }
+    struct stat st {};
+    if (::stat(QFile::encodeName(home).constData(), &st) != 0) {
+        return fileErrorText(errno);
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return fileErrorText(ENOTDIR);
+    }
+    QString path = QDir::cleanPath(withSeparator(documents) + QStringLiteral("Tavo"));
+    while (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        if (errno != ENOENT) {
+            return fileErrorText(errno);
+        }
+        path = QFileInfo(path).path();
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return fileErrorText(ENOTDIR);
+    }
+    if (::access(QFile::encodeName(path).constData(), W_OK | X_OK) != 0) {
+        return fileErrorText(errno);
+    }
+    return QString();
+}
+
+}  // namespace
+
+QString chooseDocumentsFolder(const QString& home, const QString& homeDocuments,
+                              const QString& accountHome, QList<UnusableFolder>* passedOver) {
+    struct Candidate {
+        QString home;
+        QString documents;
+    };
+    QList<Candidate> candidates;
+    if (!home.isEmpty()) {
+        candidates.append({home, homeDocuments});
+    }
+    const QString accountDocuments = withSeparator(accountHome) + QStringLiteral("Documents");
+    if (!accountHome.isEmpty() && accountDocuments != homeDocuments) {
+        candidates.append({accountHome, accountDocuments});
+    }
+    if (candidates.isEmpty()) {
+        return QString();  // no home at all
+    }
+    QList<UnusableFolder> tried;
+    for (const Candidate& c : candidates) {
+        const QString reason = unusableHome(c.home, c.documents);
+        if (reason.isEmpty()) {
+            *passedOver = tried;
+            return c.documents;
+        }
+        tried.append({withSeparator(c.documents) + QStringLiteral("Tavo/"), reason});
+    }
+    // None is usable: the save is refused on the last (the account's), naming the others.
+    tried.removeLast();
+    *passedOver = tried;
+    return candidates.last().documents;
 }

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <utility>
 
 // Where the result files (the log, the sheet files, the PDFs of prints that found no printer)
 // go. A program whose folder the user may write, such as a build or a portable copy, keeps them
@@ -22,11 +24,19 @@ ResultsFolderChoice chooseResultsFolder(const QString& programFolder, bool progr
 // The folder with one trailing "/" ("/" itself stays as it is).
 QString withSeparator(const QString& folder);
 
+// A folder that could not be used, and why, in the user's words.
+struct UnusableFolder {
+    QString folder;
+    QString reason;
+};
+
 // What a session has done with the results folder.
 class ResultsFolderUse {
 public:
     ResultsFolderUse() = default;
-    explicit ResultsFolderUse(bool inDocuments) : m_inDocuments(inDocuments) {}
+    // passedOver: the documents folders tried before this one, named if this one fails too.
+    explicit ResultsFolderUse(bool inDocuments, QList<UnusableFolder> passedOver = {})
+        : m_inDocuments(inDocuments), m_passedOver(std::move(passedOver)) {}
 
     bool inDocuments() const { return m_inDocuments; }
     // Makes the folder when it is the documents one and not there yet (the program's own folder
@@ -40,9 +50,21 @@ public:
     void markNamed() { m_named = true; }
 
 private:
+    bool prepareFolder(const QString& folder, QString& reason) const;
+
     bool m_inDocuments = false;
+    QList<UnusableFolder> m_passedOver;
     bool m_named = false;
 };
 
 // The note naming the documents folder the results go to.
 QString documentsFolderNote(const QString& folder);
+
+// The user's documents folder: homeDocuments, the one in the home the environment names (home,
+// as HOME gives it), when that home is usable; else, with HOME unset, relative or a home the
+// results cannot go into, the one in the account's home as the system records it. Nothing is
+// made. When no home is usable it is still the account's (or HOME's, for an account without a
+// home), so the save that cannot use it names it and why; passedOver gets the others tried, with
+// why they could not be used. Empty with neither.
+QString chooseDocumentsFolder(const QString& home, const QString& homeDocuments,
+                              const QString& accountHome, QList<UnusableFolder>* passedOver);
