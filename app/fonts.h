@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "platform/fontfaces.h"
+#include "print/fontfaces.h"
 
 // The window's faces by the names it asks for. installFontSubstitutions() maps them onto faces
 // that Debian installs, so the Japanese captions render with the right glyphs and widths in any

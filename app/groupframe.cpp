@@ -38,18 +38,6 @@ GroupFrame::GroupFrame(const QString& title, QWidget* parent) : QWidget(parent),
     Q_UNUSED(installed);
 }
 
-void GroupFrame::setTitle(const QString& title) {
-    if (title == m_title) {
-        return;
-    }
-    m_title = title;
-    update();
-    if (QAccessible::isActive()) {
-        QAccessibleEvent event(this, QAccessible::NameChanged);
-        QAccessible::updateAccessibility(&event);
-    }
-}
-
 int GroupFrame::borderTop() const {
     // As a classic group box: the etched pair straddles the middle of the caption's line.
     int top = fontMetrics().height() / 2 - 1;

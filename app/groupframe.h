@@ -18,7 +18,6 @@ public:
     GroupFrame(const QString& title, QWidget* parent);
 
     QString title() const { return m_title; }
-    void setTitle(const QString& title);
 
     // Row of the top border's dark line; the light line lies below it.
     int borderTop() const;

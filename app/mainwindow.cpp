@@ -14,12 +14,14 @@
 #include "app/captionbutton.h"
 #include "app/fonts.h"
 #include "app/picturecontrol.h"
+#include "app/systemplatform.h"
+#include "app/windowframe.h"
 #include "draw/blockdraw.h"
-#include "platform/platform.h"
-#include "platform/waitms.h"
-#include "platform/windowframe.h"
+#include "model/waitms.h"
+#include "print/platform.h"
 #include "print/printcommand.h"
 #include "print/printjob.h"
+#include "results/resultsfolder.h"
 #include "results/save.h"
 #include "results/sort.h"
 
@@ -40,18 +42,24 @@ const QColor kGrey(128, 128, 128);
 const char* const kDesignSize = "tavoDesignSize";
 
 // The window has one size. A maximise or full-screen request (a title bar's button or
-// double-click, a desktop's shortcut or window rule) is turned back at once. On Wayland the
+// double-click, a desktop's shortcut or window rule) is turned back, once: a compositor that
+// insists (a rule that forces the state) is not asked again until it gives the state up
+// itself, as turning back what it insists on would go on for good. A full screen may be larger
+// than the window (xdg-shell lets the surface be smaller than the output): the window takes it
+// at its own size. A maximised window must have the size it was given: on Wayland the
 // compositor's maximised configuration is acknowledged before the program hears of it, and a
-// frame drawn at the window's own size before the compositor has answered the return would
-// break the protocol (the compositor ends the connection): drawing is held until the answer,
-// for two seconds at most.
+// frame drawn at the window's own size would break the protocol (weston ends the connection).
+// Drawing is held from the request until the compositor has answered the return; while the
+// compositor's last word is maximised, it stays held (KWin and mutter never maximise a window
+// of one size; weston, after its own shortcut, does not answer the return). Where the
+// compositor has said nothing, the hold ends after two seconds.
 class KeepsOneSize : public QObject {
 public:
     KeepsOneSize(QWidget* window, std::unique_ptr<Timer> timeout)
         : QObject(window), m_window(window), m_timeout(std::move(timeout)) {
         m_timeout->setSingleShot(true);
         m_timeout->setInterval(2000);
-        connect(m_timeout.get(), &Timer::timeout, this, &KeepsOneSize::release);
+        connect(m_timeout.get(), &Timer::timeout, this, &KeepsOneSize::timedOut);
         window->installEventFilter(this);
     }
 
@@ -94,13 +102,27 @@ protected:
 private:
     static constexpr Qt::WindowStates kGrown = Qt::WindowMaximized | Qt::WindowFullScreen;
 
+    Qt::WindowStates states() const {
+        return m_handle != nullptr ? m_handle->windowStates() : Qt::WindowNoState;
+    }
+
     void stateChanged() {
-        if (!(m_handle->windowStates() & kGrown)) {
+        m_compositorMaximised = states() & Qt::WindowMaximized;
+        if (!(states() & kGrown)) {
+            // Given up (or never insisted on): the next request is turned back again.
+            m_turnedBack = m_insisted = false;
             release();
-            return;
+        } else if (m_turnedBack) {
+            // Said again after the return: the state stands.
+            m_insisted = true;
+            if (!m_compositorMaximised) {
+                release();
+            }
+        } else {
+            m_turnedBack = true;
+            holdOnWayland();
+            turnBack();
         }
-        holdOnWayland();
-        turnBack();
     }
 
     // Any grown state, the program's own request among them: on Wayland drawing is held at
@@ -108,25 +130,34 @@ private:
     // comes. A window manager that allows no maximise does not answer the program's request,
     // which Qt has taken for done: it is turned back here, once the request has returned.
     void stateSignalled() {
-        if ((m_handle->windowStates() & kGrown) && !holdOnWayland()) {
+        if ((states() & kGrown) && !m_insisted && !holdOnWayland()) {
             QMetaObject::invokeMethod(this, &KeepsOneSize::turnBack, Qt::QueuedConnection);
         }
     }
 
     void turnBack() {
-        if (m_handle != nullptr && (m_handle->windowStates() & kGrown)) {
-            m_handle->setWindowStates(m_handle->windowStates() & ~kGrown);
+        if ((states() & kGrown) && !m_insisted) {
+            m_handle->setWindowStates(states() & ~kGrown);
         }
     }
 
-    // True where drawing is held (on Wayland).
+    // True where drawing is held: on Wayland, for a maximised state. A hold under way keeps its
+    // deadline.
     bool holdOnWayland() {
         if (QGuiApplication::platformName() != QLatin1String("wayland")) {
             return false;
         }
-        m_held = true;
-        m_timeout->start();
+        if ((states() & Qt::WindowMaximized) && !m_held) {
+            m_held = true;
+            m_timeout->start();
+        }
         return true;
+    }
+
+    void timedOut() {
+        if (!m_compositorMaximised) {
+            release();
+        }
     }
 
     void release() {
@@ -143,6 +174,9 @@ private:
     std::unique_ptr<Timer> m_timeout;
     bool m_held = false;
     bool m_missed = false;
+    bool m_turnedBack = false;           // the compositor's grown state was turned back
+    bool m_insisted = false;             // and it said it again: its state stands
+    bool m_compositorMaximised = false;  // the compositor's last word
 };
 
 QString indexed(const char* name, int i) {
@@ -200,24 +234,20 @@ void makeLine(QWidget* parent, const QString& name, int x1, int x2, int y, const
     setBackground(line, colour);
 }
 
-// The window's faces need the substitutions in place before its first paint, in tests too.
-Platform& withPreparedApplication(Platform& platform) {
-    fonts::prepareApplication();
-    return platform;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(Platform& platform, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_platform(withPreparedApplication(platform)),
+      m_platform(platform),
       m_pictures(std::make_unique<Pictures>(qApp->devicePixelRatio())),
       m_draw(std::make_unique<BlockDraw>(m_model, m_platform)),
       m_timer1(m_platform.createTimer()),
       m_focusSpacing(m_platform.createTimer()) {
-    resumeWaits();
+    m_platform.resumeWaits();
     m_platform.setMessageParent(this);
+    // The faces' substitutions are in place before the first control is made, in tests too.
+    fonts::prepareApplication();
     accessible::install();
     buildControls();
     connectModel();
@@ -244,12 +274,10 @@ void MainWindow::buildControls() {
 
     const QFont clockCaptionFont = fonts::face(fonts::kPGothic, 9.75, false);
     const QFont clockFont = fonts::face(fonts::kGothic, 12, true);
-    const QFont statusFont = fonts::face(fonts::kPGothic, 11.25, false);
     QFont stampFont = fonts::face(fonts::kPGothic, 8.25, false);
     // The substitute face's digits are wider than the original's; narrowed, the sixteen
     // characters of the stamp fit inside their frame as laid out, at the same height and weight.
     stampFont.setStretch(QFont::SemiCondensed);
-    const QFont letterFont = fonts::face(fonts::kAngela, 14.25, true);
 
     m_label1 = makeLabel(m_inside, "Label1", QStringLiteral("システム時刻"),
                          twipRect(360, 120, 1125, 195), clockCaptionFont);
@@ -263,39 +291,63 @@ void MainWindow::buildControls() {
     setBackground(frameData, platformWindow);
     m_labelFileName =
         makeLabel(frameData, "LabelFileName", QString(), twipRect(120, 240, 45, 165), stampFont);
-    m_commandSave = makeButton(frameData, "CommandSave", QStringLiteral("　ファイルに   保存"),
-                               QStringLiteral("TavoLog.csvに保存"), twipRect(120, 600, 1335, 615));
     makeLine(frameData, QStringLiteral("Line1_1"), 120, 1440, 1320, kGrey);
     makeLine(frameData, QStringLiteral("Line1_0"), 120, 1440, 1440, kGrey);
-    m_commandClr = makeButton(frameData, "CommandClr", QStringLiteral("表示をクリア"),
-                              QStringLiteral("表示内容をｸﾘｱ"), twipRect(120, 1560, 1335, 615));
-    m_commandSort = makeButton(frameData, "CommandSort", QStringLiteral("並べ替え"),
-                               QStringLiteral("ﾃﾞｰﾀを小→大"), twipRect(120, 2280, 1335, 615));
-    // A speech synthesizer drops the arrow of the tip: the screen reader gets it in words.
-    m_commandSort->setAccessibleDescription(QStringLiteral("データを小から大へ並べ替え"));
-
     auto* framePrn = makeFrame(m_inside, QStringLiteral("FramePrn"), QStringLiteral("印刷の設定"),
                                twipRect(120, 3600, 1575, 2175));
     setBackground(framePrn, platformWindow);
-    const QString optionCaptions[] = {QStringLiteral("文字印刷"), QStringLiteral("イメージ"),
-                                      QStringLiteral("フレーム")};
-    const QString optionTips[] = {QStringLiteral("ﾃｷｽﾄ印刷"), QStringLiteral("ｳｲﾝﾄﾞｳｲﾒｰｼﾞ印刷"),
-                                  QStringLiteral("ﾌﾚｰﾑ内部印刷")};
-    const QRect optionRects[] = {twipRect(240, 240, 1215, 375), twipRect(240, 600, 975, 375),
-                                 twipRect(240, 960, 975, 375)};
+
+    // The commands, as laid out, each with what its click does.
+    const struct {
+        QWidget* frame;
+        const char* name;
+        QString caption;
+        QString tip;
+        QRect geometry;
+        QPushButton* MainWindow::*control;
+        void (MainWindow::*click)();
+    } commands[] = {
+        {frameData, "CommandSave", QStringLiteral("　ファイルに   保存"),
+         QStringLiteral("TavoLog.csvに保存"), twipRect(120, 600, 1335, 615),
+         &MainWindow::m_commandSave, &MainWindow::CommandSave_Click},
+        {frameData, "CommandClr", QStringLiteral("表示をクリア"), QStringLiteral("表示内容をｸﾘｱ"),
+         twipRect(120, 1560, 1335, 615), &MainWindow::m_commandClr, &MainWindow::CommandClr_Click},
+        {frameData, "CommandSort", QStringLiteral("並べ替え"), QStringLiteral("ﾃﾞｰﾀを小→大"),
+         twipRect(120, 2280, 1335, 615), &MainWindow::m_commandSort,
+         &MainWindow::CommandSort_Click},
+        {framePrn, "CommandPrn", QStringLiteral("印刷"), QStringLiteral("印刷実行"),
+         twipRect(120, 1440, 1335, 615), &MainWindow::m_commandPrn, &MainWindow::CommandPrn_Click},
+    };
+    for (const auto& c : commands) {
+        this->*c.control = makeButton(c.frame, c.name, c.caption, c.tip, c.geometry);
+        connect(this->*c.control, &QPushButton::clicked, this, c.click);
+    }
+    // A speech synthesizer drops the arrow of the tip: the screen reader gets it in words.
+    m_commandSort->setAccessibleDescription(QStringLiteral("データを小から大へ並べ替え"));
+
+    const struct {
+        QString caption;
+        QString tip;
+        QRect geometry;
+    } options[] = {
+        {QStringLiteral("文字印刷"), QStringLiteral("ﾃｷｽﾄ印刷"), twipRect(240, 240, 1215, 375)},
+        {QStringLiteral("イメージ"), QStringLiteral("ｳｲﾝﾄﾞｳｲﾒｰｼﾞ印刷"),
+         twipRect(240, 600, 975, 375)},
+        {QStringLiteral("フレーム"), QStringLiteral("ﾌﾚｰﾑ内部印刷"), twipRect(240, 960, 975, 375)},
+    };
     for (int i = 0; i < 3; ++i) {
-        auto* option = new QRadioButton(optionCaptions[i], framePrn);
+        auto* option = new QRadioButton(options[i].caption, framePrn);
         option->setObjectName(indexed("OptionPrn", i));
-        option->setToolTip(optionTips[i]);
-        option->setGeometry(optionRects[i]);
+        option->setToolTip(options[i].tip);
+        option->setGeometry(options[i].geometry);
         option->setCursor(Qt::ArrowCursor);
         keepFreeOfNotes(option);
         m_optionPrn.at(idx(i)) = option;
     }
     m_optionPrn[0]->setChecked(true);
-    m_commandPrn = makeButton(framePrn, "CommandPrn", QStringLiteral("印刷"),
-                              QStringLiteral("印刷実行"), twipRect(120, 1440, 1335, 615));
 
+    const QFont statusFont = fonts::face(fonts::kPGothic, 11.25, false);
+    const QFont letterFont = fonts::face(fonts::kAngela, 14.25, true);
     for (int k = 0; k < Sheet::kBlocks; ++k) {
         const QString letter = TavoModel::blockLetter(k);
         auto* frame = makeFrame(m_inside, indexed("FrameBlock", k), letter,
@@ -321,7 +373,6 @@ void MainWindow::buildControls() {
         status->setObjectName(indexed("LabelStat", k));
         status->setAlignment(Qt::AlignCenter);
         m_labelStat.at(idx(k)) = status;
-        showStatus(k);
 
         auto* sw = new PictureControl(m_inside);
         sw->setObjectName(indexed("ImageSwitch", k));
@@ -337,6 +388,7 @@ void MainWindow::buildControls() {
         keepFreeOfNotes(sw);
         m_imageSwitch.at(idx(k)) = sw;
         showSwitch(k);
+        showPhase(k);
         connect(sw, &PictureControl::clicked, this, [this, k] { pressSwitch(k, false); });
         connect(sw, &PictureControl::triggered, this, [this, k] { pressSwitch(k, true); });
         connect(sw, &PictureControl::drawFocusLeft, this, [this, k] { drawFocusLeftSwitch(k); });
@@ -362,10 +414,6 @@ void MainWindow::buildControls() {
     connect(m_draw.get(), &BlockDraw::numberDrawn, this, &MainWindow::announceNumber);
     connect(m_draw.get(), &BlockDraw::drawFinished, this, &MainWindow::announceFinished);
 
-    connect(m_commandClr, &QPushButton::clicked, this, &MainWindow::CommandClr_Click);
-    connect(m_commandSort, &QPushButton::clicked, this, &MainWindow::CommandSort_Click);
-    connect(m_commandSave, &QPushButton::clicked, this, &MainWindow::CommandSave_Click);
-    connect(m_commandPrn, &QPushButton::clicked, this, &MainWindow::CommandPrn_Click);
     connect(m_timer1.get(), &Timer::timeout, this, &MainWindow::Timer1_Timer);
 }
 
@@ -379,7 +427,7 @@ void MainWindow::setAutoSizeCaption(QLabel* label, const QString& text) {
 void MainWindow::connectModel() {
     connect(&m_model, &TavoModel::reelPictureChanged, this, &MainWindow::showReel);
     connect(&m_model, &TavoModel::switchPictureChanged, this, &MainWindow::showSwitch);
-    connect(&m_model, &TavoModel::statusChanged, this, &MainWindow::showStatus);
+    connect(&m_model, &TavoModel::phaseChanged, this, &MainWindow::showPhase);
     connect(&m_model, &TavoModel::sheetStampChanged, this,
             [this] { setAutoSizeCaption(m_labelFileName, m_model.sheetStamp()); });
     connect(&m_model, &TavoModel::clockChanged, this,
@@ -394,8 +442,8 @@ void MainWindow::showSwitch(int k) {
     ImageSwitch(k)->showPicture(m_pictures->byId(m_model.switchPicture(k)));
 }
 
-void MainWindow::showStatus(int k) {
-    const TavoModel::Status& shown = m_model.status(k);
+void MainWindow::showPhase(int k) {
+    const TavoModel::Status shown = m_model.status(k);
     const QString& caption = shown.caption;
     QLabel* status = LabelStat(k);
     QPalette p = status->palette();
@@ -407,30 +455,29 @@ void MainWindow::showStatus(int k) {
     // A screen reader reads the caption with the block; the description says what it means.
     status->setAccessibleName(
         QStringLiteral("ブロック%1 状態: %2").arg(FrameBlock(k)->title(), caption));
-    QString phase = QStringLiteral("待機中。スイッチを押すとリールが回ります");
-    if (caption == u"停止") {
-        phase = QStringLiteral("リール回転中。スイッチをもう1回押すと抽選します");
-    } else if (caption == u"動作中") {
-        phase = QStringLiteral("抽選中");
-    }
-    status->setAccessibleDescription(phase);
+    static const QString kMeaning[] = {
+        QStringLiteral("待機中。スイッチを押すとリールが回ります"),
+        QStringLiteral("待機中。スイッチを押すとリールが回ります"),
+        QStringLiteral("リール回転中。スイッチをもう1回押すと抽選します"),
+        QStringLiteral("抽選中"),
+    };
+    status->setAccessibleDescription(kMeaning[static_cast<int>(m_model.phase(k))]);
+    ImageSwitch(k)->setPhase(m_model.phase(k));
 }
 
 void MainWindow::Form_Load() {
     ShowClock();
     m_timer1->start(1000);
-    QString& AppFolder = m_model.AppFolder;
-    if (AppFolder.isEmpty()) {
+    ResultsFolder& AppFolder = m_model.AppFolder;
+    if (AppFolder.path.isEmpty()) {
         // Nothing is made or said here: an installed program's folder in the user's documents
         // is made by the first save or print that needs it.
         const QString program = m_platform.programFolder();
-        const ResultsFolderChoice choice =
-            chooseResultsFolder(program, QFileInfo(program).isWritable(),
-                                m_platform.installFolder(), m_platform.documentsFolder());
-        AppFolder = choice.folder;
-        m_model.AppFolderUse = ResultsFolderUse(
-            choice.inDocuments,
-            choice.inDocuments ? m_platform.documentsPassedOver() : QList<UnusableFolder>());
+        AppFolder = chooseResultsFolder(program, QFileInfo(program).isWritable(),
+                                        m_platform.installFolder(), m_platform.documentsFolder());
+        if (AppFolder.inDocuments) {
+            AppFolder.passedOver = m_platform.documentsPassedOver();
+        }
     }
     ClearSheet();
 }
@@ -494,7 +541,7 @@ void MainWindow::CommandPrn_Click() {
     }
     runWaitingCommand([this] {
         printSheet(selectedPrintMode(), m_model, *this, *m_inside, m_picture1,
-                   PrintTarget{m_platform, m_model.AppFolder, &m_model.AppFolderUse});
+                   PrintTarget{m_platform, m_model.AppFolder});
     });
 }
 
@@ -635,7 +682,7 @@ void MainWindow::announceSheet() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // A draw may be running inside a click: end its waits so it unwinds and the program ends.
-    cancelAllWaits();
+    m_platform.cancelWaits();
     m_draw->stopTimers();
     m_timer1->stop();
     m_focusSpacing->stop();

@@ -29,7 +29,7 @@
 #include "app/groupframe.h"
 #include "app/pictures.h"
 #include "model/tavomodel.h"
-#include "platform/timer.h"
+#include "model/timer.h"
 
 class BlockDraw;
 enum class PrintMode;
@@ -121,7 +121,7 @@ private:
     // The view of the model: each control shows what the model names for it.
     void showReel(int i);
     void showSwitch(int k);
-    void showStatus(int k);
+    void showPhase(int k);
 
     Platform& m_platform;
     std::unique_ptr<Pictures> m_pictures;

@@ -18,23 +18,21 @@ void PictureControl::setAccessibleLabel(Role role, const QString& label) {
     updateAccessibleName();
 }
 
-QString PictureControl::describe(Role role, PictureId id) {
-    if (role == Role::Reel) {
-        const int n = static_cast<int>(id);
+QString PictureControl::state() const {
+    if (m_role == Role::Reel) {
+        const int n = static_cast<int>(m_id);
         return n >= 1 && n <= 43 ? QString::number(n) : QStringLiteral("空白");
     }
-    switch (id) {
-        case PictureId::Start:
-            return QStringLiteral("開始");
-        case PictureId::Push:
-            return QStringLiteral("押下");
-        case PictureId::Stop:
-            return QStringLiteral("回転中、押すと停止");
-        case PictureId::BusyDark:
-        case PictureId::BusyLit:
-            return QStringLiteral("抽選中");
-        default:
-            return QString();
+    static const QString kPhases[] = {QStringLiteral("開始"), QStringLiteral("押下"),
+                                      QStringLiteral("回転中、押すと停止"),
+                                      QStringLiteral("抽選中")};
+    return kPhases[static_cast<int>(m_phase)];
+}
+
+void PictureControl::setPhase(TavoModel::Phase phase) {
+    if (m_phase != phase) {
+        m_phase = phase;
+        updateAccessibleName();
     }
 }
 
@@ -57,12 +55,11 @@ void PictureControl::updateAccessibleName() {
     if (m_label.isEmpty()) {
         return;
     }
-    QString state = m_spinning ? QStringLiteral("回転中") : describe(m_role, m_id);
-    if (m_role == Role::Switch && m_id == PictureId::Start && !m_detail.isEmpty()) {
-        state += QStringLiteral("、") + m_detail;
+    QString said = m_spinning ? QStringLiteral("回転中") : state();
+    if (m_role == Role::Switch && m_phase == TavoModel::Phase::Ready && !m_detail.isEmpty()) {
+        said += QStringLiteral("、") + m_detail;
     }
-    // The lamp's two pictures mean the same phase: a screen reader hears no change.
-    const QString name = m_label + QStringLiteral(": ") + state;
+    const QString name = m_label + QStringLiteral(": ") + said;
     if (name != accessibleName()) {
         setAccessibleName(name);
     }
@@ -75,18 +72,17 @@ void PictureControl::takeFocusForDraw() {
 
 QString PictureControl::briefName() const {
     if (m_role == Role::Reel) {
-        return m_spinning ? QStringLiteral("回転中") : describe(m_role, m_id);
+        return m_spinning ? QStringLiteral("回転中") : state();
     }
     // The end of a draw: the block ready again, then the numbers, without the marks that a
     // screen reader reads out as words (コロン, コンマ) between them.
-    if (m_id == PictureId::Start && !m_detail.isEmpty()) {
+    if (m_phase == TavoModel::Phase::Ready && !m_detail.isEmpty()) {
         static const QRegularExpression marks(QStringLiteral("[:,、]\\s*"));
-        QString spoken = describe(m_role, m_id) + u' ' + m_detail;
+        QString spoken = state() + u' ' + m_detail;
         return spoken.replace(marks, QStringLiteral(" "));
     }
     // The block's part of the label, and the phase in a word.
-    const QString phase =
-        m_id == PictureId::Stop ? QStringLiteral("回転中") : describe(m_role, m_id);
+    const QString phase = m_phase == TavoModel::Phase::Armed ? QStringLiteral("回転中") : state();
     return m_label.section(u' ', 0, 0) + u' ' + phase;
 }
 
@@ -135,12 +131,8 @@ void PictureControl::showPicture(const Picture& picture) {
     if (m_id == picture.id && m_pixmap.cacheKey() == picture.pixmap.cacheKey()) {
         return;
     }
-    const bool changed = m_id != picture.id;
     m_id = picture.id;
     m_pixmap = picture.pixmap;
-    if (changed && m_role == Role::Switch) {
-        updateAccessibleName();
-    }
     update();
 }
 

@@ -5,26 +5,26 @@
 #include <QWidget>
 
 #include "app/pictures.h"
+#include "model/tavomodel.h"
 
 class QShortcut;
 
 // A picture control: shows one template picture unscaled at its top-left corner, with no
-// border. It remembers which template it shows, so the rest of the program (and its tests) can
-// ask. A switch is a picture control that reports clicks, and presses from the keyboard or from
+// border. A switch is a picture control that reports clicks, and presses from the keyboard or from
 // assistive technology.
 class PictureControl : public QWidget {
     Q_OBJECT
 public:
     explicit PictureControl(QWidget* parent = nullptr);
 
-    // What a screen reader says of the control: "<label>: <state>". A switch tells its phase,
-    // which follows its picture, and while idle the detail the window gives it (the numbers
-    // drawn). A reel tells its number, 空白 or 回転中; it changes only when the window announces
-    // it, never with the pictures of the spin.
+    // What a screen reader says of the control: "<label>: <state>". A switch tells its block's
+    // phase, which the window gives it, and while ready the detail the window gives it (the
+    // numbers drawn). A reel tells its number, 空白 or 回転中; it changes only when the window
+    // announces it, never with the pictures of the spin.
     enum class Role { Reel, Switch };
     void setAccessibleLabel(Role role, const QString& label);
     Role role() const { return m_role; }
-    static QString describe(Role role, PictureId id);
+    void setPhase(TavoModel::Phase phase);
     void setAccessibleDetail(const QString& detail);
     void announceSpinning();
     void announceFace();
@@ -50,7 +50,6 @@ public:
 
     void showPicture(const Picture& picture);
     PictureId pictureId() const { return m_id; }
-    const QPixmap& pixmap() const { return m_pixmap; }
 
 public slots:
     // Presses the switch from the event loop, right after the caller returns: a first press runs
@@ -72,10 +71,13 @@ protected:
 
 private:
     void updateAccessibleName();
+    // The state alone: a reel's number (or 空白), a switch's phase.
+    QString state() const;
     void setFocusedByDraw(bool focused);
 
     PictureId m_id = PictureId::Blank;
     Role m_role = Role::Reel;
+    TavoModel::Phase m_phase = TavoModel::Phase::Ready;
     QString m_label;
     QString m_detail;
     bool m_spinning = false;

@@ -4,7 +4,6 @@
 #include <QImage>
 #include <QString>
 #include <QtDebug>
-#include <stdexcept>
 
 namespace {
 
@@ -32,37 +31,14 @@ Picture load(PictureId id, const QString& name, bool hiDpi) {
 
 Pictures::Pictures(qreal devicePixelRatio) {
     const bool hiDpi = devicePixelRatio > 1.0;
-    for (int n = 0; n < kFaces; ++n) {
-        m_faces.at(static_cast<std::size_t>(n)) =
-            load(faceId(n), QStringLiteral("face%1").arg(n, 2, 10, QLatin1Char('0')), hiDpi);
+    const QString names[] = {QStringLiteral("switch_start"), QStringLiteral("switch_push"),
+                             QStringLiteral("switch_stop"), QStringLiteral("lamp_dark"),
+                             QStringLiteral("lamp_lit")};
+    for (int n = 0; n < kPictures; ++n) {
+        const QString name = n < kFaces ? QStringLiteral("face%1").arg(n, 2, 10, QLatin1Char('0'))
+                                        : names[n - kFaces];
+        m_pictures.at(static_cast<std::size_t>(n)) = load(static_cast<PictureId>(n), name, hiDpi);
     }
-    m_start = load(PictureId::Start, QStringLiteral("switch_start"), hiDpi);
-    m_push = load(PictureId::Push, QStringLiteral("switch_push"), hiDpi);
-    m_stop = load(PictureId::Stop, QStringLiteral("switch_stop"), hiDpi);
-    m_busyDark = load(PictureId::BusyDark, QStringLiteral("lamp_dark"), hiDpi);
-    m_busyLit = load(PictureId::BusyLit, QStringLiteral("lamp_lit"), hiDpi);
-}
-
-const Picture& Pictures::byId(PictureId id) const {
-    switch (id) {
-        case PictureId::Start:
-            return m_start;
-        case PictureId::Push:
-            return m_push;
-        case PictureId::Stop:
-            return m_stop;
-        case PictureId::BusyDark:
-            return m_busyDark;
-        case PictureId::BusyLit:
-            return m_busyLit;
-        default:
-            break;
-    }
-    const int n = static_cast<int>(id);
-    if (n < 0 || n >= kFaces) {
-        throw std::out_of_range("no such picture");
-    }
-    return face(n);
 }
 
 QIcon Pictures::windowIcon() {

@@ -16,21 +16,15 @@ struct Picture {
 class Pictures {
 public:
     static constexpr int kFaces = 44;  // blank + balls 1..43
+    static constexpr int kPictures = static_cast<int>(PictureId::BusyLit) + 1;
 
     // devicePixelRatio picks the 32 x 32 or the 64 x 64 drawing.
     explicit Pictures(qreal devicePixelRatio = 1.0);
 
-    const Picture& face(int n) const { return m_faces.at(static_cast<std::size_t>(n)); }
-    const Picture& start() const { return m_start; }
-    const Picture& push() const { return m_push; }
-    const Picture& stop() const { return m_stop; }
-    const Picture& busyDark() const { return m_busyDark; }
-    const Picture& busyLit() const { return m_busyLit; }
-    const Picture& byId(PictureId id) const;
+    const Picture& byId(PictureId id) const { return m_pictures.at(static_cast<std::size_t>(id)); }
 
     static QIcon windowIcon();
 
 private:
-    std::array<Picture, kFaces> m_faces;
-    Picture m_start, m_push, m_stop, m_busyDark, m_busyLit;
+    std::array<Picture, kPictures> m_pictures;
 };

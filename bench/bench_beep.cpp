@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "app/systemplatform.h"
 #include "benchutil.h"
-#include "platform/platform.h"
 #include "support/pulsesandbox.h"
 
 extern char** environ;

@@ -19,9 +19,9 @@
 
 #include "app/mainwindow.h"
 #include "app/picturecontrol.h"
+#include "app/systemplatform.h"
 #include "benchutil.h"
 #include "draw/blockdraw.h"
-#include "platform/platform.h"
 
 extern char** environ;
 

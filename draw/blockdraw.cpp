@@ -2,10 +2,10 @@
 #include "draw/blockdraw.h"
 
 #include "draw/candidate.h"
+#include "model/coreplatform.h"
 #include "model/tavomodel.h"
 #include "model/timeformat.h"
-#include "platform/coreplatform.h"
-#include "platform/waitms.h"
+#include "model/waitms.h"
 
 BlockDraw::BlockDraw(TavoModel& model, CorePlatform& platform)
     : m_timerDummy(platform.createTimer()),
@@ -31,13 +31,14 @@ void BlockDraw::ImageSwitch_Click(int Index) {
         m.ActiveBlock = Index + 1;
         m.ArmedBlock = m.ActiveBlock;
         m.setSwitchPicture(Index, PictureId::Push);
+        m.setPhase(Index, TavoModel::Phase::Pressed);
         m.sheet().LabelFN.at(static_cast<std::size_t>(Index)) = clockText(m.CurrentTime);
         WaitMs(300, m_platform);
         if (abandoned()) {
             return;
         }
         m.setSwitchPicture(Index, PictureId::Stop);
-        m.setStatus(Index, QStringLiteral("停止"), TavoModel::kRed);
+        m.setPhase(Index, TavoModel::Phase::Armed);
         DrawBlock();
     } else if (m.ArmedBlock - 1 == Index) {
         m.ArmedBlock = 0;
@@ -75,7 +76,7 @@ void BlockDraw::DrawBlock() {
     platform.beep();
     m.FlickPhase = 0;
     const int block = m.ActiveBlock - 1;
-    m.setStatus(block, QStringLiteral("動作中"), TavoModel::kGreen);
+    m.setPhase(block, TavoModel::Phase::Drawing);
     TimerFlick.setInterval(500);
     TimerFlick.start();
 
@@ -116,7 +117,7 @@ void BlockDraw::DrawBlock() {
         return;
     }
     m.setSwitchPicture(block, PictureId::Start);
-    m.setStatus(block, QStringLiteral("開始"), TavoModel::kBlue);
+    m.setPhase(block, TavoModel::Phase::Ready);
     platform.beep();
     TimerDummy.stop();
     m.ActiveBlock = 0;
@@ -124,7 +125,7 @@ void BlockDraw::DrawBlock() {
 }
 
 bool BlockDraw::abandoned() {
-    if (!waitsCancelled()) {
+    if (!m_platform.waitsCancelled()) {
         return false;
     }
     stopTimers();

@@ -4,7 +4,7 @@
 #include <QObject>
 #include <memory>
 
-#include "platform/timer.h"
+#include "model/timer.h"
 
 class CorePlatform;
 class TavoModel;
@@ -32,7 +32,7 @@ public:
     void ImageSwitch_Click(int Index);
     void TimerDummy_Timer();
     void TimerFlick_Timer();
-    // The window is closing: the timers stop (the waits are ended by cancelAllWaits()).
+    // The window is closing: the timers stop (the platform ends the waits).
     void stopTimers();
 
 signals:

@@ -5,7 +5,6 @@
 
 TavoModel::TavoModel(QObject* parent) : QObject(parent) {
     m_switch.fill(PictureId::Start);
-    m_status.fill(Status{QStringLiteral("開始"), kBlue});
 }
 
 QString TavoModel::title() {
@@ -32,12 +31,25 @@ void TavoModel::setSwitchPicture(int b, PictureId id) {
     }
 }
 
-void TavoModel::setStatus(int b, const QString& caption, Colour colour) {
-    Status& current = m_status.at(idx(b));
-    if (current.caption != caption || current.colour != colour) {
-        current = Status{caption, colour};
-        emit statusChanged(b);
+void TavoModel::setPhase(int b, Phase phase) {
+    Phase& current = m_phase.at(idx(b));
+    if (current != phase) {
+        current = phase;
+        emit phaseChanged(b);
     }
+}
+
+TavoModel::Status TavoModel::status(Phase phase) {
+    switch (phase) {
+        case Phase::Armed:
+            return {QStringLiteral("停止"), kRed};
+        case Phase::Drawing:
+            return {QStringLiteral("動作中"), kGreen};
+        case Phase::Ready:
+        case Phase::Pressed:
+            break;
+    }
+    return {QStringLiteral("開始"), kBlue};
 }
 
 void TavoModel::setSheetStamp(const QString& text) {

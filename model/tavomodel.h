@@ -6,9 +6,20 @@
 #include <QString>
 #include <array>
 
+#include "model/coreplatform.h"
 #include "model/pictureid.h"
 #include "model/sheet.h"
-#include "platform/resultsfolder.h"
+
+// Where the result files go (the log, the sheet files, the PDFs of prints that found no printer),
+// and what this session has done with it. The rules of choosing and making it are in
+// results/resultsfolder.h.
+struct ResultsFolder {
+    QString path;              // always ends with "/"
+    bool inDocuments = false;  // the user's documents folder: made on first use, named once
+    bool named = false;        // the user has been told where the files go
+    // The documents folders tried before this one, named if this one cannot be used either.
+    QList<UnusableFolder> passedOver;
+};
 
 // Everything the window shows or holds, as plain state: the off-window sheet, the form state
 // under its own names, and what each visible control shows. The rules change it; the window
@@ -45,8 +56,7 @@ public:
 
     // Form state.
     QDateTime CurrentTime;
-    QString AppFolder;
-    ResultsFolderUse AppFolderUse;  // whether AppFolder is made on first use and named once
+    ResultsFolder AppFolder;
     std::array<QString, kBlocks> ResultLines;
     int ActiveBlock = 0;        // block being drawn, 1..5; 0 = no draw running
     int ArmedBlock = 0;         // block waiting for its second press; 0 = released
@@ -62,8 +72,15 @@ public:
     void setReelPicture(int cell, PictureId id);
     PictureId switchPicture(int b) const { return m_switch.at(idx(b)); }
     void setSwitchPicture(int b, PictureId id);
-    const Status& status(int b) const { return m_status.at(idx(b)); }
-    void setStatus(int b, const QString& caption, Colour colour);
+    // Where block b is in its draw: ready for a first press, pressed (the switch held down a
+    // moment), armed (its reels spin until the second press) or drawing. Its status label and
+    // its switch show it.
+    enum class Phase { Ready, Pressed, Armed, Drawing };
+    Phase phase(int b) const { return m_phase.at(idx(b)); }
+    void setPhase(int b, Phase phase);
+    // The status label's caption and colour for a phase.
+    static Status status(Phase phase);
+    Status status(int b) const { return status(phase(b)); }
     // Block b's letter ("A".."E"), the caption of its frame.
     static QString blockLetter(int b);
     // LabelFileName's caption: the sheet stamp, or empty.
@@ -80,7 +97,7 @@ public:
 signals:
     void reelPictureChanged(int cell);
     void switchPictureChanged(int b);
-    void statusChanged(int b);
+    void phaseChanged(int b);
     void sheetStampChanged();
     void clockChanged();
 
@@ -90,7 +107,7 @@ private:
     Sheet m_sheet;
     std::array<PictureId, kCells> m_reel{};
     std::array<PictureId, kBlocks> m_switch{};
-    std::array<Status, kBlocks> m_status;
+    std::array<Phase, kBlocks> m_phase{};
     QString m_sheetStamp;
     QString m_clockText = QStringLiteral("0000/00/00,00:00:00");
 };

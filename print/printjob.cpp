@@ -19,12 +19,12 @@
 
 #include "model/tavomodel.h"
 #include "model/timeformat.h"
-#include "platform/platform.h"
-#include "platform/printqueue.h"
-#include "platform/resultsfolder.h"
-#include "platform/textfile.h"
-#include "platform/waitms.h"
+#include "model/waitms.h"
+#include "print/platform.h"
+#include "print/printqueue.h"
 #include "print/printreport.h"
+#include "results/resultsfolder.h"
+#include "results/textfile.h"
 
 namespace {
 
@@ -163,67 +163,68 @@ printqueue::Answer printThroughServer(Platform& platform, QPrinter& printer, Pri
     return printqueue::submitPdf(queue, pdf, TavoModel::title(), platform);
 }
 
-}  // namespace
-
-QRectF printableRect(const QPagedPaintDevice& device) {
-    return device.pageLayout().paintRectPixels(device.logicalDpiX());
-}
-
-PrintOutcome printPage(const PrintTarget& target, PrintPage& page) {
-    Platform& platform = target.platform;
+// The page on the default printer. True when that is the end of the print: printed, or not to
+// be printed at all (the page refused the printer, part of it went out, the window closed), the
+// user told; false, with the reason in why, when the page is to go to a file instead.
+bool printOnDefaultPrinter(Platform& platform, PrintPage& page, QString& why) {
     QString problem;
-    QString why;
     printqueue::DefaultPrinter found = platform.defaultPrinter();
     if (QPrinter* printer = found.printer.get()) {
         if (!page.layOut(*printer, problem)) {
             platform.notify(NoteKind::Warning, problem);
-            return PrintOutcome::NotLaidOut;
+            return true;
         }
         if (printer->outputFormat() == QPrinter::NativeFormat) {
             bool laidOut = true;
             found.answer = printThroughServer(platform, *printer, page, problem, laidOut);
             if (!laidOut) {
                 platform.notify(NoteKind::Warning, problem);
-                return PrintOutcome::NotLaidOut;
+                return true;
             }
             if (found.answer.state == printqueue::State::Ok) {
-                return PrintOutcome::Printed;
+                return true;
             }
             // Either the server said no, or the page for it could not be made here.
-            why = problem.isEmpty()
-                      ? printServerReason(found.answer)
-                      : QStringLiteral("印刷するページを用意できませんでした（%1）").arg(problem);
+            if (!problem.isEmpty()) {
+                why = QStringLiteral("印刷するページを用意できませんでした（%1）").arg(problem);
+            }
         } else {
             switch (printOn(*printer, page)) {
                 case PageResult::Done:
-                    return PrintOutcome::Printed;
+                    return true;
                 case PageResult::NotFinished:
                     // Part of the page may have reached the printer: a second copy in a file
                     // would only confuse.
                     platform.notify(NoteKind::Warning, failedText());
-                    return PrintOutcome::Failed;
+                    return true;
                 case PageResult::NotOpened:
                     why = QStringLiteral("プリンターを開けませんでした");
                     break;
             }
         }
     }
-    if (found.answer.state == printqueue::State::Abandoned || waitsCancelled()) {
-        return PrintOutcome::Abandoned;
+    if (found.answer.state == printqueue::State::Abandoned || platform.waitsCancelled()) {
+        return true;
     }
     if (why.isEmpty()) {
         why = printServerReason(found.answer);
     }
+    return false;
+}
 
+// The page in a new file in the results folder, "Tavo_yymmdd_hhmmss.pdf" or the first of "_2",
+// "_3"... whose name nothing holds yet, and the note saying why and where it went.
+void saveToPdf(const PrintTarget& target, PrintPage& page, const QString& why) {
+    Platform& platform = target.platform;
     const QPageLayout a4(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
                          QPageLayout::Millimeter);
-    // "Tavo_yymmdd_hhmmss.pdf", or the first of "_2", "_3"... whose name nothing holds yet.
     const QString base =
-        target.folder + QStringLiteral("Tavo_") + compactStamp(target.platform.now());
+        target.folder.path + QStringLiteral("Tavo_") + compactStamp(platform.now());
     QString path = base + QStringLiteral(".pdf");
+    QString problem;
     int taken = 0;
     PdfResult result = PdfResult::NotCreated;
-    if (target.folderUse == nullptr || target.folderUse->prepare(target.folder, problem)) {
+    if (prepareResultsFolder(target.folder, problem)) {
         result = printToPdf(path, a4, page, problem, &taken);
     }
     for (int n = 2; result == PdfResult::NotCreated && taken == EEXIST && n < 1000; ++n) {
@@ -232,18 +233,26 @@ PrintOutcome printPage(const PrintTarget& target, PrintPage& page) {
     }
     if (result == PdfResult::NotLaidOut) {
         platform.notify(NoteKind::Warning, problem);
-        return PrintOutcome::NotLaidOut;
-    }
-    if (result != PdfResult::Written) {
+    } else if (result != PdfResult::Written) {
         qWarning().noquote()
             << QStringLiteral("Tavo: cannot print (%1) nor save %2: %3").arg(why, path, problem);
         platform.notify(NoteKind::Warning, notPrintedMessage(why, path, problem));
-        return PrintOutcome::Failed;
+    } else {
+        target.folder.named = true;
+        // Not printed, but nothing lost: the page is in the file the note names.
+        platform.notify(NoteKind::Information, savedToPdfMessage(why, path));
     }
-    if (target.folderUse != nullptr) {
-        target.folderUse->markNamed();
+}
+
+}  // namespace
+
+QRectF printableRect(const QPagedPaintDevice& device) {
+    return device.pageLayout().paintRectPixels(device.logicalDpiX());
+}
+
+void printPage(const PrintTarget& target, PrintPage& page) {
+    QString why;
+    if (!printOnDefaultPrinter(target.platform, page, why)) {
+        saveToPdf(target, page, why);
     }
-    // Not printed, but nothing lost: the page is in the file the note names.
-    platform.notify(NoteKind::Information, savedToPdfMessage(why, path));
-    return PrintOutcome::SavedToFile;
 }

@@ -5,7 +5,7 @@
 #include <QString>
 
 class Platform;
-class ResultsFolderUse;
+struct ResultsFolder;
 class QPainter;
 class QPagedPaintDevice;
 
@@ -13,9 +13,8 @@ class QPagedPaintDevice;
 // for the PDF fallback.
 struct PrintTarget {
     Platform& platform;
-    QString folder;  // ends in "/"
     // Made on first use and named to the user once, when it is the documents folder.
-    ResultsFolderUse* folderUse = nullptr;
+    ResultsFolder& folder;
 };
 
 // One page of a print, on a printer or a PDF file.
@@ -36,14 +35,6 @@ public:
 // The printable area of the device's page, in its dots from the page's corner.
 QRectF printableRect(const QPagedPaintDevice& device);
 
-enum class PrintOutcome {
-    Printed,      // on the default printer
-    SavedToFile,  // no usable printer: the page went to a PDF file in the results folder
-    NotLaidOut,   // the page refused the printer; nothing printed
-    Failed,       // neither printed nor saved whole to the file
-    Abandoned,    // the window closed during the print
-};
-
 // Prints page as one document of one page on the default printer. A print queue is first asked
 // whether it exists and takes jobs, and the job's acceptance is read back; the print server is
 // never waited on for longer than its bound, and the window is served meanwhile. Where there is
@@ -53,4 +44,4 @@ enum class PrintOutcome {
 // told why and the file's name; where even that file cannot be written whole, it is removed and
 // the user is told that the page was neither printed nor saved, and why. When the window closes
 // during the print, nothing more is done. Reads nothing but the target's folder and platform.
-PrintOutcome printPage(const PrintTarget& target, PrintPage& page);
+void printPage(const PrintTarget& target, PrintPage& page);

@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include "platform/printqueue.h"
+#include "print/printqueue.h"
 
 // The notes a print leaves for the user, in Japanese throughout: the print server's own words
 // come after ours, quoted in 「」, and a path comes once, at the end.

@@ -7,7 +7,7 @@
 #include <QPainter>
 
 #include "model/tavomodel.h"
-#include "platform/fontfaces.h"
+#include "print/fontfaces.h"
 #include "print/printjob.h"
 
 TextPageTexts TextPageTexts::fromModel(const TavoModel& model) {

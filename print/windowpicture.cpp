@@ -12,8 +12,8 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "platform/platform.h"
-#include "platform/waitms.h"
+#include "model/waitms.h"
+#include "print/platform.h"
 #include "print/printjob.h"
 
 namespace {
@@ -60,7 +60,7 @@ QPixmap snapshotWindow(QWidget& window, CorePlatform& platform) {
     QPixmap shot =
         screen->grabWindow(0, onScreen.x(), onScreen.y(), onScreen.width(), onScreen.height());
     for (const QPointer<QWidget>& other : covering) {
-        if (other != nullptr && !waitsCancelled()) {
+        if (other != nullptr && !platform.waitsCancelled()) {
             other->show();
         }
     }

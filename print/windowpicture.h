@@ -14,8 +14,9 @@ struct PrintTarget;
 // A snapshot of the window alone. On X11 with a window manager, the whole window from the screen,
 // title bar and border included, its inside drawn by the window itself; elsewhere the window's
 // own drawing of itself, as the screen cannot show it to the program: natively on Wayland that
-// is the whole window, as it draws its own title bar and border there; on the rootless Xwayland
-// of a Wayland desktop, without a window manager and offscreen, its inside. No other window of
+// is the whole window, its own title bar and border included where it draws them (mutter,
+// weston), its inside where the compositor draws the frame (KWin); on the rootless Xwayland of
+// a Wayland desktop, without a window manager and offscreen, its inside. No other window of
 // the program is in it: on the screen, those over the window are hidden for kUncoverMs while the
 // window manager redraws what they covered, dispatching events through platform.
 constexpr int kUncoverMs = 200;

@@ -4,10 +4,11 @@
 #include <QDebug>
 #include <optional>
 
+#include "model/coreplatform.h"
 #include "model/tavomodel.h"
-#include "platform/coreplatform.h"
-#include "platform/textfile.h"
-#include "platform/waitms.h"
+#include "model/waitms.h"
+#include "results/resultsfolder.h"
+#include "results/textfile.h"
 
 QString resultLine(const QString& stamp, const QString& letter,
                    const std::array<QString, 6>& cells) {
@@ -38,35 +39,34 @@ SaveReport SaveSheet(TavoModel& model, CorePlatform& platform) {
             resultLine(stamp, model.blockLetter(b), cells);
         report.hadLines = true;
     }
-    report.folder = model.AppFolder;
+    report.folder = model.AppFolder.path;
     // A folder that cannot be made is the one failure: the files would only repeat it.
     QString folderReason;
-    if (!model.AppFolderUse.prepare(model.AppFolder, folderReason)) {
+    if (!prepareResultsFolder(model.AppFolder, folderReason)) {
         report.folderFailed = true;
-        report.failures.append({model.AppFolder, {folderReason}});
-        qWarning().noquote()
-            << QStringLiteral("Tavo: cannot save into %1: %2").arg(model.AppFolder, folderReason);
+        report.failures.append({model.AppFolder.path, {folderReason}});
+        qWarning().noquote() << QStringLiteral("Tavo: cannot save into %1: %2")
+                                    .arg(model.AppFolder.path, folderReason);
     } else {
         // Each writer reports and swallows its own failures, so the sheet file is written even
         // when the log cannot be.
         AppendLog(model, report, &platform);
         // A window closed while the log waited for its lock ends the save: the program is
         // ending, and nothing half-done is left behind.
-        if (!waitsCancelled()) {
+        if (!platform.waitsCancelled()) {
             WriteSheetFile(model, report);
         }
     }
 
     // The first files in the documents folder name it, in place of the path that ends any
     // other message, so the path is read once.
-    const QString folderNote =
-        report.written > 0 ? model.AppFolderUse.noteAfterSaving(model.AppFolder) : QString();
+    const QString folderNote = report.written > 0 ? noteAfterSaving(model.AppFolder) : QString();
     QString message = saveMessage(report, folderNote);
     if (message.isEmpty()) {
         message = folderNote;
     }
     // A window closed during the save takes no note: the program is ending.
-    if (!message.isEmpty() && !waitsCancelled()) {
+    if (!message.isEmpty() && !platform.waitsCancelled()) {
         platform.notify(report.ok() ? NoteKind::Information : NoteKind::Warning, message);
         report.noted = true;
     }
@@ -107,7 +107,7 @@ QString numbered(const QString& name, int n) {
 
 void AppendLog(TavoModel& model, SaveReport& report, CorePlatform* waits) {
     // Opened even with nothing to add, so a save creates the log.
-    const QString path = model.AppFolder + QStringLiteral("TavoLog.csv");
+    const QString path = model.AppFolder.path + QStringLiteral("TavoLog.csv");
     TextFile log(path, TextFile::Mode::AppendOrCreate, waits);
     for (const QString& line : model.ResultLines) {
         if (!line.isEmpty()) {
@@ -130,7 +130,7 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
     // after it.
     // (A file of its own that went meanwhile is made new: whatever took its name since stays.)
     if (!sheet.SavedFileName.isEmpty()) {
-        const QString path = model.AppFolder + sheet.SavedFileName;
+        const QString path = model.AppFolder.path + sheet.SavedFileName;
         const TextFile::FileId there = TextFile::idOf(path);
         const TextFile::FileId ours{sheet.SavedFileDevice, sheet.SavedFileInode};
         if (!there.isNull() && there == ours) {
@@ -149,7 +149,7 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
     constexpr int kMostNames = 100;
     for (int n = 1; n <= kMostNames; ++n) {
         const QString name = n == 1 ? sheet.LabelFileName0 : numbered(sheet.LabelFileName0, n);
-        const QString path = model.AppFolder + name;
+        const QString path = model.AppFolder.path + name;
         TextFile file(path, TextFile::Mode::CreateNew);
         if (file.nameTaken() && n < kMostNames) {
             continue;

@@ -1,54 +1,47 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: MIT
-# The program's include graph has no circle: a file includes "x/y.h"; a header and its .cpp form
-# one unit (x/y). Fails naming every circle of units (Tarjan's strongly connected parts), and
-# every include of the window (app/) or of QtWidgets from the rules and the pages, which the
-# libraries' Qt modules catch only for the unqualified <QWidget> form.
+# Includes only go down the layers: each folder is one library and may include only itself and
+# the folders below it. Fails naming every include that runs up or sideways, and every circle
+# of units inside a folder (a header and its .cpp form one unit, x/y).
 import os, re, sys
-sys.setrecursionlimit(10000)
 root = sys.argv[1]
-edges = {}
-for d in ['app', 'model', 'draw', 'results', 'print', 'platform']:
-    if not os.path.isdir(os.path.join(root, d)):
-        continue
-    for f in os.listdir(os.path.join(root, d)):
+below = {
+    'model': {'model'},
+    'draw': {'model', 'draw'},
+    'results': {'model', 'results'},
+    'print': {'model', 'results', 'print'},
+    'app': {'model', 'draw', 'results', 'print', 'app'},
+}
+wrong, edges = [], {}
+for folder, allowed in below.items():
+    for f in sorted(os.listdir(os.path.join(root, folder))):
         if not f.endswith(('.h', '.cpp')):
             continue
-        unit = d + '/' + f.rsplit('.', 1)[0]
-        for line in open(os.path.join(root, d, f), encoding='utf-8'):
-            m = re.match(r'\s*#include\s+"([^"]+)\.h"', line)
-            if m and m.group(1) != unit:
-                edges.setdefault(unit, set()).add(m.group(1))
+        unit = folder + '/' + f.rsplit('.', 1)[0]
         edges.setdefault(unit, set())
-index, low, stack, on, comps = {}, {}, [], set(), []
-def strong(v):
-    index[v] = low[v] = len(index); stack.append(v); on.add(v)
-    for w in edges.get(v, ()):
-        if w not in index:
-            strong(w); low[v] = min(low[v], low[w])
-        elif w in on:
-            low[v] = min(low[v], index[w])
-    if low[v] == index[v]:
-        c = []
-        while True:
-            w = stack.pop(); on.discard(w); c.append(w)
-            if w == v: break
-        if len(c) > 1: comps.append(sorted(c))
-for v in list(edges):
-    if v not in index: strong(v)
-rules = ('model/', 'draw/', 'results/', 'print/textpage', 'print/printjob', 'print/fitting',
-         'platform/coreplatform', 'platform/timer', 'platform/waitms', 'platform/textfile')
-leaks = []
-for d in ['model', 'draw', 'results', 'print', 'platform']:
-    if not os.path.isdir(os.path.join(root, d)):
-        continue
-    for f in os.listdir(os.path.join(root, d)):
-        name = d + '/' + f
-        if not name.startswith(rules) or not f.endswith(('.h', '.cpp')):
-            continue
-        for line in open(os.path.join(root, d, f), encoding='utf-8'):
-            if re.match(r'\s*#include\s+("app/|<QtWidgets)', line):
-                leaks.append(name + ': ' + line.strip())
-print('rules including the window or widgets:', leaks if leaks else 'none')
-print('include graph:', len(edges), 'units, circles:', comps if comps else 'none')
-sys.exit(1 if comps or leaks else 0)
+        for line in open(os.path.join(root, folder, f), encoding='utf-8'):
+            m = re.match(r'\s*#include\s+"(([^"/]+)/[^"]+)\.h"', line)
+            if not m:
+                continue
+            if m.group(2) not in allowed:
+                wrong.append(f'{folder}/{f}: {line.strip()}')
+            elif m.group(1) != unit:
+                edges[unit].add(m.group(1))
+
+def circle_from(start):
+    # A path from start back to itself, if there is one.
+    stack, seen = [(start, [start])], set()
+    while stack:
+        v, path = stack.pop()
+        for w in edges.get(v, ()):
+            if w == start:
+                return path
+            if w not in seen:
+                seen.add(w)
+                stack.append((w, path + [w]))
+    return None
+
+circles = {tuple(sorted(c)) for c in map(circle_from, edges) if c}
+print('includes against the layers:', wrong if wrong else 'none')
+print('include graph:', len(edges), 'units, circles:', sorted(circles) if circles else 'none')
+sys.exit(1 if wrong or circles else 0)

@@ -115,8 +115,8 @@ desktop)
     [ -n "$(desktop_key "$desktop" "$key")" ] || fail "$key is missing"
   done
   # Window managers match the running window to this file through the desktop file name.
-  grep -qF "setDesktopFileName(QStringLiteral(\"$app_id\"))" "$src/app/main.cpp" ||
-    fail "app/main.cpp does not set the desktop file name $app_id"
+  grep -qF "setDesktopFileName(QStringLiteral(\"$app_id\"))" "$src/main.cpp" ||
+    fail "main.cpp does not set the desktop file name $app_id"
   ;;
 metainfo)
   need appstreamcli appstream

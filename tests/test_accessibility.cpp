@@ -62,8 +62,7 @@ struct NameRecorder {
 struct Look {
     std::array<PictureId, Sheet::kCells> reels{};
     std::array<PictureId, Sheet::kBlocks> switches{};
-    std::array<QString, Sheet::kBlocks> status;
-    std::array<QColor, Sheet::kBlocks> colours;
+    std::array<TavoModel::Phase, Sheet::kBlocks> phases{};
     QString stamp;
     QImage grab;
 };
@@ -71,12 +70,11 @@ struct Look {
 Look look(MainWindow& w) {
     Look l;
     for (int i = 0; i < Sheet::kCells; ++i) {
-        l.reels.at(i) = w.ImageWin(i)->pictureId();
+        l.reels.at(i) = w.model().reelPicture(i);
     }
     for (int k = 0; k < Sheet::kBlocks; ++k) {
-        l.switches.at(k) = w.ImageSwitch(k)->pictureId();
-        l.status.at(k) = w.LabelStat(k)->text();
-        l.colours.at(k) = w.LabelStat(k)->palette().color(QPalette::WindowText);
+        l.switches.at(k) = w.model().switchPicture(k);
+        l.phases.at(k) = w.model().phase(k);
     }
     l.stamp = w.LabelFileName()->text();
     l.grab = w.grab().toImage();
@@ -85,11 +83,11 @@ Look look(MainWindow& w) {
 
 QImage lookAlike(MainWindow& ref, const Look& l) {
     for (int i = 0; i < Sheet::kCells; ++i) {
-        ref.ImageWin(i)->showPicture(ref.pictures().byId(l.reels.at(i)));
+        ref.model().setReelPicture(i, l.reels.at(i));
     }
     for (int k = 0; k < Sheet::kBlocks; ++k) {
-        ref.ImageSwitch(k)->showPicture(ref.pictures().byId(l.switches.at(k)));
-        ref.model().setStatus(k, l.status.at(k), l.colours.at(k).rgb());
+        ref.model().setSwitchPicture(k, l.switches.at(k));
+        ref.model().setPhase(k, l.phases.at(k));
     }
     MainWindow::setAutoSizeCaption(ref.LabelFileName(), l.stamp);
     return ref.grab().toImage();
@@ -348,7 +346,7 @@ private slots:
         FakePlatform platform;
         MainWindow w(platform);
         QTemporaryDir folder;
-        w.model().AppFolder = folder.path() + u'/';
+        w.model().AppFolder.path = folder.path() + u'/';
         // What the window last told as a notification (the real bus test hears each one).
         const auto told = [&w] {
             for (QObject* child : w.children()) {
@@ -362,7 +360,7 @@ private slots:
         const int drawn[] = {30, 4, 17, 41, 9, 22};
         for (int p = 0; p < 6; ++p) {
             w.sheet().LabelData.at(Sheet::cell(3, p)) = QString::number(drawn[p]);
-            w.ImageWin(Sheet::cell(3, p))->showPicture(w.pictures().face(drawn[p]));
+            w.ImageWin(Sheet::cell(3, p))->showPicture(w.pictures().byId(faceId(drawn[p])));
         }
         // A picture alone does not rename a reel: only the window's announcement does.
         QCOMPARE(iface(w.ImageWin(Sheet::cell(3, 0)))->text(QAccessible::Name),
@@ -377,12 +375,12 @@ private slots:
                  QStringLiteral("ブロックD スイッチ: 開始、結果: 4, 9, 17, 22, 30, 41"));
         QCOMPARE(told(), QStringLiteral("並べ替えました"));
         w.sheet().LabelFN.at(3) = QStringLiteral("2010/03/09,14:05");
-        const QString folderPath = w.model().AppFolder;
-        w.model().AppFolder = folder.filePath(QStringLiteral("missing/"));
+        const QString folderPath = w.model().AppFolder.path;
+        w.model().AppFolder.path = folder.filePath(QStringLiteral("missing/"));
         w.CommandSave_Click();
         QCOMPARE(platform.messageKinds, QList<NoteKind>{NoteKind::Warning});
         QCOMPARE(told(), QStringLiteral("並べ替えました"));
-        w.model().AppFolder = folderPath;
+        w.model().AppFolder.path = folderPath;
         w.CommandSave_Click();
         QCOMPARE(told(), QStringLiteral("保存しました"));
         QCOMPARE(platform.messageKinds.size(), 1);

@@ -13,9 +13,9 @@
 #include <mutex>
 #include <thread>
 
+#include "app/beeper.h"
 #include "app/mainwindow.h"
-#include "platform/beeper.h"
-#include "platform/platform.h"
+#include "app/systemplatform.h"
 #include "support/pulsesandbox.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "platform/beeper.h"
-#include "platform/soundtheme.h"
+#include "app/beeper.h"
+#include "app/soundtheme.h"
 
 using namespace std::chrono_literals;
 

@@ -1,20 +1,24 @@
 // SPDX-License-Identifier: MIT
 // The window on a real desktop's compositor (run by with_desktop.sh; on the offscreen platform
 // only what does not need one).
+#include <unistd.h>
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QTemporaryFile>
 #include <QWindow>
 #include <QtTest>
 
 #include "app/mainwindow.h"
 #include "app/picturecontrol.h"
-#include "platform/platform.h"
-#include "platform/windowframe.h"
+#include "app/systemplatform.h"
+#include "app/windowframe.h"
 #include "support/fakeplatform.h"
 
 namespace {
@@ -63,6 +67,33 @@ public:
     }
 };
 
+// A Wayland log (WAYLAND_DEBUG): the captures of its last line that matches, or nothing; and
+// how many lines match.
+QStringList lastMatch(const QByteArray& log, const QString& pattern) {
+    QStringList lines = QString::fromUtf8(log).split(u'\n');
+    std::reverse(lines.begin(), lines.end());
+    const QRegularExpression expression(pattern);
+    for (const QString& line : lines) {
+        if (const QRegularExpressionMatch match = expression.match(line); match.hasMatch()) {
+            return match.capturedTexts().mid(1);
+        }
+    }
+    return {};
+}
+int matches(const QByteArray& log, const QString& pattern) {
+    return static_cast<int>(
+        QString::fromUtf8(log).split(u'\n').filter(QRegularExpression(pattern)).size());
+}
+
+// The program's own log, which with_desktop.sh keeps in TAVO_WAYLAND_LOG.
+QByteArray ownLog() {
+    QFile file(qEnvironmentVariable("TAVO_WAYLAND_LOG"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+const QString kNewToplevel =
+    QStringLiteral(R"(-> xdg_surface@(\d+)\.get_toplevel\(new id xdg_toplevel@(\d+)\))");
+
 }  // namespace
 
 class TestCompositor : public QObject {
@@ -70,6 +101,8 @@ class TestCompositor : public QObject {
 private slots:
     void qtPicksWaylandOnAWaylandSession();
     void aMaximiseRequestKeepsTheWindowAsItIs();
+    void theCompositorHearsWhatTheWindowIs();
+    void aForcedFullScreenShowsTheWindowAtItsSize();
     void aNoteLeavesTheControlsFree_data();
     void aNoteLeavesTheControlsFree();
 };
@@ -92,8 +125,13 @@ void TestCompositor::aMaximiseRequestKeepsTheWindowAsItIs() {
     const QRect inside = w.inside()->geometry();
     QCOMPARE(inside.size(), QSize(MainWindow::kClientWidth, MainWindow::kClientHeight));
     const bool nativeWayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    // KWin offers to draw the frame; mutter and weston leave it to the program.
+    const bool compositorFrames = nativeWayland && qgetenv("TAVO_DESKTOP") == "kwin";
     const QWidget* ownFrame = w.findChild<QWidget*>(QStringLiteral("WindowFrame"));
-    if (!nativeWayland) {
+    if (compositorFrames) {
+        // The window is its inside alone, as on X11, and Qt draws nothing round it.
+        QVERIFY(ownFrame == nullptr && w.inside() == &w && window->frameMargins().isNull());
+    } else if (!nativeWayland) {
         // The window manager's title bar offers closing only.
         QVERIFY(window->flags() & Qt::WindowCloseButtonHint);
         QVERIFY(!(window->flags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint)));
@@ -186,12 +224,143 @@ void TestCompositor::aMaximiseRequestKeepsTheWindowAsItIs() {
     QVERIFY(keptItsSize());
     QVERIFY(hostInput(QStringLiteral("key super+shift+m")));
     QVERIFY(keptItsSize());
+    // Past the hold's two seconds: weston, which does not answer the return, still holds the
+    // window maximised, and no frame at the window's own size has ended the connection.
+    QTest::qWait(1000);
+    QVERIFY(keptItsSize());
     // The close box closes the window as any close does.
     const QWidget* close = ownFrame->findChild<QAbstractButton*>();
     QVERIFY(pointAt(close->mapTo(&w, close->rect().center())));
     QVERIFY(hostInput(QStringLiteral("click 1")));
     QTRY_VERIFY(!w.isVisible());
     QVERIFY(!w.Timer1().isActive());
+}
+
+void TestCompositor::theCompositorHearsWhatTheWindowIs() {
+    if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ||
+        qEnvironmentVariableIsEmpty("TAVO_WAYLAND_LOG")) {
+        QSKIP("not natively on a Wayland session that logs the program's requests");
+    }
+    const bool compositorFrames = qgetenv("TAVO_DESKTOP") == "kwin";
+    FakePlatform platform;
+    MainWindow w(platform);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QStringList window = lastMatch(ownLog(), kNewToplevel);
+    QCOMPARE(window.size(), 2);
+    // Where KWin offers, the window asks for its frame (the mode left to KWin, as by any Qt
+    // window) and gets it: server side. Its geometry is its one size: the inside, or the inside
+    // in the program's own frame.
+    const QStringList decoration = lastMatch(
+        ownLog(), QStringLiteral(R"(get_toplevel_decoration\(new id \w+@(\d+), xdg_toplevel@%1\))")
+                      .arg(window[1]));
+    QCOMPARE(decoration.size(), compositorFrames ? 1 : 0);
+    if (compositorFrames) {
+        QTRY_VERIFY(
+            matches(ownLog(), QStringLiteral(R"(\] zxdg_toplevel_decoration_v1@%1\.configure\(2\))")
+                                  .arg(decoration[0])) > 0);
+    }
+    const QSize whole =
+        compositorFrames ? QSize(MainWindow::kClientWidth, MainWindow::kClientHeight) : w.size();
+    QCOMPARE(lastMatch(ownLog(), QStringLiteral(
+                                     R"(xdg_surface@%1\.set_window_geometry\(0, 0, (\d+), (\d+)\))")
+                                     .arg(window[0])),
+             (QStringList{QString::number(whole.width()), QString::number(whole.height())}));
+
+    // A note as the program shows one is the window's child, for the compositor too (KWin
+    // places it over the window; GNOME 43 places a child that is not modal as any new window).
+    SystemPlatform system;
+    system.showMessage(&w, NoteKind::Information, QStringLiteral("お知らせ"));
+    QPointer<QMessageBox> note = w.findChild<QMessageBox*>();
+    QVERIFY(note != nullptr && QTest::qWaitForWindowExposed(note));
+    QCOMPARE(note->windowHandle()->transientParent(), w.windowHandle());
+    const QStringList child = lastMatch(ownLog(), kNewToplevel);
+    QCOMPARE(child.size(), 2);
+    QCOMPARE(lastMatch(ownLog(),
+                       QStringLiteral(R"(-> xdg_toplevel@%1\.set_parent\(xdg_toplevel@(\d+)\))")
+                           .arg(child[1])),
+             QStringList{window[1]});
+    if (!compositorFrames) {
+        // A right-click on the program's own bar asks for the compositor's window menu there.
+        const QPoint at(60, w.inside()->y() / 2);
+        QTest::mouseClick(w.findChild<QWidget*>(QStringLiteral("WindowFrame")), Qt::RightButton, {},
+                          at);
+        QTRY_COMPARE(
+            matches(ownLog(),
+                    QStringLiteral(
+                        R"(-> xdg_toplevel@%1\.show_window_menu\(wl_seat@\d+, \d+, %2, %3\))")
+                        .arg(window[1])
+                        .arg(at.x())
+                        .arg(at.y())),
+            1);
+    }
+    // Gone with the window.
+    w.close();
+    QTRY_VERIFY(note == nullptr);
+}
+
+void TestCompositor::aForcedFullScreenShowsTheWindowAtItsSize() {
+    if (qgetenv("TAVO_WINDOW_RULE") != "fullscreen") {
+        QSKIP("no window rule forces full screen here");
+    }
+    // The program itself, its Wayland traffic on its standard error, kept to a bound: a program
+    // in a loop says megabytes a second.
+    constexpr qsizetype kMostSaid = 4 << 20;
+    QByteArray said;
+    QProcess tavo;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("WAYLAND_DEBUG"), QStringLiteral("client"));
+    tavo.setProcessEnvironment(environment);
+    connect(&tavo, &QProcess::readyReadStandardError, this,
+            [&] { said += tavo.readAllStandardError().left(kMostSaid - said.size()); });
+    tavo.start(qEnvironmentVariable("TAVO_PROGRAM"), QStringList());
+    QVERIFY2(tavo.waitForStarted(), "TAVO_PROGRAM names no program");
+
+    // Drawn (a buffer attached) at its one size, inside the full screen it was given.
+    const QString attached = QStringLiteral(R"(-> wl_surface@\d+\.attach\(wl_buffer@)");
+    QTRY_VERIFY_WITH_TIMEOUT(said.size() == kMostSaid || matches(said, attached) > 0, 10000);
+    QVERIFY2(said.size() < kMostSaid, "megabytes of requests and events: a loop");
+    QVERIFY(matches(said, QStringLiteral(R"(xdg_toplevel@\d+\.configure\(1024, 768, )")) > 0);
+    QCOMPARE(lastMatch(said, QStringLiteral(R"(set_window_geometry\(0, 0, (\d+), (\d+)\))")),
+             (QStringList{QString::number(MainWindow::kClientWidth),
+                          QString::number(MainWindow::kClientHeight)}));
+    // Near idle from then on: turned back once, then taken as the compositor insists.
+    auto cpuSeconds = [&tavo] {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(tavo.processId()));
+        // After the name in parentheses: the state, then utime and stime as fields 12 and 13.
+        const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : "x) 0";
+        const QList<QByteArray> f = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        return f.size() < 13 ? 0.0 : (f[11].toDouble() + f[12].toDouble()) / sysconf(_SC_CLK_TCK);
+    };
+    const double before = cpuSeconds();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QTest::qWait(2000);
+    const double share = (cpuSeconds() - before) * 1000 / static_cast<double>(elapsed.elapsed());
+    const int configures = matches(said, QStringLiteral(R"(\] xdg_toplevel@\d+\.configure\()"));
+    qInfo("%d configurations, %.1f %% of a processor", configures, share * 100);
+    QVERIFY(share < 0.2 && configures < 10);
+    QCOMPARE(matches(said, QStringLiteral(R"(-> xdg_toplevel@\d+\.unset_fullscreen\(\))")), 1);
+
+    // The compositor's close (through a KWin script) ends the program.
+    QTemporaryFile script(QDir::tempPath() + QStringLiteral("/tavo-XXXXXX.js"));
+    QVERIFY(script.open());
+    script.write(QStringLiteral("workspace.clientList().forEach(function (c) {"
+                                " if (c.pid == %1) c.closeWindow(); });")
+                     .arg(tavo.processId())
+                     .toUtf8());
+    script.flush();
+    const QString kwin = QStringLiteral("dbus-send --session --dest=org.kde.KWin --print-reply");
+    QCOMPARE(QProcess::execute(QStringLiteral("sh"),
+                               {QStringLiteral("-c"),
+                                QStringLiteral("id=$(%1=literal /Scripting "
+                                               "org.kde.kwin.Scripting.loadScript string:%2) && "
+                                               "%1 /${id##* } org.kde.kwin.Script.run")
+                                    .arg(kwin, script.fileName())}),
+             0);
+    QVERIFY(tavo.waitForFinished(10000));
+    QCOMPARE(tavo.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tavo.exitCode(), 0);
 }
 
 void TestCompositor::aNoteLeavesTheControlsFree_data() {

@@ -11,9 +11,9 @@
 #include "app/picturecontrol.h"
 #include "draw/blockdraw.h"
 #include "draw/candidate.h"
+#include "model/random.h"
 #include "model/tavomodel.h"
-#include "platform/random.h"
-#include "platform/waitms.h"
+#include "model/waitms.h"
 #include "support/fakeplatform.h"
 #include "support/simplatform.h"
 
@@ -53,13 +53,16 @@ struct SimDraw {
     }
 
     SimDraw() {
-        resumeWaits();
+        p.resumeWaits();
         p.watchDraw(m);
         m.CurrentTime = kMarch9;
         QObject::connect(&m, &TavoModel::switchPictureChanged, [this](int b) {
             p.record(QStringLiteral("switch %1 %2").arg(b).arg(pictureName(m.switchPicture(b))));
         });
-        QObject::connect(&m, &TavoModel::statusChanged, [this](int b) {
+        QObject::connect(&m, &TavoModel::phaseChanged, [this](int b) {
+            if (m.phase(b) == TavoModel::Phase::Pressed) {
+                return;  // the status label still says 開始
+            }
             p.record(QStringLiteral("status %1 %2 %3")
                          .arg(b)
                          .arg(m.status(b).caption)
@@ -453,7 +456,7 @@ private slots:
         qint64 endedAt = -1;
         auto end = [&] {
             endedAt = s.p.nowMs;
-            cancelAllWaits();
+            s.p.cancelWaits();
             s.d.stopTimers();
         };
         if (endAt >= 0) {
@@ -472,7 +475,7 @@ private slots:
         QVERIFY(!s.d.TimerDummy.isActive());
         QVERIFY(!s.d.TimerFlick.isActive());
         QVERIFY(s.p.entries(u"finished"_qs).isEmpty());
-        resumeWaits();
+        s.p.resumeWaits();
     }
 
     // Closing the real window ends the draw, and so the program, within a second; the phases

@@ -172,7 +172,7 @@ private slots:
             QCOMPARE(status->alignment(), Qt::AlignCenter);
             QCOMPARE(status->cursor().shape(), Qt::CrossCursor);
             // The longest caption still ends inside the client area.
-            m_window->model().setStatus(k, QStringLiteral("動作中"), TavoModel::kGreen);
+            m_window->model().setPhase(k, TavoModel::Phase::Drawing);
             QCOMPARE(status->pos(), QPoint(400, 40 + 72 * k));
             QVERIFY2(status->geometry().right() < 448,
                      qPrintable(QString::number(status->width())));
@@ -296,7 +296,7 @@ private slots:
         QVERIFY(reel != nullptr);
         QCOMPARE(reel->text(QAccessible::Name), QStringLiteral("ブロックB リール3: 空白"));
         QVERIFY(reel->text(QAccessible::Description).contains(QStringLiteral("ブロックB")));
-        m_window->ImageWin(8)->showPicture(m_window->pictures().face(27));
+        m_window->ImageWin(8)->showPicture(m_window->pictures().byId(faceId(27)));
         m_window->ImageWin(8)->announceFace();
         QCOMPARE(reel->text(QAccessible::Name), QStringLiteral("ブロックB リール3: 27"));
         m_window->ImageWin(8)->announceSpinning();
@@ -306,22 +306,28 @@ private slots:
         QCOMPARE(sw->text(QAccessible::Name), QStringLiteral("ブロックE スイッチ: 開始"));
         QVERIFY(!sw->text(QAccessible::Description).isEmpty());
         m_window->ImageSwitch(4)->setAccessibleDetail(QStringLiteral("結果: 1, 2"));
-        const std::pair<PictureId, QString> phases[] = {
-            {PictureId::Push, QStringLiteral("押下")},
-            {PictureId::Stop, QStringLiteral("回転中、押すと停止")},
-            {PictureId::BusyDark, QStringLiteral("抽選中")},
-            {PictureId::BusyLit, QStringLiteral("抽選中")},
-            {PictureId::Start, QStringLiteral("開始、結果: 1, 2")}};
-        for (const auto& [id, words] : phases) {
-            m_window->ImageSwitch(4)->showPicture(m_window->pictures().byId(id));
+        using Phase = TavoModel::Phase;
+        const std::pair<Phase, QString> phases[] = {
+            {Phase::Pressed, QStringLiteral("押下")},
+            {Phase::Armed, QStringLiteral("回転中、押すと停止")},
+            {Phase::Drawing, QStringLiteral("抽選中")},
+            {Phase::Ready, QStringLiteral("開始、結果: 1, 2")}};
+        for (const auto& [phase, words] : phases) {
+            m_window->model().setPhase(4, phase);
             QCOMPARE(sw->text(QAccessible::Name), QStringLiteral("ブロックE スイッチ: ") + words);
         }
+        // The lamp's two pictures mean the same phase: a screen reader hears no change.
+        m_window->model().setPhase(4, Phase::Drawing);
+        m_window->model().setSwitchPicture(4, PictureId::BusyLit);
+        m_window->model().setSwitchPicture(4, PictureId::BusyDark);
+        QCOMPARE(sw->text(QAccessible::Name), QStringLiteral("ブロックE スイッチ: 抽選中"));
+        m_window->model().setPhase(4, Phase::Ready);
 
         QAccessibleInterface* status =
             QAccessible::queryAccessibleInterface(m_window->LabelStat(0));
         QCOMPARE(status->text(QAccessible::Name), QStringLiteral("ブロックA 状態: 開始"));
         QVERIFY(!status->text(QAccessible::Description).isEmpty());
-        m_window->model().setStatus(0, QStringLiteral("動作中"), TavoModel::kGreen);
+        m_window->model().setPhase(0, TavoModel::Phase::Drawing);
         QCOMPARE(status->text(QAccessible::Name), QStringLiteral("ブロックA 状態: 動作中"));
         QCOMPARE(status->text(QAccessible::Description), QStringLiteral("抽選中"));
     }

@@ -43,7 +43,7 @@ QStringList stateOf(MainWindow& w) {
     QStringList out;
     out << QStringList(s.LabelData.begin(), s.LabelData.end())
         << QStringList(s.LabelFN.begin(), s.LabelFN.end()) << s.LabelFileName0
-        << w.LabelFileName()->text() << w.model().AppFolder
+        << w.LabelFileName()->text() << w.model().AppFolder.path
         << QStringList(w.model().ResultLines.begin(), w.model().ResultLines.end())
         << QString::number(w.model().ActiveBlock) << QString::number(w.model().SheetStamped);
     for (int i = 0; i < 3; ++i) {
@@ -287,7 +287,7 @@ void TestPrintCups::refusedPagesGoToAFile() {
     w.CommandPrn()->click();
 
     QCOMPARE(stateOf(w), before);
-    const QString pdf = w.model().AppFolder + QStringLiteral("Tavo_050312_201507.pdf");
+    const QString pdf = w.model().AppFolder.path + QStringLiteral("Tavo_050312_201507.pdf");
     QCOMPARE(entries(folder.path()), QStringList{QFileInfo(pdf).fileName()});
     QCOMPARE(pdfprobe::pageCount(pdf), 1);
     QVERIFY(pageText(pdf).contains(QStringLiteral("2005/03/12,20:15:07 A: [3 ] [12]")));

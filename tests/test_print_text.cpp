@@ -22,8 +22,8 @@
 #include "app/picturecontrol.h"
 #include "draw/blockdraw.h"
 #include "model/timeformat.h"
-#include "platform/textfile.h"
 #include "print/textpage.h"
+#include "results/textfile.h"
 #include "support/fakeplatform.h"
 #include "support/filefaults.h"
 #include "support/pdfprobe.h"
@@ -102,7 +102,7 @@ QStringList stateOf(MainWindow& w) {
         << QStringList(s.LabelS.begin(), s.LabelS.end())
         << QStringList(s.NumberLabelS.begin(), s.NumberLabelS.end())
         << QString::number(s.ImageDummyFace) << w.LabelFileName()->text()
-        << w.model().CurrentTime.toString(Qt::ISODateWithMs) << w.model().AppFolder
+        << w.model().CurrentTime.toString(Qt::ISODateWithMs) << w.model().AppFolder.path
         << QStringList(w.model().ResultLines.begin(), w.model().ResultLines.end());
     const TavoModel& m = w.model();
     out << QString::number(m.ActiveBlock) << QString::number(m.ArmedBlock)
@@ -351,7 +351,7 @@ void TestPrintText::withoutAPrinterThePageGoesToAFile() {
         QStringLiteral("Tavo_") + compactStamp(m_platform->clock()) + QStringLiteral(".pdf");
     QCOMPARE(name, QStringLiteral("Tavo_050312_201507.pdf"));
     QCOMPARE(filesInFolder(), QStringList{name});
-    const QString path = w.model().AppFolder + name;
+    const QString path = w.model().AppFolder.path + name;
     QCOMPARE(pdfprobe::pageCount(path), 1);
     QStringList faults;
     const Lines lines = gridLines(path, fallbackLayout(), &faults);
@@ -373,16 +373,16 @@ void TestPrintText::nowhereToPrintIsReported() {
     m_platform->printer = nullptr;
     MainWindow w(*m_platform);
     setDrawnSheet(w);
-    w.model().AppFolder = m_dir->filePath(QStringLiteral("gone/"));
+    w.model().AppFolder.path = m_dir->filePath(QStringLiteral("gone/"));
     w.CommandPrn()->click();
     QVERIFY(filesInFolder().isEmpty());
-    QVERIFY(!QFileInfo::exists(w.model().AppFolder));
+    QVERIFY(!QFileInfo::exists(w.model().AppFolder.path));
     QCOMPARE(m_platform->messageKinds, QList<NoteKind>{NoteKind::Warning});
     const QString& message = m_platform->messages[0];
     QVERIFY2(
         message.startsWith(QStringLiteral("印刷できませんでした。PDFファイルにも保存できません")),
         qPrintable(message));
-    QVERIFY(message.contains(w.model().AppFolder + QStringLiteral("Tavo_050312_201507.pdf")));
+    QVERIFY(message.contains(w.model().AppFolder.path + QStringLiteral("Tavo_050312_201507.pdf")));
     QVERIFY(message.contains(fileErrorText(ENOENT)));
 }
 

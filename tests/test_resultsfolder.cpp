@@ -11,10 +11,10 @@
 #include <QtTest>
 
 #include "app/mainwindow.h"
-#include "platform/platform.h"
-#include "platform/resultsfolder.h"
-#include "platform/textfile.h"
+#include "app/systemplatform.h"
+#include "results/resultsfolder.h"
 #include "results/save.h"
+#include "results/textfile.h"
 #include "support/fakeplatform.h"
 #include "support/filefaults.h"
 
@@ -80,8 +80,8 @@ private slots:
         QFETCH(QString, documents);
         QFETCH(QString, folder);
         QFETCH(bool, inDocuments);
-        const ResultsFolderChoice c = chooseResultsFolder(program, writable, installBin, documents);
-        QCOMPARE(c.folder, folder);
+        const ResultsFolder c = chooseResultsFolder(program, writable, installBin, documents);
+        QCOMPARE(c.path, folder);
         QCOMPARE(c.inDocuments, inDocuments);
     }
 
@@ -90,7 +90,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir(u"usr-bin"_qs));
         QVERIFY(QFile::link(dir.filePath(u"usr-bin"_qs), dir.filePath(u"bin"_qs)));
-        const ResultsFolderChoice c = chooseResultsFolder(
+        const ResultsFolder c = chooseResultsFolder(
             dir.filePath(u"bin"_qs), true, dir.filePath(u"usr-bin"_qs), dir.filePath(u"docs"_qs));
         QVERIFY(c.inDocuments);
     }
@@ -128,7 +128,7 @@ private slots:
         const bool installed = kind != u"writable";
         const QString results =
             installed ? platform.documents + u"/Tavo/"_qs : program.path() + QLatin1Char('/');
-        QCOMPARE(w.model().AppFolder, results);
+        QCOMPARE(w.model().AppFolder.path, results);
         // Nothing is made at start-up.
         const QStringList homeBefore = entries(home.path());
         QCOMPARE(entries(program.path()), QStringList());
@@ -254,7 +254,7 @@ private slots:
         platform.home = homes.filePath(u"gone"_qs);
         platform.accountHome = homes.filePath(u"account-gone"_qs);
         MainWindow w(platform);
-        QCOMPARE(w.model().AppFolder, platform.accountHome + u"/Documents/Tavo/"_qs);
+        QCOMPARE(w.model().AppFolder.path, platform.accountHome + u"/Documents/Tavo/"_qs);
         drawBlockA(w);
         QVERIFY(!SaveSheet(w.model(), w.platform()).ok());
         QCOMPARE(platform.messageKinds, QList<NoteKind>{NoteKind::Warning});

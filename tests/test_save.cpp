@@ -21,9 +21,9 @@
 
 #include "app/mainwindow.h"
 #include "model/tavomodel.h"
-#include "platform/textfile.h"
 #include "results/save.h"
 #include "results/sort.h"
+#include "results/textfile.h"
 #include "support/fakeplatform.h"
 #include "support/filefaults.h"
 
@@ -380,7 +380,7 @@ private slots:
                 QVERIFY(QDir().mkdir(target));
                 break;
             case Fault::Missing:
-                w.model().AppFolder = f.path(u"missing/"_qs);
+                w.model().AppFolder.path = f.path(u"missing/"_qs);
                 break;
             case Fault::ReadOnly:
                 bind = std::make_unique<ReadOnlyBind>(where == Where::Both ? f.dir.path() : target);
@@ -434,13 +434,13 @@ private slots:
         // A folder that is not there is the one failure: the files would only repeat it.
         const bool folderFails = fault == Fault::Missing;
         if (folderFails) {
-            expectReport(w.model().AppFolder);
+            expectReport(w.model().AppFolder.path);
         }
         if (!logWritten && !folderFails) {
-            expectReport(w.model().AppFolder + kLog);
+            expectReport(w.model().AppFolder.path + kLog);
         }
         if (!sheetWritten && !folderFails) {
-            expectReport(w.model().AppFolder + kSheetFile);
+            expectReport(w.model().AppFolder.path + kSheetFile);
         }
 
         f.platform.messages.clear();
@@ -462,8 +462,8 @@ private slots:
         QCOMPARE(message.count(u"理由: "_qs),
                  folderFails ? 1 : (logWritten || sheetWritten ? 1 : 2));
         QVERIFY(!folderFails || message.contains(u"理由: "_qs + fileErrorText(ENOENT)));
-        QVERIFY2(message.endsWith(u"場所: "_qs + w.model().AppFolder), qPrintable(message));
-        QCOMPARE(message.count(w.model().AppFolder), 1);
+        QVERIFY2(message.endsWith(u"場所: "_qs + w.model().AppFolder.path), qPrintable(message));
+        QCOMPARE(message.count(w.model().AppFolder.path), 1);
         // Saving again is asked for only where it cannot put the lines into the log twice.
         QCOMPARE(message.contains(u"もう一度保存してください"_qs), !logWritten);
         QCOMPARE(message.contains(u"すでに記録されています"_qs), logWritten);

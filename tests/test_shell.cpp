@@ -16,7 +16,7 @@
 #include "app/picturecontrol.h"
 #include "draw/blockdraw.h"
 #include "model/timeformat.h"
-#include "platform/waitms.h"
+#include "model/waitms.h"
 #include "support/fakeplatform.h"
 #include "support/filefaults.h"
 
@@ -93,7 +93,7 @@ private slots:
         FakePlatform platform;
         platform.folder = given;
         MainWindow w(platform);
-        QCOMPARE(w.model().AppFolder, expected);
+        QCOMPARE(w.model().AppFolder.path, expected);
     }
 
     // The clear empties the sheet and nothing else; twice is the same as once.
@@ -122,7 +122,7 @@ private slots:
         m.BallIndex = 5;
         m.FlickPhase = 1;
         w.OptionPrn(1)->setChecked(true);
-        w.model().setStatus(2, QStringLiteral("停止"), TavoModel::kRed);
+        w.model().setPhase(2, TavoModel::Phase::Armed);
         w.model().setSwitchPicture(2, PictureId::Stop);
         const QSize stampSize(3, 11);
 
@@ -301,7 +301,7 @@ private slots:
         QVERIFY2(t.elapsed() < 5000, qPrintable(QString::number(t.elapsed())));
         waitWhile([] { return true; }, platform);  // returns at once once cancelled
         MainWindow again(platform);
-        QVERIFY(!waitsCancelled());
+        QVERIFY(!platform.waitsCancelled());
     }
 
     // The client area shows nothing but its own controls: no off-window text anywhere.

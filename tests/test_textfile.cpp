@@ -14,7 +14,7 @@
 #include <atomic>
 #include <thread>
 
-#include "platform/textfile.h"
+#include "results/textfile.h"
 #include "support/filefaults.h"
 
 namespace {

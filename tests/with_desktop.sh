@@ -6,36 +6,108 @@
 #     WAYLAND_DISPLAY, and DISPLAY naming weston's rootless Xwayland. WESTON_HOST_DISPLAY names
 #     the Xvfb that shows weston's output, for a look at the whole screen. wayland, xcb:
 #     QT_QPA_PLATFORM is set so; auto: it is unset and Qt chooses from the session.
+#   kwin, kwin-fullscreen: KDE Plasma's compositor, kwin_wayland --virtual, with a window rule
+#     that forces full screen on the program's windows in kwin-fullscreen; mutter: GNOME's,
+#     mutter --headless. Each on a private runtime folder, HOME and session bus
+#     (DBUS_SESSION_BUS_ADDRESS), with no X11; QT_QPA_PLATFORM=wayland. TAVO_DESKTOP names the
+#     compositor (weston, kwin, mutter), TAVO_WINDOW_RULE the rule (fullscreen) where one is set.
 #   x11: an X11 session, the Xvfb with the openbox window manager, QT_QPA_PLATFORM=xcb.
-# Usage: with_desktop.sh wayland|xcb|auto|x11 COMMAND [ARGS...]
+# In the Wayland sessions the command's own Wayland requests and events are logged to the file
+# TAVO_WAYLAND_LOG (WAYLAND_DEBUG), and the rest of its standard error is shown after it.
+# Usage: with_desktop.sh wayland|xcb|auto|kwin|kwin-fullscreen|mutter|x11 COMMAND [ARGS...]
 # Exit status: the command's, or 77 (skipped) when the servers cannot start.
 # Everything started here is stopped by its own pid.
 set -uo pipefail
-[ $# -ge 2 ] || { echo "usage: $0 wayland|xcb|auto|x11 COMMAND [ARGS...]" >&2; exit 2; }
+[ $# -ge 2 ] || {
+  echo "usage: $0 wayland|xcb|auto|kwin|kwin-fullscreen|mutter|x11 COMMAND [ARGS...]" >&2
+  exit 2
+}
 mode=$1
 shift
 skip() {
   echo "SKIP: $*"
   exit 77
 }
-if [ "$mode" = x11 ]; then
-  tools=(/usr/bin/Xvfb /usr/bin/openbox /usr/bin/xdotool)
-else
-  tools=(/usr/bin/Xvfb /usr/bin/weston /usr/bin/Xwayland)
-fi
+case $mode in
+  x11) tools=(/usr/bin/Xvfb /usr/bin/openbox /usr/bin/xdotool) ;;
+  kwin | kwin-fullscreen) tools=(/usr/bin/kwin_wayland /usr/bin/dbus-daemon) ;;
+  mutter) tools=(/usr/bin/mutter /usr/bin/dbus-daemon) ;;
+  wayland | xcb | auto) tools=(/usr/bin/Xvfb /usr/bin/weston /usr/bin/Xwayland) ;;
+  *) echo "unknown mode $mode" >&2; exit 2 ;;
+esac
 for tool in "${tools[@]}"; do
   [ -x "$tool" ] || skip "$tool is not installed"
 done
 scratch=$(mktemp -d /tmp/tavo-desktop.XXXXXX)
-xvfb_pid="" weston_pid="" openbox_pid=""
+xvfb_pid="" weston_pid="" openbox_pid="" compositor_pid="" bus_pid=""
 finish() {
-  for pid in $weston_pid $openbox_pid $xvfb_pid; do
+  for pid in $compositor_pid $bus_pid $weston_pid $openbox_pid $xvfb_pid; do
     kill "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
   done
   rm -rf "$scratch"
 }
 trap finish EXIT
+
+# The command, its Wayland traffic logged apart from the rest of what it says.
+run_logged() {
+  export TAVO_WAYLAND_LOG=$scratch/wayland.log
+  WAYLAND_DEBUG=client "$@" 2>"$TAVO_WAYLAND_LOG"
+  local status=$?
+  grep -av '^\[ *[0-9.]*\] ' "$TAVO_WAYLAND_LOG" >&2
+  return $status
+}
+
+if [ "$mode" = kwin ] || [ "$mode" = kwin-fullscreen ] || [ "$mode" = mutter ]; then
+  mkdir -m 700 "$scratch/run" "$scratch/home"
+  export XDG_RUNTIME_DIR=$scratch/run HOME=$scratch/home XDG_SESSION_TYPE=wayland
+  export XDG_CONFIG_HOME=$scratch/home/.config XDG_DATA_HOME=$scratch/home/.local/share
+  export XDG_CACHE_HOME=$scratch/home/.cache
+  unset DISPLAY WAYLAND_DISPLAY XDG_CURRENT_DESKTOP XDG_SESSION_DESKTOP QT_QPA_PLATFORM
+  unset QT_WAYLAND_DISABLE_WINDOWDECORATION DBUS_SESSION_BUS_ADDRESS TAVO_WINDOW_RULE
+  unset WESTON_HOST_DISPLAY
+  exec {busfd}<> <(:)
+  /usr/bin/dbus-daemon --session --nofork --print-address="$busfd" >/dev/null 2>&1 &
+  bus_pid=$!
+  read -r -t 30 -u "$busfd" DBUS_SESSION_BUS_ADDRESS || skip "the session bus did not start"
+  export DBUS_SESSION_BUS_ADDRESS
+  if [ "$mode" = mutter ]; then
+    TAVO_DESKTOP=mutter
+    /usr/bin/mutter --headless --wayland --no-x11 --virtual-monitor 1024x768 \
+      --wayland-display=wayland-tavo >"$scratch/compositor.log" 2>&1 &
+    compositor_pid=$!
+  else
+    TAVO_DESKTOP=kwin
+    if [ "$mode" = kwin-fullscreen ]; then
+      mkdir -p "$XDG_CONFIG_HOME"
+      printf '%s\n' '[General]' count=1 rules=1 '' '[1]' 'Description=Tavo full screen' \
+        fullscreen=true fullscreenrule=2 wmclass=tavo wmclassmatch=2 \
+        >"$XDG_CONFIG_HOME/kwinrulesrc"
+      export TAVO_WINDOW_RULE=fullscreen
+    fi
+    # A copy: the installed binary carries a file capability that a container cannot exec.
+    cp /usr/bin/kwin_wayland "$scratch/kwin_wayland"
+    KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 \
+      "$scratch/kwin_wayland" --virtual --width 1024 --height 768 --no-lockscreen \
+      --socket wayland-tavo >"$scratch/compositor.log" 2>&1 &
+    compositor_pid=$!
+  fi
+  export TAVO_DESKTOP
+  for _ in $(seq 300); do
+    kill -0 "$compositor_pid" 2>/dev/null || break
+    [ -S "$scratch/run/wayland-tavo" ] && break
+    sleep 0.1
+  done
+  if ! kill -0 "$compositor_pid" 2>/dev/null || [ ! -S "$scratch/run/wayland-tavo" ]; then
+    tail -5 "$scratch/compositor.log" 2>/dev/null
+    skip "$TAVO_DESKTOP did not start"
+  fi
+  export WAYLAND_DISPLAY=wayland-tavo QT_QPA_PLATFORM=wayland
+  run_logged "$@"
+  status=$?
+  [ $status -eq 0 ] || { echo "--- $TAVO_DESKTOP's log:"; tail -20 "$scratch/compositor.log"; }
+  exit $status
+fi
 
 exec {displayfd}<> <(:)
 /usr/bin/Xvfb -displayfd "$displayfd" -nolisten tcp -screen 0 1024x768x24 \
@@ -85,9 +157,9 @@ unset XDG_CURRENT_DESKTOP XDG_SESSION_DESKTOP QT_WAYLAND_DISABLE_WINDOWDECORATIO
 case $mode in
   wayland | xcb) export QT_QPA_PLATFORM=$mode ;;
   auto) unset QT_QPA_PLATFORM ;;
-  *) echo "unknown mode $mode" >&2; exit 2 ;;
 esac
-"$@"
+export TAVO_DESKTOP=weston
+run_logged "$@"
 status=$?
 [ $status -eq 0 ] || { echo "--- weston's log:"; tail -20 "$scratch/weston.log"; }
 exit $status

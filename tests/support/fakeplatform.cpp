@@ -3,7 +3,7 @@
 
 #include "app/mainwindow.h"
 #include "model/tavomodel.h"
-#include "platform/waitms.h"
+#include "model/waitms.h"
 
 bool FakePlatform::drawOverdue(qint64 now) {
     if (drawOverran) {
@@ -61,7 +61,7 @@ bool FakePlatform::drawOverdue(qint64 now) {
         what += QStringLiteral("; ") + detail;
     }
     drawOverran = true;
-    cancelAllWaits();
+    cancelWaits();
     QTest::qFail(qPrintable(what), __FILE__, __LINE__);
     return true;
 }

@@ -11,7 +11,7 @@
 #include <functional>
 #include <memory>
 
-#include "platform/platform.h"
+#include "app/systemplatform.h"
 
 class TavoModel;
 

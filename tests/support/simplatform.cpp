@@ -3,8 +3,8 @@
 
 #include <limits>
 
-#include "platform/random.h"
-#include "platform/waitms.h"
+#include "model/random.h"
+#include "model/waitms.h"
 
 class SimTimer : public Timer {
 public:
@@ -140,7 +140,7 @@ void SimPlatform::dispatchEvents(bool sleep) {
     if (nowMs > kRunLimitMs) {
         if (!stalled) {
             stalled = true;
-            cancelAllWaits();
+            cancelWaits();
             QTest::qFail(qPrintable(QStringLiteral("the simulation still waits after %1 ms; %2")
                                         .arg(nowMs)
                                         .arg(overrunDetail())),
@@ -154,6 +154,6 @@ void SimPlatform::dispatchEvents(bool sleep) {
     if (!fireNextDue(std::numeric_limits<qint64>::max())) {
         // Nothing will ever happen: a real wait would block for good.
         stalled = true;
-        cancelAllWaits();
+        cancelWaits();
     }
 }

@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "platform/timer.h"
+#include "model/timer.h"
 #include "support/fakeplatform.h"
 
 class SimTimer;

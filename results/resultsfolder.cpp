@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/resultsfolder.h"
+#include "results/resultsfolder.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <QFileInfo>
 #include <cerrno>
 
-#include "platform/textfile.h"
+#include "results/textfile.h"
 
 namespace {
 
@@ -25,25 +25,27 @@ QString withSeparator(const QString& folder) {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
-ResultsFolderChoice chooseResultsFolder(const QString& programFolder, bool programFolderWritable,
-                                        const QString& installBinFolder,
-                                        const QString& documentsFolder) {
+ResultsFolder chooseResultsFolder(const QString& programFolder, bool programFolderWritable,
+                                  const QString& installBinFolder, const QString& documentsFolder) {
     const bool installed =
         !programFolderWritable ||
         (!installBinFolder.isEmpty() && resolved(programFolder) == resolved(installBinFolder));
     if (!installed || documentsFolder.isEmpty()) {
         // Without a documents folder (no home) there is nowhere better: the writes say why
         // they fail.
-        return {withSeparator(programFolder), false};
+        return {withSeparator(programFolder), false, false, {}};
     }
-    return {withSeparator(documentsFolder) + QStringLiteral("Tavo/"), true};
+    return {withSeparator(documentsFolder) + QStringLiteral("Tavo/"), true, false, {}};
 }
 
-bool ResultsFolderUse::prepareFolder(const QString& folder, QString& reason) const {
+namespace {
+
+bool prepareFolder(const ResultsFolder& results, QString& reason) {
+    const QString& folder = results.path;
     if (QFileInfo(folder).isDir()) {
         return true;
     }
-    if (!m_inDocuments) {
+    if (!results.inDocuments) {
         // The program's own folder is not ours to make: its absence is the one reason.
         struct stat st {};
         reason = fileErrorText(::stat(QFile::encodeName(folder).constData(), &st) != 0 ? errno
@@ -71,24 +73,26 @@ bool ResultsFolderUse::prepareFolder(const QString& folder, QString& reason) con
     return true;
 }
 
-bool ResultsFolderUse::prepare(const QString& folder, QString& reason) const {
-    if (prepareFolder(folder, reason)) {
+}  // namespace
+
+bool prepareResultsFolder(const ResultsFolder& results, QString& reason) {
+    if (prepareFolder(results, reason)) {
         return true;
     }
     // Nowhere else was usable either: the user learns what was tried.
-    for (const UnusableFolder& other : m_passedOver) {
+    for (const UnusableFolder& other : results.passedOver) {
         reason += QStringLiteral("。ほかに試したフォルダー %1 も使えません（%2）")
                       .arg(QDir::toNativeSeparators(other.folder), other.reason);
     }
     return false;
 }
 
-QString ResultsFolderUse::noteAfterSaving(const QString& folder) {
-    if (!m_inDocuments || m_named) {
+QString noteAfterSaving(ResultsFolder& folder) {
+    if (!folder.inDocuments || folder.named) {
         return QString();
     }
-    m_named = true;
-    return documentsFolderNote(folder);
+    folder.named = true;
+    return documentsFolderNote(folder.path);
 }
 
 QString documentsFolderNote(const QString& folder) {

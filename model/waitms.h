@@ -20,9 +20,3 @@ void waitWhile(const std::function<bool()>& condition, CorePlatform& platform);
 
 // One pass over the events pending now; never sleeps.
 void dispatchPendingEvents(CorePlatform& platform);
-
-// Closing the window ends every wait at once and keeps later ones from starting, so nothing is
-// left running without a window. A new window lifts the stop.
-void cancelAllWaits();
-bool waitsCancelled();
-void resumeWaits();

@@ -48,7 +48,6 @@ public:
     // Why open or close failed, every reason in order, in the user's words; empty when nothing
     // failed.
     QStringList errors() const { return m_errors; }
-    QString errorString() const { return m_errors.join(QStringLiteral("。")); }
     // CreateNew found a regular file of that name, and left it alone.
     bool nameTaken() const { return m_nameTaken; }
     // The log did not end with a line end, and got one before these lines.

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "platform/coreplatform.h"
+#include "model/coreplatform.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <ctime>
 
-#include "platform/timer.h"
+#include "model/timer.h"
 
 qint64 bootTimeMs() {
     timespec ts{};
@@ -25,4 +26,12 @@ std::unique_ptr<Timer> CorePlatform::createTimer() {
 void CorePlatform::dispatchEvents(bool sleep) {
     QCoreApplication::processEvents(sleep ? QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents
                                           : QEventLoop::AllEvents);
+}
+
+void CorePlatform::cancelWaits() {
+    m_waitsCancelled = true;
+    // A wait sleeping for the next event is woken to see it.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance()) {
+        dispatcher->wakeUp();
+    }
 }

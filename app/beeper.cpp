@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/beeper.h"
+#include "app/beeper.h"
 
 #include <pthread.h>
 #include <sched.h>

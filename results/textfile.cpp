@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/textfile.h"
+#include "results/textfile.h"
 
 #include <fcntl.h>
 #include <locale.h>
@@ -13,13 +13,20 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 
-#include "platform/coreplatform.h"
-#include "platform/waitms.h"
+#include "model/coreplatform.h"
+#include "model/waitms.h"
 
 namespace {
+
+// A file-size limit (a quota) then fails the write that crosses it, like a full disk, where the
+// signal would end the program in the middle of a save. Set before main() runs, wherever the
+// writer is linked, so nothing that starts up first (Qt's, the display's or the font cache's
+// files) can be ended by it either.
+[[maybe_unused]] const bool kFileSizeSignalIgnored = std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
 
 void appendEncoded(QByteArray& out, const QString& line) {
     out.reserve(out.size() + line.size() + 2);
@@ -275,7 +282,7 @@ bool TextFile::closeAppend() {
             continue;
         }
         WaitMs(20, *m_waits);
-        if (waitsCancelled()) {
+        if (m_waits->waitsCancelled()) {
             fail(QStringLiteral("cancelled"),
                  QStringLiteral("ウィンドウが閉じられたため中止しました"));
             ok = false;

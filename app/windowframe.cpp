@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/windowframe.h"
+#include "app/windowframe.h"
 
 #include <QAbstractButton>
 #include <QEvent>
@@ -11,6 +11,8 @@
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
+
+#include "app/waylandshell.h"
 
 namespace {
 
@@ -102,11 +104,17 @@ protected:
         return QWidget::event(event);
     }
 
+    // On the bar, a press moves the window and a right-click opens the compositor's window
+    // menu, as on any other bar of the desktop.
     void mousePressEvent(QMouseEvent* event) override {
         QWindow* handle = window()->windowHandle();
-        if (event->button() == Qt::LeftButton && m_bar.contains(event->position().toPoint()) &&
-            handle != nullptr) {
-            handle->startSystemMove();
+        const QPoint at = event->position().toPoint();
+        if (handle != nullptr && m_bar.contains(at)) {
+            if (event->button() == Qt::LeftButton) {
+                handle->startSystemMove();
+            } else if (event->button() == Qt::RightButton) {
+                waylandshell::showWindowMenu(handle, mapTo(window(), at));
+            }
         }
         event->accept();
     }
@@ -153,11 +161,12 @@ private:
     CloseBox* m_close = nullptr;
 };
 
-// Natively on Wayland, asks Qt for no decoration on the window and puts the frame of its own
-// under its contents; returns the bar's height, or 0 elsewhere (where the window manager
-// frames the window).
+// Natively on Wayland where the compositor leaves the frame to the program, asks Qt for no
+// decoration on the window and puts the frame of its own under its contents; returns the bar's
+// height, or 0 elsewhere (where the window manager or the compositor frames the window).
 int frameOnWayland(QWidget* window, Qt::WindowType type) {
-    if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+    if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ||
+        waylandshell::compositorDrawsFrames()) {
         return 0;
     }
     // Asked for no decoration, Qt draws none and asks the compositor for none; the size the

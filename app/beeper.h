@@ -7,7 +7,7 @@
 #include <memory>
 #include <thread>
 
-#include "platform/beepcounts.h"
+#include "app/beepcounts.h"
 
 class QObject;
 

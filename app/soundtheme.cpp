@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/soundtheme.h"
+#include "app/soundtheme.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -13,7 +13,7 @@
 #include <csignal>
 #include <vector>
 
-#include "platform/coreplatform.h"
+#include "model/coreplatform.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/platform.h"
+#include "app/systemplatform.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -12,14 +12,14 @@
 #include <QStandardPaths>
 #include <QWindow>
 #include <algorithm>
-#include <csignal>
 #include <limits>
 #include <utility>
 #include <vector>
 
+#include "app/beeper.h"
+#include "app/windowframe.h"
 #include "model/tavomodel.h"
-#include "platform/beeper.h"
-#include "platform/windowframe.h"
+#include "results/resultsfolder.h"
 
 QDateTime SystemPlatform::now() {
     return QDateTime::currentDateTime();
@@ -29,15 +29,6 @@ qint32 SystemPlatform::tickCount() {
     // The low 32 bits, reinterpreted as signed, as a 32-bit tick counter reads.
     return static_cast<qint32>(static_cast<quint32>(bootTimeMs()));
 }
-
-namespace {
-
-// A file-size limit (a quota) then fails the write that crosses it, like a full disk, where the
-// signal would end the program in the middle of a save. Set before main() runs, so nothing that
-// starts up first (Qt's, the display's or the font cache's files) can be ended by it either.
-[[maybe_unused]] const bool kFileSizeSignalIgnored = std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
-
-}  // namespace
 
 SystemPlatform::SystemPlatform() = default;
 SystemPlatform::~SystemPlatform() = default;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <memory>
 
@@ -10,6 +11,12 @@ class Timer;
 // What a note to the user is: a failure (shown with the warning icon) or information, such as
 // where results went (the information icon).
 enum class NoteKind { Information, Warning };
+
+// A folder that could not be used, and why, in the user's words.
+struct UnusableFolder {
+    QString folder;
+    QString reason;
+};
 
 // What the rules take from the system: the clock, the tick counter, the generator, the beep, the
 // folders, timers and the dispatch of events. Needs QtCore only; Platform adds what needs a
@@ -31,6 +38,9 @@ public:
     virtual QString programFolder() = 0;
     // The user's documents folder (XDG); where an installed program keeps its results.
     virtual QString documentsFolder() = 0;
+    // The documents folders documentsFolder() passed over because their home could not be used:
+    // named to the user only if the one it gave cannot be used either.
+    virtual QList<UnusableFolder> documentsPassedOver() { return {}; }
     // The installation's binary folder this program was built for.
     virtual QString installFolder() = 0;
     // Tells the user something that went wrong or where results went; never blocks the caller
@@ -42,6 +52,16 @@ public:
     // Dispatches the events pending now; with sleep, when none is, waits for the next one (a
     // timer tick, a click) instead of returning at once.
     virtual void dispatchEvents(bool sleep);
+
+    // Closing the window ends every wait dispatching through this platform at once and keeps
+    // later ones from starting, so nothing is left running without a window. A new window lifts
+    // the stop.
+    void cancelWaits();
+    void resumeWaits() { m_waitsCancelled = false; }
+    bool waitsCancelled() const { return m_waitsCancelled; }
+
+private:
+    bool m_waitsCancelled = false;
 };
 
 // Milliseconds since boot from CLOCK_BOOTTIME, in 64 bits.

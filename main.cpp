@@ -6,8 +6,8 @@
 
 #include "app/commandline.h"
 #include "app/mainwindow.h"
-#include "platform/platform.h"
-#include "platform/printqueue.h"
+#include "app/systemplatform.h"
+#include "print/printqueue.h"
 
 int main(int argc, char* argv[]) {
     switch (parseCommandLine(argc, argv)) {

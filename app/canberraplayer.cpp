@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/beeper.h"
+#include "app/beeper.h"
 
 #ifdef TAVO_HAVE_CANBERRA
 
@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "platform/soundtheme.h"
+#include "app/soundtheme.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/fontfaces.h"
+#include "print/fontfaces.h"
 
 namespace fonts {
 

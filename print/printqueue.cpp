@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/printqueue.h"
+#include "print/printqueue.h"
 
 #include <cups/cups.h>
 #include <QAbstractEventDispatcher>
@@ -12,9 +12,9 @@
 #include <system_error>
 #include <thread>
 
-#include "platform/coreplatform.h"
-#include "platform/timer.h"
-#include "platform/waitms.h"
+#include "model/coreplatform.h"
+#include "model/timer.h"
+#include "model/waitms.h"
 
 namespace printqueue {
 
@@ -22,7 +22,7 @@ namespace {
 
 // What the caller and a question's thread share; the thread holds it alone once the caller
 // has gone on.
-struct Hand {
+struct Question {
     std::mutex mutex;
     bool done = false;
     bool abandoned = false;
@@ -46,17 +46,17 @@ struct Running {
 
 // Runs work on a thread of its own while the caller's events are dispatched. NoAnswer when it
 // has not finished within the bound, Abandoned when the window closed first, else Ok.
-State awayFromWindow(std::function<void(Hand&)> work, CorePlatform& platform) {
-    auto hand = std::make_shared<Hand>();
-    hand->caller = QAbstractEventDispatcher::instance();
+State askOffWindow(std::function<void(Question&)> work, CorePlatform& platform) {
+    auto question = std::make_shared<Question>();
+    question->caller = QAbstractEventDispatcher::instance();
     try {
-        std::thread([hand, work = std::move(work)] {
+        std::thread([question, work = std::move(work)] {
             const Running running;
-            work(*hand);
-            const std::lock_guard<std::mutex> lock(hand->mutex);
-            hand->done = true;
-            if (!hand->abandoned && hand->caller != nullptr) {
-                hand->caller->wakeUp();
+            work(*question);
+            const std::lock_guard<std::mutex> lock(question->mutex);
+            question->done = true;
+            if (!question->abandoned && question->caller != nullptr) {
+                question->caller->wakeUp();
             }
         }).detach();
     } catch (const std::system_error&) {
@@ -69,16 +69,16 @@ State awayFromWindow(std::function<void(Hand&)> work, CorePlatform& platform) {
     bound->start(kServerBoundMs);
     waitWhile(
         [&] {
-            const std::lock_guard<std::mutex> lock(hand->mutex);
-            return !hand->done && !late;
+            const std::lock_guard<std::mutex> lock(question->mutex);
+            return !question->done && !late;
         },
         platform);
-    const std::lock_guard<std::mutex> lock(hand->mutex);
-    if (hand->done) {
+    const std::lock_guard<std::mutex> lock(question->mutex);
+    if (question->done) {
         return State::Ok;
     }
-    hand->abandoned = true;
-    return waitsCancelled() ? State::Abandoned : State::NoAnswer;
+    question->abandoned = true;
+    return platform.waitsCancelled() ? State::Abandoned : State::NoAnswer;
 }
 
 QString lastError() {
@@ -150,12 +150,12 @@ DefaultPrinter defaultPrinter(CorePlatform& platform) {
     auto out = std::make_shared<Out>();
     // Qt's printer asks the server too (for the queue's paper and its driver), so it is made
     // on the same thread, after libcups has named the default queue.
-    const State state = awayFromWindow(
-        [out](Hand& hand) {
+    const State state = askOffWindow(
+        [out](Question& question) {
             out->answer = ask(QString());
             // An answer that came too late is dropped before Qt's print support is asked, which
             // the window's thread may be using again meanwhile.
-            if (out->answer.state == State::Ok && !hand.isAbandoned()) {
+            if (out->answer.state == State::Ok && !question.isAbandoned()) {
                 const QPrinterInfo info = QPrinterInfo::printerInfo(out->answer.queue);
                 if (info.isNull()) {
                     out->answer.state = State::NoSuchQueue;
@@ -173,16 +173,16 @@ DefaultPrinter defaultPrinter(CorePlatform& platform) {
 
 Answer check(const QString& queue, CorePlatform& platform) {
     auto out = std::make_shared<Answer>();
-    const State state = awayFromWindow([out, queue](Hand&) { *out = ask(queue); }, platform);
+    const State state = askOffWindow([out, queue](Question&) { *out = ask(queue); }, platform);
     return state == State::Ok ? *out : Answer{state, queue, QString()};
 }
 
 Answer submitPdf(const QString& queue, const QString& pdfPath, const QString& title,
                  CorePlatform& platform) {
     auto out = std::make_shared<Answer>();
-    const State state = awayFromWindow(
+    const State state = askOffWindow(
         [out, name = queue.toUtf8(), file = QFile::encodeName(pdfPath),
-         title = title.toUtf8()](Hand& hand) {
+         title = title.toUtf8()](Question& question) {
             cups_option_t* options = nullptr;
             const int count = cupsAddOption("document-format", "application/pdf", 0, &options);
             out->jobId = cupsPrintFile(name.constData(), file.constData(), title.constData(), count,
@@ -191,7 +191,7 @@ Answer submitPdf(const QString& queue, const QString& pdfPath, const QString& ti
             if (out->jobId <= 0) {
                 out->state = State::Refused;
                 out->detail = lastError();
-            } else if (hand.isAbandoned()) {
+            } else if (question.isAbandoned()) {
                 // Taken after the page went to a file: one copy is enough.
                 cupsCancelJob2(CUPS_HTTP_DEFAULT, name.constData(), out->jobId, 0);
             }

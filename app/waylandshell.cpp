@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: MIT
+#include "app/waylandshell.h"
+
+#include <QGuiApplication>
+#include <QWindow>
+#include <cstring>
+
+// Qt 6.4 has no public way to its Wayland connection (QNativeInterface::QWaylandApplication
+// came with 6.5); the platform's native interface is the one it offers, and libwayland-client,
+// which Qt's plugin loads anyway, speaks on it.
+#include <qpa/qplatformnativeinterface.h>
+#include <wayland-client.h>
+
+namespace waylandshell {
+
+namespace {
+
+QPlatformNativeInterface* nativeWayland() {
+    if (QGuiApplication::platformName() != QLatin1String("wayland") &&
+        QGuiApplication::platformName() != QLatin1String("wayland-egl")) {
+        return nullptr;
+    }
+    return QGuiApplication::platformNativeInterface();
+}
+
+wl_display* qtDisplay() {
+    QPlatformNativeInterface* native = nativeWayland();
+    return native == nullptr
+               ? nullptr
+               : static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"));
+}
+
+void onGlobal(void* data, wl_registry*, uint32_t, const char* interface, uint32_t) {
+    if (std::strcmp(interface, "zxdg_decoration_manager_v1") == 0) {
+        *static_cast<bool*>(data) = true;
+    }
+}
+
+void onGlobalRemove(void*, wl_registry*, uint32_t) {}
+
+const wl_registry_listener kRegistryListener = {onGlobal, onGlobalRemove};
+
+bool offersDecorations() {
+    wl_display* display = qtDisplay();
+    if (display == nullptr) {
+        return false;
+    }
+    // A registry of our own, answered on a queue of our own, so nothing of Qt's is dispatched
+    // here. One round trip at start-up, as Qt itself makes while it connects.
+    wl_event_queue* queue = wl_display_create_queue(display);
+    auto* wrapper = static_cast<wl_display*>(wl_proxy_create_wrapper(display));
+    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapper), queue);
+    wl_registry* registry = wl_display_get_registry(wrapper);
+    bool offered = false;
+    wl_registry_add_listener(registry, &kRegistryListener, &offered);
+    const bool answered = wl_display_roundtrip_queue(display, queue) >= 0;
+    wl_registry_destroy(registry);
+    wl_proxy_wrapper_destroy(wrapper);
+    wl_event_queue_destroy(queue);
+    return answered && offered;
+}
+
+}  // namespace
+
+bool compositorDrawsFrames() {
+    static const bool offered = offersDecorations();
+    return offered;
+}
+
+bool showWindowMenu(QWindow* window, const QPoint& at) {
+    QPlatformNativeInterface* native = nativeWayland();
+    if (native == nullptr || window == nullptr || window->handle() == nullptr) {
+        return false;
+    }
+    auto* toplevel =
+        static_cast<wl_proxy*>(native->nativeResourceForWindow("xdg_toplevel", window));
+    auto* seat = static_cast<wl_proxy*>(native->nativeResourceForIntegration("wl_seat"));
+    // The serial of the latest input, the press being handled: the compositor shows the menu
+    // only for a press it has just delivered.
+    const auto serial = static_cast<uint32_t>(
+        reinterpret_cast<quintptr>(native->nativeResourceForIntegration("serial")));
+    if (toplevel == nullptr || seat == nullptr) {
+        return false;
+    }
+    // xdg_toplevel.show_window_menu(seat, serial, x, y): request 4 of the stable xdg-shell, whose
+    // numbering is fixed; Qt's plugin keeps its generated wrappers to itself.
+    constexpr uint32_t kShowWindowMenu = 4;
+    wl_proxy_marshal_flags(toplevel, kShowWindowMenu, nullptr, wl_proxy_get_version(toplevel), 0,
+                           seat, serial, at.x(), at.y());
+    return true;
+}
+
+}  // namespace waylandshell
