@@ -259,6 +259,11 @@ MainWindow::~MainWindow() {
     if (m_platform.messageParent() == this) {
         m_platform.setMessageParent(nullptr);
     }
+    // A switch that loses the focus as the controls go would call back into this window, which
+    // is no longer one by then.
+    for (PictureControl* sw : m_imageSwitch) {
+        disconnect(sw, nullptr, this, nullptr);
+    }
 }
 
 void MainWindow::buildControls() {
