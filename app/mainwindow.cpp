@@ -3,11 +3,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QLabel>
-#include <QPointer>
 #include <QRadioButton>
-#include <QWindow>
 #include <algorithm>
 
 #include "app/accessible.h"
@@ -40,144 +37,6 @@ const QColor kPaleGreen(192, 255, 192);
 const QColor kGrey(128, 128, 128);
 
 const char* const kDesignSize = "tavoDesignSize";
-
-// The window has one size. A maximise or full-screen request (a title bar's button or
-// double-click, a desktop's shortcut or window rule) is turned back, once: a compositor that
-// insists (a rule that forces the state) is not asked again until it gives the state up
-// itself, as turning back what it insists on would go on for good. A full screen may be larger
-// than the window (xdg-shell lets the surface be smaller than the output): the window takes it
-// at its own size. A maximised window must have the size it was given: on Wayland the
-// compositor's maximised configuration is acknowledged before the program hears of it, and a
-// frame drawn at the window's own size would break the protocol (weston ends the connection).
-// Drawing is held from the request until the compositor has answered the return; while the
-// compositor's last word is maximised, it stays held (KWin and mutter never maximise a window
-// of one size; weston, after its own shortcut, does not answer the return). Where the
-// compositor has said nothing, the hold ends after two seconds.
-class KeepsOneSize : public QObject {
-public:
-    KeepsOneSize(QWidget* window, std::unique_ptr<Timer> timeout)
-        : QObject(window), m_window(window), m_timeout(std::move(timeout)) {
-        m_timeout->setSingleShot(true);
-        m_timeout->setInterval(2000);
-        connect(m_timeout.get(), &Timer::timeout, this, &KeepsOneSize::timedOut);
-        window->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        switch (event->type()) {
-            case QEvent::Show:
-            case QEvent::WinIdChange:
-                if (watched == m_window && m_window->windowHandle() != m_handle) {
-                    m_handle = m_window->windowHandle();
-                    if (m_handle != nullptr) {
-                        m_handle->installEventFilter(this);
-                        // The program's own request may come as this signal alone, with no
-                        // event, from inside the request itself.
-                        connect(m_handle, &QWindow::windowStateChanged, this,
-                                &KeepsOneSize::stateSignalled);
-                    }
-                }
-                return false;
-            case QEvent::WindowStateChange:
-                // The compositor's or the window manager's word (the program's own request is
-                // met by stateSignalled).
-                if (watched == m_handle && event->spontaneous()) {
-                    stateChanged();
-                }
-                return false;
-            case QEvent::UpdateRequest:
-            case QEvent::UpdateLater:
-            case QEvent::Expose:
-                if (m_held) {
-                    m_missed = true;
-                    return true;
-                }
-                return false;
-            default:
-                return false;
-        }
-    }
-
-private:
-    static constexpr Qt::WindowStates kGrown = Qt::WindowMaximized | Qt::WindowFullScreen;
-
-    Qt::WindowStates states() const {
-        return m_handle != nullptr ? m_handle->windowStates() : Qt::WindowNoState;
-    }
-
-    void stateChanged() {
-        m_compositorMaximised = states() & Qt::WindowMaximized;
-        if (!(states() & kGrown)) {
-            // Given up (or never insisted on): the next request is turned back again.
-            m_turnedBack = m_insisted = false;
-            release();
-        } else if (m_turnedBack) {
-            // Said again after the return: the state stands.
-            m_insisted = true;
-            if (!m_compositorMaximised) {
-                release();
-            }
-        } else {
-            m_turnedBack = true;
-            holdOnWayland();
-            turnBack();
-        }
-    }
-
-    // Any grown state, the program's own request among them: on Wayland drawing is held at
-    // once, before anything is committed, and the compositor's answer is turned back as it
-    // comes. A window manager that allows no maximise does not answer the program's request,
-    // which Qt has taken for done: it is turned back here, once the request has returned.
-    void stateSignalled() {
-        if ((states() & kGrown) && !m_insisted && !holdOnWayland()) {
-            QMetaObject::invokeMethod(this, &KeepsOneSize::turnBack, Qt::QueuedConnection);
-        }
-    }
-
-    void turnBack() {
-        if ((states() & kGrown) && !m_insisted) {
-            m_handle->setWindowStates(states() & ~kGrown);
-        }
-    }
-
-    // True where drawing is held: on Wayland, for a maximised state. A hold under way keeps its
-    // deadline.
-    bool holdOnWayland() {
-        if (QGuiApplication::platformName() != QLatin1String("wayland")) {
-            return false;
-        }
-        if ((states() & Qt::WindowMaximized) && !m_held) {
-            m_held = true;
-            m_timeout->start();
-        }
-        return true;
-    }
-
-    void timedOut() {
-        if (!m_compositorMaximised) {
-            release();
-        }
-    }
-
-    void release() {
-        m_timeout->stop();
-        m_held = false;
-        if (m_missed) {
-            m_missed = false;
-            m_window->repaint();
-        }
-    }
-
-    QWidget* m_window;
-    QPointer<QWindow> m_handle;
-    std::unique_ptr<Timer> m_timeout;
-    bool m_held = false;
-    bool m_missed = false;
-    bool m_turnedBack = false;           // the compositor's grown state was turned back
-    bool m_insisted = false;             // and it said it again: its state stands
-    bool m_compositorMaximised = false;  // the compositor's last word
-};
 
 QString indexed(const char* name, int i) {
     return QLatin1String(name) + QLatin1Char('_') + QString::number(i);
@@ -246,6 +105,9 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
       m_focusSpacing(m_platform.createTimer()) {
     m_platform.resumeWaits();
     m_platform.setMessageParent(this);
+    // The clock's timer is found by its name, as the controls are.
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setParent(this);
     // The faces' substitutions are in place before the first control is made, in tests too.
     fonts::prepareApplication();
     accessible::install();
@@ -271,7 +133,7 @@ void MainWindow::buildControls() {
     setWindowTitle(TavoModel::title());
     setWindowIcon(Pictures::windowIcon());
     m_inside = layOutFixedWindow(this, QSize(kClientWidth, kClientHeight));
-    new KeepsOneSize(this, m_platform.createTimer());
+    keepOneSize(this, m_platform.createTimer());
     setBackground(this, kPaleYellow);
     setCursor(Qt::CrossCursor);
     // Buttons and frames keep the platform's own colours, not the window's yellow.
@@ -477,9 +339,8 @@ void MainWindow::Form_Load() {
     if (AppFolder.path.isEmpty()) {
         // Nothing is made or said here: an installed program's folder in the user's documents
         // is made by the first save or print that needs it.
-        const QString program = m_platform.programFolder();
-        AppFolder = chooseResultsFolder(program, QFileInfo(program).isWritable(),
-                                        m_platform.installFolder(), m_platform.documentsFolder());
+        AppFolder = chooseResultsFolder(m_platform.programFolder(), m_platform.installFolder(),
+                                        m_platform.documentsFolder());
         if (AppFolder.inDocuments) {
             AppFolder.passedOver = m_platform.documentsPassedOver();
         }

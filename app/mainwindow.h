@@ -69,10 +69,8 @@ public:
     const TavoModel& model() const { return m_model; }
     Sheet& sheet() { return m_model.sheet(); }
     const Sheet& sheet() const { return m_model.sheet(); }
-    const Pictures& pictures() const { return *m_pictures; }
     BlockDraw& draw() { return *m_draw; }
     Platform& platform() { return m_platform; }
-    Timer& Timer1() { return *m_timer1; }
     // The last captured window picture.
     QPixmap& Picture1() { return m_picture1; }
 

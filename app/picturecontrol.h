@@ -49,7 +49,6 @@ public:
     QKeySequence shortcut() const;
 
     void showPicture(const Picture& picture);
-    PictureId pictureId() const { return m_id; }
 
 public slots:
     // Presses the switch from the event loop, right after the caller returns: a first press runs

@@ -57,8 +57,27 @@ float SystemPlatform::nextRandom() {
     return m_random.next();
 }
 
-QString SystemPlatform::programFolder() {
-    return QCoreApplication::applicationDirPath();
+QByteArray SystemPlatform::programFolder() {
+    // The link's own bytes: a name that is not valid in the locale's encoding would not survive
+    // a round trip through text.
+    QByteArray target(256, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t n = ::readlink("/proc/self/exe", target.data(), target.size());
+        if (n < 0) {
+            return QFile::encodeName(QCoreApplication::applicationDirPath());
+        }
+        if (n < target.size()) {
+            target.truncate(n);
+            break;
+        }
+        target.resize(target.size() * 2);
+    }
+    // A program replaced while it runs (an upgrade) still names its folder.
+    if (target.endsWith(" (deleted)")) {
+        target.chop(10);
+    }
+    const qsizetype slash = target.lastIndexOf('/');
+    return slash <= 0 ? QByteArray("/") : target.left(slash);
 }
 
 namespace {

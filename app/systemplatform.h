@@ -29,7 +29,7 @@ public:
     void beep() override;
     void reseedRandom() override;
     float nextRandom() override;
-    QString programFolder() override;
+    QByteArray programFolder() override;
     QString documentsFolder() override;
     QString installFolder() override;
     printqueue::DefaultPrinter defaultPrinter() override;

@@ -7,12 +7,14 @@
 #include <QIcon>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QResizeEvent>
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
 
 #include "app/waylandshell.h"
+#include "model/timer.h"
 
 namespace {
 
@@ -181,6 +183,133 @@ int frameOnWayland(QWidget* window, Qt::WindowType type) {
     return barHeight;
 }
 
+// The guard of keepOneSize().
+class SizeGuard : public QObject {
+public:
+    SizeGuard(QWidget* window, std::unique_ptr<Timer> timeout)
+        : QObject(window), m_window(window), m_timeout(std::move(timeout)) {
+        m_timeout->setSingleShot(true);
+        m_timeout->setInterval(2000);
+        connect(m_timeout.get(), &Timer::timeout, this, &SizeGuard::timedOut);
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::Show:
+            case QEvent::WinIdChange:
+                if (watched == m_window && m_window->windowHandle() != m_handle) {
+                    m_handle = m_window->windowHandle();
+                    if (m_handle != nullptr) {
+                        m_handle->installEventFilter(this);
+                        // The program's own request may come as this signal alone, with no
+                        // event, from inside the request itself.
+                        connect(m_handle, &QWindow::windowStateChanged, this,
+                                &SizeGuard::stateSignalled);
+                    }
+                }
+                return false;
+            case QEvent::WindowStateChange:
+                // The compositor's or the window manager's word (the program's own request is
+                // met by stateSignalled).
+                if (watched == m_handle && event->spontaneous()) {
+                    stateChanged();
+                }
+                return false;
+            case QEvent::UpdateRequest:
+            case QEvent::UpdateLater:
+            case QEvent::Expose:
+                if (m_held) {
+                    m_missed = true;
+                    return true;
+                }
+                return false;
+            default:
+                return false;
+        }
+    }
+
+private:
+    static constexpr Qt::WindowStates kGrown = Qt::WindowMaximized | Qt::WindowFullScreen;
+
+    Qt::WindowStates states() const {
+        return m_handle != nullptr ? m_handle->windowStates() : Qt::WindowNoState;
+    }
+
+    void stateChanged() {
+        m_compositorMaximised = states() & Qt::WindowMaximized;
+        if (!(states() & kGrown)) {
+            // Given up (or never insisted on): the next request is turned back again.
+            m_turnedBack = m_insisted = false;
+            release();
+        } else if (m_turnedBack) {
+            // Said again after the return: the state stands.
+            m_insisted = true;
+            if (!m_compositorMaximised) {
+                release();
+            }
+        } else {
+            m_turnedBack = true;
+            holdOnWayland();
+            turnBack();
+        }
+    }
+
+    // Any grown state, the program's own request among them: on Wayland drawing is held at
+    // once, before anything is committed, and the compositor's answer is turned back as it
+    // comes. A window manager that allows no maximise does not answer the program's request,
+    // which Qt has taken for done: it is turned back here, once the request has returned.
+    void stateSignalled() {
+        if ((states() & kGrown) && !m_insisted && !holdOnWayland()) {
+            QMetaObject::invokeMethod(this, &SizeGuard::turnBack, Qt::QueuedConnection);
+        }
+    }
+
+    void turnBack() {
+        if ((states() & kGrown) && !m_insisted) {
+            m_handle->setWindowStates(states() & ~kGrown);
+        }
+    }
+
+    // True where drawing is held: on Wayland, for a maximised state. A hold under way keeps its
+    // deadline.
+    bool holdOnWayland() {
+        if (QGuiApplication::platformName() != QLatin1String("wayland")) {
+            return false;
+        }
+        if ((states() & Qt::WindowMaximized) && !m_held) {
+            m_held = true;
+            m_timeout->start();
+        }
+        return true;
+    }
+
+    void timedOut() {
+        if (!m_compositorMaximised) {
+            release();
+        }
+    }
+
+    void release() {
+        m_timeout->stop();
+        m_held = false;
+        if (m_missed) {
+            m_missed = false;
+            m_window->repaint();
+        }
+    }
+
+    QWidget* m_window;
+    QPointer<QWindow> m_handle;
+    std::unique_ptr<Timer> m_timeout;
+    bool m_held = false;
+    bool m_missed = false;
+    bool m_turnedBack = false;           // the compositor's grown state was turned back
+    bool m_insisted = false;             // and it said it again: its state stands
+    bool m_compositorMaximised = false;  // the compositor's last word
+};
+
 }  // namespace
 
 QWidget* layOutFixedWindow(QWidget* window, const QSize& inside) {
@@ -202,4 +331,8 @@ void frameNote(QWidget* note) {
         // Its layout sizes the note round its text, inside the frame.
         note->setContentsMargins(kBorder, kBorder + barHeight, kBorder, kBorder);
     }
+}
+
+void keepOneSize(QWidget* window, std::unique_ptr<Timer> holdTimer) {
+    new SizeGuard(window, std::move(holdTimer));
 }

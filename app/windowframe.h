@@ -2,6 +2,9 @@
 #pragma once
 
 #include <QSize>
+#include <memory>
+
+class Timer;
 
 class QWidget;
 
@@ -25,3 +28,19 @@ QWidget* layOutFixedWindow(QWidget* window, const QSize& inside);
 // same frame: its title and a close box, nothing more. Elsewhere it leaves it to the window
 // manager or the compositor. Call before the note is shown.
 void frameNote(QWidget* note);
+
+// The window has one size. A maximise or full-screen request (a title bar's button or
+// double-click, a desktop's shortcut or window rule) is turned back, once: a compositor that
+// insists (a rule that forces the state) is not asked again until it gives the state up
+// itself, as turning back what it insists on would go on for good. A full screen may be larger
+// than the window (xdg-shell lets the surface be smaller than the output): the window takes it
+// at its own size. A maximised window must have the size it was given: on Wayland the
+// compositor's maximised configuration is acknowledged before the program hears of it, and a
+// frame drawn at the window's own size would break the protocol (weston ends the connection).
+// Drawing is held from the request until the compositor has answered the return; while the
+// compositor's last word is maximised, it stays held (KWin and mutter never maximise a window
+// of one size; weston, after its own shortcut, does not answer the return). Where the
+// compositor has said nothing, the hold ends after two seconds.
+//
+// The guard lives with the window; holdTimer is a stopped timer of the platform's for the hold.
+void keepOneSize(QWidget* window, std::unique_ptr<Timer> holdTimer);

@@ -9,7 +9,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/setup.sh"
 build=${TAVO_BUILD_DIR:-$here/build-bench}
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2 --target bench_draw bench_startup bench_beep >/dev/null
+cmake --build "$build" -j2 --target bench_draw bench_startup bench_beep bench_save >/dev/null
 
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
   export QT_QPA_PLATFORM=offscreen
@@ -25,3 +25,4 @@ echo "## Tavo benchmarks, $(date -u '+%Y-%m-%d %H:%M UTC'), $(uname -srm), $(npr
 "$build/bench/bench_draw" "$@"
 "$build/bench/bench_startup" --runs 3
 "$build/bench/bench_beep"
+"$build/bench/bench_save"

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -34,8 +35,9 @@ public:
     virtual void reseedRandom() = 0;
     // The generator's next value R, 0 <= R < 1.
     virtual float nextRandom() = 0;
-    // The folder of the executable, as the system gives it (no trailing separator but at "/").
-    virtual QString programFolder() = 0;
+    // The folder of the executable, as the system gives it: its bytes, whatever their encoding
+    // (no trailing separator but at "/").
+    virtual QByteArray programFolder() = 0;
     // The user's documents folder (XDG); where an installed program keeps its results.
     virtual QString documentsFolder() = 0;
     // The documents folders documentsFolder() passed over because their home could not be used:

@@ -30,4 +30,5 @@ struct Sheet {
     QString SavedFileName;
     quint64 SavedFileDevice = 0;
     quint64 SavedFileInode = 0;
+    qint64 SavedFileBirth = 0;
 };

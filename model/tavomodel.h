@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -17,6 +18,7 @@ struct ResultsFolder {
     QString path;              // always ends with "/"
     bool inDocuments = false;  // the user's documents folder: made on first use, named once
     bool named = false;        // the user has been told where the files go
+    QByteArray native;         // path as the system's bytes, kept where they are no valid text
     // The documents folders tried before this one, named if this one cannot be used either.
     QList<UnusableFolder> passedOver;
 };

@@ -33,23 +33,43 @@ ResultsFolder chooseResultsFolder(const QString& programFolder, bool programFold
     if (!installed || documentsFolder.isEmpty()) {
         // Without a documents folder (no home) there is nowhere better: the writes say why
         // they fail.
-        return {withSeparator(programFolder), false, false, {}};
+        return {withSeparator(programFolder), false, false, QByteArray(), {}};
     }
-    return {withSeparator(documentsFolder) + QStringLiteral("Tavo/"), true, false, {}};
+    return {
+        withSeparator(documentsFolder) + QStringLiteral("Tavo/"), true, false, QByteArray(), {}};
+}
+
+ResultsFolder chooseResultsFolder(const QByteArray& programFolder, const QString& installBinFolder,
+                                  const QString& documentsFolder) {
+    const bool writable = ::access(programFolder.constData(), W_OK) == 0;
+    // Compared as text: the installation's folder is plain text, and a name that is not valid
+    // text is never it.
+    ResultsFolder chosen = chooseResultsFolder(QFile::decodeName(programFolder), writable,
+                                               installBinFolder, documentsFolder);
+    if (!chosen.inDocuments) {
+        chosen.native = programFolder.endsWith('/') ? programFolder : programFolder + '/';
+    }
+    return chosen;
+}
+
+QByteArray nativeFolder(const ResultsFolder& folder) {
+    return !folder.native.isEmpty() && QFile::decodeName(folder.native) == folder.path
+               ? folder.native
+               : QFile::encodeName(folder.path);
 }
 
 namespace {
 
 bool prepareFolder(const ResultsFolder& results, QString& reason) {
     const QString& folder = results.path;
-    if (QFileInfo(folder).isDir()) {
+    const QByteArray native = nativeFolder(results);
+    struct stat st {};
+    if (::stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
         return true;
     }
     if (!results.inDocuments) {
         // The program's own folder is not ours to make: its absence is the one reason.
-        struct stat st {};
-        reason = fileErrorText(::stat(QFile::encodeName(folder).constData(), &st) != 0 ? errno
-                                                                                       : ENOTDIR);
+        reason = fileErrorText(::stat(native.constData(), &st) != 0 ? errno : ENOTDIR);
         return false;
     }
     // Each missing level in turn, so the reason is the real one of the level that failed. Only

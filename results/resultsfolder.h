@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include "model/tavomodel.h"
@@ -15,6 +16,13 @@
 // binary folder and the user's documents folder. Folders are compared after resolving links.
 ResultsFolder chooseResultsFolder(const QString& programFolder, bool programFolderWritable,
                                   const QString& installBinFolder, const QString& documentsFolder);
+// The same for the program's folder as the system gives it, as bytes; whether the user may
+// write it is asked of the system.
+ResultsFolder chooseResultsFolder(const QByteArray& programFolder, const QString& installBinFolder,
+                                  const QString& documentsFolder);
+// The folder's bytes for the system: those it was chosen by while its path is still their text,
+// else its path's own.
+QByteArray nativeFolder(const ResultsFolder& folder);
 
 // The folder with one trailing "/" ("/" itself stays as it is).
 QString withSeparator(const QString& folder);

@@ -107,8 +107,9 @@ QString numbered(const QString& name, int n) {
 
 void AppendLog(TavoModel& model, SaveReport& report, CorePlatform* waits) {
     // Opened even with nothing to add, so a save creates the log.
-    const QString path = model.AppFolder.path + QStringLiteral("TavoLog.csv");
-    TextFile log(path, TextFile::Mode::AppendOrCreate, waits);
+    const QString name = QStringLiteral("TavoLog.csv");
+    const QString path = model.AppFolder.path + name;
+    TextFile log(nativeFolder(model.AppFolder), name, TextFile::Mode::AppendOrCreate, waits);
     for (const QString& line : model.ResultLines) {
         if (!line.isEmpty()) {
             log.writeLine(line);
@@ -124,6 +125,7 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
         return;  // nothing drawn since the last clear: the previous sheet's file stays as it is
     }
     Sheet& sheet = model.sheet();
+    const QByteArray folder = nativeFolder(model.AppFolder);
     // A sheet saved again replaces its own file, as long as the file there is still the one it
     // wrote (or none). Any other file is another sheet's (an earlier sheet of the same minute,
     // another instance's, a clock set back): it stays, and this sheet takes the first free name
@@ -131,17 +133,19 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
     // (A file of its own that went meanwhile is made new: whatever took its name since stays.)
     if (!sheet.SavedFileName.isEmpty()) {
         const QString path = model.AppFolder.path + sheet.SavedFileName;
-        const TextFile::FileId there = TextFile::idOf(path);
-        const TextFile::FileId ours{sheet.SavedFileDevice, sheet.SavedFileInode};
+        const TextFile::FileId there = TextFile::idOf(folder, sheet.SavedFileName);
+        const TextFile::FileId ours{sheet.SavedFileDevice, sheet.SavedFileInode,
+                                    sheet.SavedFileBirth};
         if (!there.isNull() && there == ours) {
             // A name of its own was told at the save that chose it, not again at each save.
             report.sheetFile = sheet.SavedFileName;
-            TextFile file(path, TextFile::Mode::CreateOrReplace);
+            TextFile file(folder, sheet.SavedFileName, TextFile::Mode::CreateOrReplace);
             writeSheet(file, model);
             if (finish(file, path, report)) {
                 report.sheetWritten = true;
                 sheet.SavedFileDevice = file.writtenId().device;
                 sheet.SavedFileInode = file.writtenId().inode;
+                sheet.SavedFileBirth = file.writtenId().birth;
             }
             return;
         }
@@ -150,7 +154,7 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
     for (int n = 1; n <= kMostNames; ++n) {
         const QString name = n == 1 ? sheet.LabelFileName0 : numbered(sheet.LabelFileName0, n);
         const QString path = model.AppFolder.path + name;
-        TextFile file(path, TextFile::Mode::CreateNew);
+        TextFile file(folder, name, TextFile::Mode::CreateNew);
         if (file.nameTaken() && n < kMostNames) {
             continue;
         }
@@ -169,6 +173,7 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
             sheet.SavedFileName = name;
             sheet.SavedFileDevice = file.writtenId().device;
             sheet.SavedFileInode = file.writtenId().inode;
+            sheet.SavedFileBirth = file.writtenId().birth;
         }
         return;
     }

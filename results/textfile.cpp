@@ -6,12 +6,12 @@
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <QDebug>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -55,22 +55,44 @@ QString notRegularReason(mode_t mode) {
     return QStringLiteral("通常のファイルではありません（%1）").arg(QString::fromUtf8(kind));
 }
 
-// The same for what the path itself is, a link not followed. Opening a FIFO for writing would
-// wait for a reader, and a link would lead elsewhere, so this is asked before any open.
-QString notRegularAtPath(const QByteArray& native, bool* exists = nullptr) {
+// The same for what the name in folder is, a link not followed. Opening a FIFO for writing
+// would wait for a reader, and a link would lead elsewhere, so this is asked before any open.
+QString notRegularAt(int folder, const QByteArray& name, bool* exists = nullptr,
+                     struct stat* found = nullptr) {
     struct stat st {};
-    const bool there = ::lstat(native.constData(), &st) == 0;
+    const bool there = ::fstatat(folder, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     if (exists != nullptr) {
         *exists = there;
+    }
+    if (found != nullptr) {
+        *found = st;
     }
     return there ? notRegularReason(st.st_mode) : QString();
 }
 
-qint64 ageMs(const struct stat& st) {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return (static_cast<qint64>(now.tv_sec) - st.st_mtim.tv_sec) * 1000 +
-           (now.tv_nsec - st.st_mtim.tv_nsec) / 1000000;
+// What open(O_TMPFILE) says on a file system that has no unnamed files.
+bool noUnnamedFiles(int error) {
+    return error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
+}
+
+bool g_namedCopiesOnly = false;
+
+// A copy's n-th name: hidden, as long as the file's own (three bytes at least), so any name the
+// folder takes takes its copy too; empty past the last.
+QByteArray copyName(const QByteArray& name, int n) {
+    constexpr int kMostNames = 100;
+    if (n >= kMostNames) {
+        return QByteArray();
+    }
+    const qsizetype size = std::max<qsizetype>(3, name.size());
+    const QByteArray tail = n == 0 ? QByteArray() : "~" + QByteArray::number(n);
+    const qsizetype keep = size - 1 - tail.size();
+    if (keep < 0) {
+        return QByteArray();
+    }
+    const QByteArray copy = "." + name.left(keep) + tail;
+    // Never the file itself (a name of dots alone).
+    return copy == name || copy == ".." ? copyName(name, n + 1) : copy;
 }
 
 // Writes all of bytes unless the system refuses; returns how many went in, and the reason when
@@ -116,8 +138,21 @@ mode_t newFileMode() {
     return 0644;
 }
 
-TextFile::FileId idFrom(const struct stat& st) {
-    return {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+// Which regular file a name in folder is, a link not followed (with AT_EMPTY_PATH and "", the
+// file folder is a descriptor of); null for anything else. Its birth tells it from a file made
+// later under the inode number it had, which a file system gives again once a file is gone.
+TextFile::FileId regularFileId(int folder, const char* name, int flags = 0) {
+    struct statx st {};
+    if (::statx(folder, name, flags | AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_INO | STATX_BTIME,
+                &st) != 0 ||
+        !S_ISREG(st.stx_mode)) {
+        return {};
+    }
+    const qint64 birth =
+        (st.stx_mask & STATX_BTIME) != 0
+            ? static_cast<qint64>(st.stx_btime.tv_sec) * 1000000000 + st.stx_btime.tv_nsec
+            : 0;
+    return {static_cast<quint64>(makedev(st.stx_dev_major, st.stx_dev_minor)), st.stx_ino, birth};
 }
 
 }  // namespace
@@ -172,11 +207,30 @@ QString fileErrorText(int error) {
     return text;
 }
 
+TextFile::TextFile(const QByteArray& folder, const QString& name, Mode mode, CorePlatform* waits)
+    : m_name(QFile::encodeName(name)), m_mode(mode), m_waits(waits) {
+    const QByteArray withSeparator = folder.endsWith('/') ? folder : folder + '/';
+    m_path = QFile::decodeName(withSeparator) + name;
+    open(withSeparator);
+}
+
 TextFile::TextFile(const QString& path, Mode mode, CorePlatform* waits)
     : m_path(path), m_mode(mode), m_waits(waits) {
-    const QByteArray native = QFile::encodeName(m_path);
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    m_name = QFile::encodeName(path.mid(slash + 1));
+    open(slash < 0 ? QByteArray(".") : QFile::encodeName(path.left(slash + 1)));
+}
+
+void TextFile::open(const QByteArray& folder) {
+    // Held while the file is open: every step is taken in this folder, by name alone.
+    m_folder = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (m_folder < 0) {
+        fail(QStringLiteral("cannot open the folder of"), errno);
+        return;
+    }
     bool exists = false;
-    if (const QString why = notRegularAtPath(native, &exists); !why.isEmpty()) {
+    struct stat previous {};
+    if (const QString why = notRegularAt(m_folder, m_name, &exists, &previous); !why.isEmpty()) {
         fail(QStringLiteral("refused"), why);
         return;
     }
@@ -186,9 +240,9 @@ TextFile::TextFile(const QString& path, Mode mode, CorePlatform* waits)
         // Read too, to see whether the last line has its end; a log the user may only write to
         // is still appended to.
         const int flags = O_APPEND | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
-        m_fd = ::open(native.constData(), O_RDWR | flags, 0666);
+        m_fd = ::openat(m_folder, m_name.constData(), O_RDWR | flags, 0666);
         if (m_fd < 0 && errno == EACCES) {
-            m_fd = ::open(native.constData(), O_WRONLY | flags, 0666);
+            m_fd = ::openat(m_folder, m_name.constData(), O_WRONLY | flags, 0666);
         }
         if (m_fd < 0) {
             fail(QStringLiteral("cannot open for appending"), errno);
@@ -214,35 +268,48 @@ TextFile::TextFile(const QString& path, Mode mode, CorePlatform* waits)
         m_errors << fileErrorText(EEXIST);
         return;
     }
-    const QFileInfo info(m_path);
-    removeStaleCopies(info.path());
-    QByteArray copy =
-        QFile::encodeName(info.dir().filePath(copyPrefix(info.fileName()))) + "XXXXXX";
-    // Created exclusively: never an existing file, never through a link.
-    m_fd = ::mkostemp(copy.data(), O_CLOEXEC);
-    if (m_fd < 0) {
-        fail(QStringLiteral("cannot create"), errno);
-        return;
-    }
-    m_copyPath = QFile::decodeName(copy);
-    // Held until the copy is in place, so another instance's clean-up can tell this copy from
-    // one an interrupted save left behind.
-    ::flock(m_fd, LOCK_EX | LOCK_NB);
-    struct stat previous {};
-    if (exists && ::lstat(native.constData(), &previous) == 0) {
+    if (exists) {
         m_keepOwner = {true, previous.st_uid, previous.st_gid, previous.st_mode & 07777};
     } else {
         m_keepOwner = {false, 0, 0, newFileMode()};
+    }
+    // Unnamed until whole: a save cut short leaves nothing in the folder (but in the instant
+    // of a replace's rename, see closeReplace()).
+    if (!g_namedCopiesOnly) {
+        m_fd = ::openat(m_folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (m_fd < 0 && !noUnnamedFiles(errno)) {
+            fail(QStringLiteral("cannot create"), errno);
+            return;
+        }
+    }
+    // Else a named copy, created exclusively: never an existing file, never through a link.
+    for (int n = 0; m_fd < 0; ++n) {
+        const QByteArray copy = copyName(m_name, n);
+        if (copy.isEmpty()) {
+            fail(QStringLiteral("cannot create"), EEXIST);
+            return;
+        }
+        m_fd = ::openat(m_folder, copy.constData(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
+        if (m_fd < 0 && errno != EEXIST) {
+            fail(QStringLiteral("cannot create"), errno);
+            return;
+        }
+        if (m_fd >= 0) {
+            m_copyName = copy;
+            m_copyId = regularFileId(m_fd, "", AT_EMPTY_PATH);
+        }
     }
     m_open = true;
 }
 
 TextFile::~TextFile() {
-    if (!m_copyPath.isEmpty()) {
-        ::unlink(QFile::encodeName(m_copyPath).constData());
-    }
+    removeOwnCopy();
     if (m_fd >= 0) {
         ::close(m_fd);
+    }
+    if (m_folder >= 0) {
+        ::close(m_folder);
     }
 }
 
@@ -259,6 +326,8 @@ bool TextFile::close() {
     m_open = false;
     const bool ok = m_mode == Mode::AppendOrCreate ? closeAppend() : closeReplace();
     m_pending.clear();
+    ::close(m_folder);
+    m_folder = -1;
     return ok;
 }
 
@@ -342,12 +411,9 @@ bool TextFile::closeAppend() {
 }
 
 bool TextFile::closeReplace() {
-    const QByteArray copy = QFile::encodeName(m_copyPath);
-    const QByteArray native = QFile::encodeName(m_path);
     QString reason;
     const qint64 written = writeAll(m_fd, m_pending, reason);
     bool ok = written == m_pending.size();
-    bool linked = false;
     if (!ok) {
         fail(QStringLiteral("cannot write"), reason);
     } else if (::fsync(m_fd) != 0) {
@@ -362,47 +428,84 @@ bool TextFile::closeReplace() {
         }
         ::fchmod(m_fd, m_keepOwner.mode);
     }
-    struct stat st {};
-    if (ok && ::fstat(m_fd, &st) == 0) {
-        m_writtenId = idFrom(st);
-    }
     if (ok) {
-        // Asked again just before the rename: what took the file's place meanwhile is refused
-        // the same way (a rename would replace a link or a FIFO, not write through it).
-        bool exists = false;
-        if (const QString why = notRegularAtPath(native, &exists); !why.isEmpty()) {
+        m_writtenId = regularFileId(m_fd, "", AT_EMPTY_PATH);
+    }
+    bool exists = false;
+    if (ok) {
+        // Asked again just before the file gets its name: what took the file's place meanwhile
+        // is refused the same way (a rename would replace a link or a FIFO, not write through
+        // it).
+        if (const QString why = notRegularAt(m_folder, m_name, &exists); !why.isEmpty()) {
             fail(QStringLiteral("refused"), why);
             ok = false;
-        } else if (m_mode == Mode::CreateNew) {
+        }
+    }
+    const char* name = m_name.constData();
+    if (ok && m_copyName.isEmpty() && (m_mode == Mode::CreateNew || !exists)) {
+        // The unnamed file takes the name, and never over a file another instance made since
+        // the open.
+        if (!linkCopyAs(m_name)) {
+            const int error = errno;
+            if (m_mode == Mode::CreateNew || error != EEXIST) {
+                m_nameTaken = m_mode == Mode::CreateNew && error == EEXIST;
+                fail(QStringLiteral("cannot create"), error);
+                ok = false;
+            }
+            exists = true;
+        } else {
+            exists = false;
+        }
+    }
+    if (ok && m_copyName.isEmpty() && exists) {
+        // Only a rename replaces a name: the unnamed file gets a copy's name first, just for
+        // the rename. Killed between the two, the program leaves that copy, the whole new
+        // file; it is never removed by a later save, which cannot know it for its own.
+        for (int n = 0; ok; ++n) {
+            const QByteArray copy = copyName(m_name, n);
+            if (copy.isEmpty()) {
+                fail(QStringLiteral("cannot replace"), EEXIST);
+                ok = false;
+            } else if (linkCopyAs(copy)) {
+                m_copyName = copy;
+                m_copyId = m_writtenId;
+                break;
+            } else if (errno != EEXIST) {
+                fail(QStringLiteral("cannot replace"), errno);
+                ok = false;
+            }
+        }
+    }
+    if (ok && !m_copyName.isEmpty()) {
+        const char* copy = m_copyName.constData();
+        if (m_mode == Mode::CreateNew) {
             // Never over a file another instance made since the open.
-            int rc = ::renameat2(AT_FDCWD, copy.constData(), AT_FDCWD, native.constData(),
-                                 RENAME_NOREPLACE);
+            int rc = ::renameat2(m_folder, copy, m_folder, name, RENAME_NOREPLACE);
             if (rc != 0 && errno == EINVAL) {
                 // A file system without that rename: a hard link refuses an existing name too.
-                rc = ::link(copy.constData(), native.constData());
-                linked = rc == 0;
+                rc = ::linkat(m_folder, copy, m_folder, name, 0);
+            } else if (rc == 0) {
+                m_copyName.clear();
             }
             if (rc != 0) {
                 m_nameTaken = errno == EEXIST;
                 fail(QStringLiteral("cannot create"), errno);
                 ok = false;
             }
-        } else if (::rename(copy.constData(), native.constData()) != 0) {
+        } else if (::renameat(m_folder, copy, m_folder, name) != 0) {
             fail(QStringLiteral("cannot replace"), errno);
             ok = false;
+        } else {
+            m_copyName.clear();
         }
     }
-    // The copy's name is gone in every case: renamed into place, or dropped.
-    if (!ok || linked) {
-        ::unlink(copy.constData());
-    }
-    m_copyPath.clear();
+    // A copy's name is gone in every case: renamed into place, or dropped.
+    removeOwnCopy();
     ::close(m_fd);
     m_fd = -1;
     if (ok) {
-        // The rename on disk too, so a crash right after keeps the new file.
-        const int dir = ::open(QFile::encodeName(QFileInfo(m_path).path()).constData(),
-                               O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        // The new name on disk too, so a crash right after keeps the new file.
+        const int dir = ::openat(m_folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (dir >= 0) {
             ::fsync(dir);
             ::close(dir);
@@ -411,6 +514,38 @@ bool TextFile::closeReplace() {
         m_writtenId = {};
     }
     return ok;
+}
+
+bool TextFile::linkCopyAs(const QByteArray& name) {
+    // The unnamed file through its descriptor's entry; without /proc, by the descriptor itself,
+    // which the system allows to some.
+    char entry[40];
+    std::snprintf(entry, sizeof entry, "/proc/self/fd/%d", m_fd);
+    if (::linkat(AT_FDCWD, entry, m_folder, name.constData(), AT_SYMLINK_FOLLOW) == 0) {
+        return true;
+    }
+    const int error = errno;
+    if (error == ENOENT && ::access("/proc/self/fd", F_OK) != 0) {
+        if (::linkat(m_fd, "", m_folder, name.constData(), AT_EMPTY_PATH) == 0) {
+            return true;
+        }
+        if (errno != ENOENT) {
+            return false;
+        }
+    }
+    errno = error;
+    return false;
+}
+
+bool TextFile::removeOwnCopy() {
+    if (m_copyName.isEmpty()) {
+        return false;
+    }
+    // Only while the name is still the copy this object made.
+    const bool ours = regularFileId(m_folder, m_copyName.constData()) == m_copyId &&
+                      ::unlinkat(m_folder, m_copyName.constData(), 0) == 0;
+    m_copyName.clear();
+    return ours;
 }
 
 void TextFile::fail(const QString& what, int error) {
@@ -425,41 +560,20 @@ void TextFile::fail(const QString& what, const QString& reason) {
 }
 
 TextFile::FileId TextFile::idOf(const QString& path) {
-    struct stat st {};
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    return regularFileId(AT_FDCWD, QFile::encodeName(path).constData());
+}
+
+TextFile::FileId TextFile::idOf(const QByteArray& folder, const QString& name) {
+    const int dir =
+        ::open(folder.isEmpty() ? "." : folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) {
         return {};
     }
-    return idFrom(st);
+    const FileId id = regularFileId(dir, QFile::encodeName(name).constData());
+    ::close(dir);
+    return id;
 }
 
-QString TextFile::copyPrefix(const QString& fileName) {
-    return QStringLiteral(".Tavo-") + fileName + QLatin1Char('.');
-}
-
-int TextFile::removeStaleCopies(const QString& folder) {
-    const QDir dir(folder);
-    // Only names this writer gives its copies (mkostemp's six letters or digits at the end).
-    static const QRegularExpression copyName(
-        QRegularExpression::anchoredPattern(QStringLiteral("\\.Tavo-.+\\.[A-Za-z0-9]{6}")));
-    int removed = 0;
-    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : names) {
-        if (!copyName.match(name).hasMatch()) {
-            continue;
-        }
-        const QByteArray native = QFile::encodeName(dir.filePath(name));
-        const int fd =
-            ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) {
-            continue;
-        }
-        struct stat st {};
-        // A copy another instance is writing is locked by it, and fresh while it is being made.
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ageMs(st) >= kStaleCopyAgeMs &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(native.constData()) == 0) {
-            ++removed;
-        }
-        ::close(fd);
-    }
-    return removed;
+void TextFile::setNamedCopiesOnly(bool on) {
+    g_namedCopiesOnly = on;
 }

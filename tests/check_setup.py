@@ -40,7 +40,6 @@ NAMED = {
     "Xwayland": ["xwayland"],
     "kwin_wayland": ["kwin-wayland"],
     "mutter": ["mutter"],
-    "gnome-shell": ["gnome-shell"],
     "dbus-daemon": ["dbus-daemon"],
     "dbus-send": ["dbus-bin"],
     "at-spi-bus-launcher": ["at-spi2-core"],
@@ -208,6 +207,8 @@ def owners(paths):
     found = {}
     for line in out.splitlines():
         pkgs, _, path = line.partition(": ")
+        if pkgs.startswith(("diversion by", "local diversion")):
+            continue  # dpkg's note of a diversion, not an owner
         for p in variants.get(path.strip(), ()):
             found.setdefault(p, pkgs.split(",")[0].split(":")[0].strip())
     return found

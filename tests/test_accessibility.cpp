@@ -319,7 +319,7 @@ private slots:
         QTest::keyClick(w.ImageSwitch(2), Qt::Key_Space);
         QTest::keyClick(w.ImageSwitch(2), Qt::Key_A);
         QTRY_COMPARE(triggered.count(), 3);
-        QCOMPARE(w.ImageSwitch(2)->pictureId(), PictureId::Start);
+        QCOMPARE(w.model().switchPicture(2), PictureId::Start);
         w.model().ActiveBlock = 0;
 
         QAccessibleInterface* save = iface(w.CommandSave());
@@ -360,7 +360,7 @@ private slots:
         const int drawn[] = {30, 4, 17, 41, 9, 22};
         for (int p = 0; p < 6; ++p) {
             w.sheet().LabelData.at(Sheet::cell(3, p)) = QString::number(drawn[p]);
-            w.ImageWin(Sheet::cell(3, p))->showPicture(w.pictures().byId(faceId(drawn[p])));
+            w.model().setReelPicture(Sheet::cell(3, p), faceId(drawn[p]));
         }
         // A picture alone does not rename a reel: only the window's announcement does.
         QCOMPARE(iface(w.ImageWin(Sheet::cell(3, 0)))->text(QAccessible::Name),

@@ -132,10 +132,10 @@ private slots:
                 QCOMPARE(reel->parentWidget()->objectName(),
                          QStringLiteral("FrameBlock_%1").arg(k));
                 QCOMPARE(reel->geometry(), twips(120 + 600 * j, 360, 480, 480));
-                QCOMPARE(reel->pictureId(), PictureId::Blank);
+                QCOMPARE(m_window->model().reelPicture(i), PictureId::Blank);
                 QCOMPARE(m_window->ImageWin(i), reel);
             }
-            QCOMPARE(m_window->ImageSwitch(k)->pictureId(), PictureId::Start);
+            QCOMPARE(m_window->model().switchPicture(k), PictureId::Start);
         }
     }
 
@@ -296,7 +296,7 @@ private slots:
         QVERIFY(reel != nullptr);
         QCOMPARE(reel->text(QAccessible::Name), QStringLiteral("ブロックB リール3: 空白"));
         QVERIFY(reel->text(QAccessible::Description).contains(QStringLiteral("ブロックB")));
-        m_window->ImageWin(8)->showPicture(m_window->pictures().byId(faceId(27)));
+        m_window->model().setReelPicture(8, faceId(27));
         m_window->ImageWin(8)->announceFace();
         QCOMPARE(reel->text(QAccessible::Name), QStringLiteral("ブロックB リール3: 27"));
         m_window->ImageWin(8)->announceSpinning();

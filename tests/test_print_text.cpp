@@ -114,10 +114,10 @@ QStringList stateOf(MainWindow& w) {
     }
     for (int k = 0; k < Sheet::kBlocks; ++k) {
         out << w.FrameBlock(k)->title() << w.LabelStat(k)->text()
-            << QString::number(static_cast<int>(w.ImageSwitch(k)->pictureId()));
+            << QString::number(static_cast<int>(w.model().switchPicture(k)));
     }
     for (int i = 0; i < Sheet::kCells; ++i) {
-        out << QString::number(static_cast<int>(w.ImageWin(i)->pictureId()));
+        out << QString::number(static_cast<int>(w.model().reelPicture(i)));
     }
     return out;
 }

@@ -44,14 +44,14 @@ private:
             if (b == m.ActiveBlock - 1) {
                 continue;  // mid-draw: old numbers give way one by one
             }
-            expect(w.ImageSwitch(b)->pictureId() == PictureId::Start,
+            expect(w.model().switchPicture(b) == PictureId::Start,
                    block + QStringLiteral(" switch"));
             expect(w.LabelStat(b)->text() == u"開始", block + QStringLiteral(" status"));
             if (s.LabelFN.at(b).isEmpty()) {
                 for (int p = 0; p < 6; ++p) {
                     expect(s.LabelData.at(Sheet::cell(b, p)).isEmpty(),
                            block + QStringLiteral(" empty cell"));
-                    expect(w.ImageWin(Sheet::cell(b, p))->pictureId() == PictureId::Blank,
+                    expect(w.model().reelPicture(Sheet::cell(b, p)) == PictureId::Blank,
                            block + QStringLiteral(" blank reel"));
                 }
                 continue;
@@ -61,7 +61,7 @@ private:
                 bool ok = false;
                 const int n = s.LabelData.at(Sheet::cell(b, p)).toInt(&ok);
                 expect(ok && n >= 1 && n <= 43, block + QStringLiteral(" number %1").arg(n));
-                expect(w.ImageWin(Sheet::cell(b, p))->pictureId() == faceId(n),
+                expect(w.model().reelPicture(Sheet::cell(b, p)) == faceId(n),
                        block + QStringLiteral(" reel matches"));
                 distinct << n;
             }

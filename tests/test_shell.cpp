@@ -74,8 +74,9 @@ private slots:
         MainWindow w(platform);
         QCOMPARE(w.LabelDateTime()->text(), QStringLiteral("2010/03/09,14:05:07"));
         QCOMPARE(w.model().CurrentTime, now);
-        QVERIFY(w.Timer1().isActive());
-        QCOMPARE(w.Timer1().interval(), 1000);
+        const Timer* Timer1 = w.findChild<Timer*>(QStringLiteral("Timer1"));
+        QVERIFY(Timer1->isActive());
+        QCOMPARE(Timer1->interval(), 1000);
         now = now.addSecs(1);
         QVERIFY(QTest::qWaitFor([&] { return w.model().CurrentTime == now; }, 3000));
         QCOMPARE(w.LabelDateTime()->text(), QStringLiteral("2010/03/09,14:05:08"));
@@ -132,7 +133,7 @@ private slots:
             QCOMPARE(m.SheetStamped, qint16(0));
             for (int i = 0; i < Sheet::kCells; ++i) {
                 QVERIFY(s.LabelData.at(static_cast<std::size_t>(i)).isEmpty());
-                QCOMPARE(w.ImageWin(i)->pictureId(), PictureId::Blank);
+                QCOMPARE(w.model().reelPicture(i), PictureId::Blank);
             }
             for (const QString& stamp : s.LabelFN) {
                 QVERIFY(stamp.isEmpty());
@@ -152,8 +153,8 @@ private slots:
             QCOMPARE(s.ImageDummyFace, 17);
             QVERIFY(w.OptionPrn(1)->isChecked());
             QCOMPARE(w.LabelStat(2)->text(), QStringLiteral("停止"));
-            QCOMPARE(w.ImageSwitch(2)->pictureId(), PictureId::Stop);
-            QCOMPARE(w.ImageSwitch(1)->pictureId(), PictureId::Start);
+            QCOMPARE(w.model().switchPicture(2), PictureId::Stop);
+            QCOMPARE(w.model().switchPicture(1), PictureId::Start);
         }
     }
 
@@ -204,7 +205,7 @@ private slots:
                    now.LabelFileName0 == before.LabelFileName0 && now.LabelS == before.LabelS &&
                    now.NumberLabelS == before.NumberLabelS &&
                    w.LabelFileName()->text() == u"2010/03/09,14:05" &&
-                   w.ImageWin(0)->pictureId() == faceId(31) && w.model().SheetStamped == 1;
+                   w.model().reelPicture(0) == faceId(31) && w.model().SheetStamped == 1;
         };
 
         w.model().ActiveBlock = activeBlock;

@@ -61,6 +61,7 @@ class TestTextFile : public QObject {
     Q_OBJECT
 private slots:
     void init() { QTest::failOnWarning(QRegularExpression(u".*"_qs)); }
+    void cleanup() { TextFile::setNamedCopiesOnly(false); }
 
     void encode_data() {
         QTest::addColumn<QStringList>("lines");
@@ -241,40 +242,42 @@ private slots:
         QCOMPARE(readAll(path), QByteArray("a\r\nb\r\n"));
     }
 
-    // Copies interrupted replaces left behind, of any file, go at the next replace; a copy being
-    // written now (locked, or just made) and every file of the user's stay, whatever its name.
-    void replaceRemovesOnlyItsLeftCopies() {
+    // A replace or a create touches no other file, whatever its name or age: the user's own
+    // hidden files, copies an older version left, and names a copy of ours would take.
+    void replaceTouchesNoOtherFile_data() {
+        QTest::addColumn<bool>("named");
+        QTest::newRow("unnamed copies") << false;
+        QTest::newRow("named copies") << true;
+    }
+    void replaceTouchesNoOtherFile() {
+        QFETCH(bool, named);
+        TextFile::setNamedCopiesOnly(named);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"240309_1405.csv"_qs);
-        const QStringList left{dir.filePath(u".Tavo-240309_1405.csv.rGeIqd"_qs),
-                               dir.filePath(u".Tavo-240309_1406.csv.Xy12ab"_qs)};
-        const QString fresh = dir.filePath(u".Tavo-240309_1405.csv.Ab12Cd"_qs);
-        const QString locked = dir.filePath(u".Tavo-240309_1405.csv.zz99ZZ"_qs);
-        QStringList users;
-        for (const char* suffix : {".backup", ".Backup", ".bak123", ".copy01", ".rGeIqd"}) {
-            users << path + QLatin1String(suffix);
+        const QStringList others{u".Tavo-notes.backup"_qs,     u".Tavo-my.config"_qs,
+                                 u".Tavo-photo.jpg.bak123"_qs, u".Tavo-240309_1405.csv.rGeIqd"_qs,
+                                 u".240309_1405.cs"_qs,        u".240309_1405.~1"_qs,
+                                 u"240309_1405.csv~"_qs};
+        for (const QString& name : others) {
+            writeRaw(dir.filePath(name), "the user's");
+            age(dir.filePath(name), 3600);
         }
-        for (const QString& name : left + users + QStringList{fresh, locked}) {
-            writeRaw(name, "partial");
-            if (name != fresh) {
-                age(name, 60);
-            }
-        }
-        const int holder = ::open(QFile::encodeName(locked).constData(), O_RDONLY | O_CLOEXEC);
-        QVERIFY(holder >= 0);
-        QCOMPARE(::flock(holder, LOCK_EX), 0);
-
         QVERIFY(replaceLines(path, {u"old"_qs}));
+        QVERIFY(writeLines(dir.filePath(u"240309_1406.csv"_qs), TextFile::Mode::CreateNew,
+                           {u"other"_qs}));
         QVERIFY(replaceLines(path, {u"new"_qs}));
-        ::close(holder);
-        QStringList expected{QFileInfo(path).fileName(), QFileInfo(fresh).fileName(),
-                             QFileInfo(locked).fileName()};
-        for (const QString& name : users) {
-            expected << QFileInfo(name).fileName();
-            QCOMPARE(readAll(name), QByteArray("partial"));
-        }
+        // The longest name a folder takes takes its copies too.
+        const QString longest = dir.filePath(QString(255, u'n'));
+        QVERIFY(replaceLines(longest, {u"old"_qs}));
+        QVERIFY(replaceLines(longest, {u"new"_qs}));
+        QCOMPARE(readAll(longest), QByteArray("new\r\n"));
+        QStringList expected =
+            others + QStringList{u"240309_1405.csv"_qs, u"240309_1406.csv"_qs, QString(255, u'n')};
         expected.sort();
         QCOMPARE(entries(dir.path()), expected);
+        for (const QString& name : others) {
+            QCOMPARE(readAll(dir.filePath(name)), QByteArray("the user's"));
+        }
         QCOMPARE(readAll(path), QByteArray("new\r\n"));
     }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QFile>
 #include <QList>
 #include <QPrinter>
 #include <QRegularExpression>
@@ -74,8 +75,8 @@ public:
         SystemPlatform::reseedRandom();
     }
     float nextRandom() override { return random ? random() : SystemPlatform::nextRandom(); }
-    QString programFolder() override {
-        return folder.isEmpty() ? SystemPlatform::programFolder() : folder;
+    QByteArray programFolder() override {
+        return folder.isEmpty() ? SystemPlatform::programFolder() : QFile::encodeName(folder);
     }
     QString documentsFolder() override {
         return documents.isEmpty() ? SystemPlatform::documentsFolder() : documents;

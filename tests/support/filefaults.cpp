@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "support/filefaults.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <ftw.h>
 #include <linux/fs.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/ptrace.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <QDir>
@@ -152,5 +155,70 @@ LockHolder::~LockHolder() {
     if (m_pid > 0) {
         ::kill(m_pid, SIGKILL);
         ::waitpid(m_pid, nullptr, 0);
+    }
+}
+
+TmpfsMount::TmpfsMount(const QString& folder) : m_path(QFile::encodeName(folder)) {
+    if (::mount("tmpfs", m_path.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "mode=0700") != 0) {
+        m_error = errnoText("mount -t tmpfs");
+        return;
+    }
+    m_mounted = true;
+}
+
+TmpfsMount::~TmpfsMount() {
+    if (m_mounted) {
+        ::umount2(m_path.constData(), MNT_DETACH);
+    }
+}
+
+KillRun runKilledBeforeCall(int call, const std::function<void()>& body) {
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        return KillRun::Failed;
+    }
+    if (pid == 0) {
+        // Stopped until the parent traces every call from here on.
+        if (::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) {
+            ::_exit(3);
+        }
+        ::raise(SIGSTOP);
+        body();
+        ::_exit(0);
+    }
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFSTOPPED(status) ||
+        ::ptrace(PTRACE_SETOPTIONS, pid, nullptr,
+                 reinterpret_cast<void*>(PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL)) != 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        return KillRun::Failed;
+    }
+    // Stops come in pairs, entering and leaving each call.
+    int entered = -1;
+    bool inCall = false;
+    int signal = 0;
+    for (;;) {
+        if (::ptrace(PTRACE_SYSCALL, pid, nullptr, reinterpret_cast<void*>(signal)) != 0 ||
+            ::waitpid(pid, &status, 0) != pid) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+            return KillRun::Failed;
+        }
+        signal = 0;
+        if (WIFEXITED(status) || WIFSIGNALED(status)) {
+            return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? KillRun::Finished
+                                                                 : KillRun::Failed;
+        }
+        if (WSTOPSIG(status) != (SIGTRAP | 0x80)) {
+            signal = WSTOPSIG(status);  // the child's own signal, passed on
+            continue;
+        }
+        inCall = !inCall;
+        if (inCall && ++entered == call) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return KillRun::Killed;
+        }
     }
 }

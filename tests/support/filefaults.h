@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <csignal>
+#include <functional>
 
 // A file's bytes; empty when it cannot be read.
 QByteArray readAll(const QString& path);
@@ -84,3 +85,27 @@ private:
     pid_t m_pid = -1;
     bool m_locked = false;
 };
+
+// A fresh tmpfs mounted on a folder until this object goes, so a test can fill a folder with
+// many files quickly, whatever /tmp is.
+class TmpfsMount {
+public:
+    explicit TmpfsMount(const QString& folder);
+    ~TmpfsMount();
+    TmpfsMount(const TmpfsMount&) = delete;
+    TmpfsMount& operator=(const TmpfsMount&) = delete;
+    bool ok() const { return m_mounted; }
+    QString error() const { return m_error; }
+
+private:
+    QByteArray m_path;
+    bool m_mounted = false;
+    QString m_error;
+};
+
+// Runs body in a child process (forked: it gets a copy of everything the test set up) that is
+// killed, like a power cut or kill -9, just before the given system call it makes, counted from
+// 0 from the start of body; the call never runs. Killed says whether it came to that call,
+// Finished that body ended first (exit status 0), Failed that the child could not be traced.
+enum class KillRun { Killed, Finished, Failed };
+KillRun runKilledBeforeCall(int call, const std::function<void()>& body);
