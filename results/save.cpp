@@ -136,10 +136,8 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
         const FileId there = TextFile::idOf(folder, sheet.SavedFileName);
         const FileId& ours = sheet.SavedFileId;
         if (!there.isNull() && there == ours) {
+            // A name of its own was told at the save that chose it, not again at each save.
             report.sheetFile = sheet.SavedFileName;
-            if (sheet.SavedFileName != sheet.LabelFileName0) {
-                report.sheetTakenName = sheet.LabelFileName0;
-            }
             TextFile file(folder, sheet.SavedFileName, TextFile::Mode::CreateOrReplace);
             writeSheet(file, model);
             if (finish(file, path, report)) {

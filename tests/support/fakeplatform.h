@@ -14,6 +14,8 @@
 
 #include "app/systemplatform.h"
 
+class TavoModel;
+
 // The first English word in a note meant for a reader of Japanese; empty when there is none.
 // Paths and file names, "PDF", and the print server's own words quoted in 「」 do not count.
 inline QString englishWordIn(const QString& note) {
@@ -38,6 +40,11 @@ inline QString englishWordIn(const QString& note) {
 // The system with the parts a test needs to fix or watch: a settable clock, a tick counter
 // with an offset (to put it past 2^31), counted beeps, a seeded generator, a program folder of
 // the test's choosing, a printer of the test's making and recorded messages.
+//
+// Its draws end: one still running after drawLimitMs (a real one takes seconds), or whose reel has
+// turned twice past the number it is to stop on, fails the test at once, saying what it waits
+// for, and ends its waits, where a fault that keeps a draw from finishing would otherwise hang
+// the test. Watched: the draws of the window made on this platform, or of watchDraw's model.
 class FakePlatform : public SystemPlatform {
 public:
     std::function<QDateTime()> clock;  // null: the real clock
@@ -52,7 +59,11 @@ public:
     int beeps = 0;
     int reseeds = 0;
     QStringList messages;
-    QList<NoteKind> messageKinds;  // one for each of messages
+    QList<NoteKind> messageKinds;    // one for each of messages
+    qint64 drawLimitMs = 30 * 1000;  // a draw takes 1 to 14 s
+    bool drawOverran = false;        // a watched draw ran past drawLimitMs (the test has failed)
+
+    void watchDraw(const TavoModel& model) { m_watched = &model; }
 
     QDateTime now() override { return clock ? clock() : SystemPlatform::now(); }
     qint32 tickCount() override {
@@ -91,4 +102,23 @@ public:
         messages << text;
         messageKinds << kind;
     }
+    void dispatchEvents(bool sleep) override {
+        if (!drawOverdue(bootTimeMs())) {
+            SystemPlatform::dispatchEvents(sleep);
+        }
+    }
+
+protected:
+    // True once a watched draw has run for longer than drawLimitMs up to now (the caller's
+    // clock, in ms): the test has then failed, saying what the draw waits for and detail(), and
+    // every wait has been ended.
+    bool drawOverdue(qint64 now);
+    virtual QString overrunDetail() const { return QString(); }
+
+private:
+    const TavoModel* m_watched = nullptr;
+    qint64 m_drawSince = -1;  // when the watched draw started; -1: none runs
+    int m_stop = 0;           // the stop the draw waits for (number and reel), 0: none
+    int m_face = 0;           // the face the reels showed at the last dispatch
+    int m_facesTurned = 0;    // faces shown since that stop was asked for
 };
