@@ -11,6 +11,7 @@
 #include "app/captionbutton.h"
 #include "app/fonts.h"
 #include "app/picturecontrol.h"
+#include "app/systemplatform.h"
 #include "app/windowframe.h"
 #include "draw/blockdraw.h"
 #include "model/waitms.h"
@@ -70,6 +71,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     button->setGeometry(geometry);
     button->setCursor(Qt::ArrowCursor);
     button->setAutoDefault(false);
+    keepFreeOfNotes(button);
     return button;
 }
 
@@ -118,6 +120,11 @@ MainWindow::~MainWindow() {
     // The platform may outlive the window (tests make several on one): no note may go to it.
     if (m_platform.messageParent() == this) {
         m_platform.setMessageParent(nullptr);
+    }
+    // A switch that loses the focus as the controls go would call back into this window, which
+    // is no longer one by then.
+    for (PictureControl* sw : m_imageSwitch) {
+        disconnect(sw, nullptr, this, nullptr);
     }
 }
 
@@ -201,6 +208,7 @@ void MainWindow::buildControls() {
         option->setToolTip(options[i].tip);
         option->setGeometry(options[i].geometry);
         option->setCursor(Qt::ArrowCursor);
+        keepFreeOfNotes(option);
         m_optionPrn.at(idx(i)) = option;
     }
     m_optionPrn[0]->setChecked(true);
@@ -244,6 +252,7 @@ void MainWindow::buildControls() {
             QStringLiteral("1回押すとブロック%1のリールが回り、もう1回押すと6つの数字を抽選します")
                 .arg(letter));
         sw->setShortcut(QKeySequence(Qt::ALT | static_cast<Qt::Key>(Qt::Key_A + k)));
+        keepFreeOfNotes(sw);
         m_imageSwitch.at(idx(k)) = sw;
         showSwitch(k);
         showPhase(k);
@@ -332,6 +341,9 @@ void MainWindow::Form_Load() {
         // is made by the first save or print that needs it.
         AppFolder = chooseResultsFolder(m_platform.programFolder(), m_platform.installFolder(),
                                         m_platform.documentsFolder());
+        if (AppFolder.inDocuments) {
+            AppFolder.passedOver = m_platform.documentsPassedOver();
+        }
     }
     ClearSheet();
 }

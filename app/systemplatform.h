@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QList>
+#include <QPointer>
+#include <QRect>
+#include <array>
 #include <memory>
 
 #include "model/random.h"
 #include "print/platform.h"
 
 class Beeper;
+class QMessageBox;
 
 // The real system.
 class SystemPlatform : public Platform {
@@ -25,9 +30,20 @@ public:
     QString documentsFolder() override;
     QString installFolder() override;
     printqueue::DefaultPrinter defaultPrinter() override;
+    QList<UnusableFolder> documentsPassedOver() override;
     void showMessage(QWidget* parent, NoteKind kind, const QString& text) override;
 
 private:
     RandomGenerator m_random;
     std::unique_ptr<Beeper> m_beeper;
+    std::array<QPointer<QMessageBox>, 2> m_notes;  // the open note of each kind
 };
+
+// Marks a control of a window that a note must leave free to click.
+void keepFreeOfNotes(QWidget* control);
+// Where a note whose frame has the given size goes, in screen coordinates: beside the window's
+// frame (to its right, its left, below, above) where the screen has room, so it covers none of
+// the controls to keep free and still stands by its window; else wherever on the screen it
+// covers the least of them.
+QPoint notePosition(const QSize& note, const QRect& windowFrame, const QList<QRect>& keepFree,
+                    const QRect& screen);

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <memory>
 
@@ -11,6 +12,12 @@ class Timer;
 // What a note to the user is: a failure (shown with the warning icon) or information, such as
 // where results went (the information icon).
 enum class NoteKind { Information, Warning };
+
+// A folder that could not be used, and why, in the user's words.
+struct UnusableFolder {
+    QString folder;
+    QString reason;
+};
 
 // What the rules take from the system: the clock, the tick counter, the generator, the beep, the
 // folders, timers and the dispatch of events. Needs QtCore only; Platform adds what needs a
@@ -33,6 +40,9 @@ public:
     virtual QByteArray programFolder() = 0;
     // The user's documents folder (XDG); where an installed program keeps its results.
     virtual QString documentsFolder() = 0;
+    // The documents folders documentsFolder() passed over because their home could not be used:
+    // named to the user only if the one it gave cannot be used either.
+    virtual QList<UnusableFolder> documentsPassedOver() { return {}; }
     // The installation's binary folder this program was built for.
     virtual QString installFolder() = 0;
     // Tells the user something that went wrong or where results went; never blocks the caller

@@ -4,6 +4,18 @@
 #include <QString>
 #include <array>
 
+// Which file a name holds (not following a link): equal ids are the same file, even where the
+// file system has since given a removed file's number to a new one.
+struct FileId {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 birth = 0;  // ns since the epoch where the file system keeps it, else 0
+    bool operator==(const FileId& o) const {
+        return device == o.device && inode == o.inode && birth == o.birth;
+    }
+    bool isNull() const { return inode == 0; }
+};
+
 // The window's off-window state: the sheet's text and stamps, the row display, the sort
 // workspace and the preview reel's face. None of it is ever shown or printed as part of the
 // window.
@@ -28,7 +40,5 @@ struct Sheet {
     // that has since taken its place is not replaced. Empty until the first save; cleared with
     // the sheet.
     QString SavedFileName;
-    quint64 SavedFileDevice = 0;
-    quint64 SavedFileInode = 0;
-    qint64 SavedFileBirth = 0;
+    FileId SavedFileId;
 };

@@ -7,6 +7,7 @@
 #include <QString>
 #include <array>
 
+#include "model/coreplatform.h"
 #include "model/pictureid.h"
 #include "model/sheet.h"
 
@@ -18,6 +19,8 @@ struct ResultsFolder {
     bool inDocuments = false;  // the user's documents folder: made on first use, named once
     bool named = false;        // the user has been told where the files go
     QByteArray native;         // path as the system's bytes, kept where they are no valid text
+    // The documents folders tried before this one, named if this one cannot be used either.
+    QList<UnusableFolder> passedOver;
 };
 
 // Everything the window shows or holds, as plain state: the off-window sheet, the form state

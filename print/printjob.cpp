@@ -48,7 +48,7 @@ const QString& failedText() {
 // written straight to its descriptor, so a failed write keeps the system's reason.
 class PdfFile : public QIODevice {
 public:
-    explicit PdfFile(const QString& path) : m_path(QFile::encodeName(path)) {}
+    explicit PdfFile(const QByteArray& path) : m_path(path) {}
     ~PdfFile() override {
         if (m_fd >= 0) {
             ::close(m_fd);
@@ -113,7 +113,7 @@ enum class PdfResult { Written, NotLaidOut, NotCreated, NotWritten };
 // Draws the page into a new file at path on the given layout: Qt's own PDF writer, as the print
 // engine uses, but one that asks no print server. The reason in problem otherwise, and the
 // system's error number in createError when the file could not be made.
-PdfResult printToPdf(const QString& path, const QPageLayout& layout, PrintPage& page,
+PdfResult printToPdf(const QByteArray& path, const QPageLayout& layout, PrintPage& page,
                      QString& problem, int* createError = nullptr) {
     PdfFile file(path);
     QPdfWriter writer(&file);
@@ -152,7 +152,7 @@ printqueue::Answer printThroughServer(Platform& platform, QPrinter& printer, Pri
     const QString pdf = spool.filePath(QStringLiteral("page.pdf"));
     PdfResult made = PdfResult::NotCreated;
     if (spool.isValid()) {
-        made = printToPdf(pdf, printer.pageLayout(), page, problem);
+        made = printToPdf(QFile::encodeName(pdf), printer.pageLayout(), page, problem);
     } else {
         problem = QStringLiteral("一時フォルダーを作れませんでした");
     }
@@ -218,19 +218,25 @@ void saveToPdf(const PrintTarget& target, PrintPage& page, const QString& why) {
     Platform& platform = target.platform;
     const QPageLayout a4(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
                          QPageLayout::Millimeter);
-    const QString base =
-        target.folder.path + QStringLiteral("Tavo_") + compactStamp(platform.now());
-    QString path = base + QStringLiteral(".pdf");
+    // Made through the folder's own bytes, so a name that is no valid text is still found; the
+    // note shows it as text.
+    const QString base = QStringLiteral("Tavo_") + compactStamp(platform.now());
+    QString name = base + QStringLiteral(".pdf");
     QString problem;
     int taken = 0;
     PdfResult result = PdfResult::NotCreated;
+    const auto print = [&] {
+        return printToPdf(nativeFolder(target.folder) + QFile::encodeName(name), a4, page, problem,
+                          &taken);
+    };
     if (prepareResultsFolder(target.folder, problem)) {
-        result = printToPdf(path, a4, page, problem, &taken);
+        result = print();
     }
     for (int n = 2; result == PdfResult::NotCreated && taken == EEXIST && n < 1000; ++n) {
-        path = base + QLatin1Char('_') + QString::number(n) + QStringLiteral(".pdf");
-        result = printToPdf(path, a4, page, problem, &taken);
+        name = base + QLatin1Char('_') + QString::number(n) + QStringLiteral(".pdf");
+        result = print();
     }
+    const QString path = target.folder.path + name;
     if (result == PdfResult::NotLaidOut) {
         platform.notify(NoteKind::Warning, problem);
     } else if (result != PdfResult::Written) {

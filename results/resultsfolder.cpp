@@ -33,9 +33,10 @@ ResultsFolder chooseResultsFolder(const QString& programFolder, bool programFold
     if (!installed || documentsFolder.isEmpty()) {
         // Without a documents folder (no home) there is nowhere better: the writes say why
         // they fail.
-        return {withSeparator(programFolder), false, false, QByteArray()};
+        return {withSeparator(programFolder), false, false, QByteArray(), {}};
     }
-    return {withSeparator(documentsFolder) + QStringLiteral("Tavo/"), true, false, QByteArray()};
+    return {
+        withSeparator(documentsFolder) + QStringLiteral("Tavo/"), true, false, QByteArray(), {}};
 }
 
 ResultsFolder chooseResultsFolder(const QByteArray& programFolder, const QString& installBinFolder,
@@ -57,7 +58,9 @@ QByteArray nativeFolder(const ResultsFolder& folder) {
                : QFile::encodeName(folder.path);
 }
 
-bool prepareResultsFolder(const ResultsFolder& results, QString& reason) {
+namespace {
+
+bool prepareFolder(const ResultsFolder& results, QString& reason) {
     const QString& folder = results.path;
     const QByteArray native = nativeFolder(results);
     struct stat st {};
@@ -69,13 +72,14 @@ bool prepareResultsFolder(const ResultsFolder& results, QString& reason) {
         reason = fileErrorText(::stat(native.constData(), &st) != 0 ? errno : ENOTDIR);
         return false;
     }
-    // Each missing level in turn, so the reason is the real one of the level that failed.
+    // Each missing level in turn, so the reason is the real one of the level that failed. Only
+    // the documents folder and the results folder in it are made: never the home above them.
     const QStringList parts = QDir::cleanPath(folder).split(QLatin1Char('/'));
     QString path;
-    for (const QString& part : parts) {
-        path += part + QLatin1Char('/');
-        if (part.isEmpty() && path.size() == 1) {
-            continue;  // the root
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        path += parts.at(i) + QLatin1Char('/');
+        if (i < parts.size() - 2) {
+            continue;
         }
         if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0 && errno != EEXIST) {
             reason = fileErrorText(errno);
@@ -89,6 +93,20 @@ bool prepareResultsFolder(const ResultsFolder& results, QString& reason) {
     return true;
 }
 
+}  // namespace
+
+bool prepareResultsFolder(const ResultsFolder& results, QString& reason) {
+    if (prepareFolder(results, reason)) {
+        return true;
+    }
+    // Nowhere else was usable either: the user learns what was tried.
+    for (const UnusableFolder& other : results.passedOver) {
+        reason += QStringLiteral("。ほかに試したフォルダー %1 も使えません（%2）")
+                      .arg(QDir::toNativeSeparators(other.folder), other.reason);
+    }
+    return false;
+}
+
 QString noteAfterSaving(ResultsFolder& folder) {
     if (!folder.inDocuments || folder.named) {
         return QString();
@@ -100,4 +118,70 @@ QString noteAfterSaving(ResultsFolder& folder) {
 QString documentsFolderNote(const QString& folder) {
     return QStringLiteral("結果のファイルは次のフォルダーに保存されます:\n") +
            QDir::toNativeSeparators(folder);
+}
+
+namespace {
+
+// Why the results cannot go into documents/Tavo under home, in the user's words; empty when they
+// can: the home is a folder, and the results folder is one the user may write or can be made
+// in the nearest folder above it that exists. Nothing is made.
+QString unusableHome(const QString& home, const QString& documents) {
+    if (!QDir::isAbsolutePath(home)) {
+        return QStringLiteral("ホームフォルダー %1 が絶対パスではありません").arg(home);
+    }
+    struct stat st {};
+    if (::stat(QFile::encodeName(home).constData(), &st) != 0) {
+        return fileErrorText(errno);
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return fileErrorText(ENOTDIR);
+    }
+    QString path = QDir::cleanPath(withSeparator(documents) + QStringLiteral("Tavo"));
+    while (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        if (errno != ENOENT) {
+            return fileErrorText(errno);
+        }
+        path = QFileInfo(path).path();
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return fileErrorText(ENOTDIR);
+    }
+    if (::access(QFile::encodeName(path).constData(), W_OK | X_OK) != 0) {
+        return fileErrorText(errno);
+    }
+    return QString();
+}
+
+}  // namespace
+
+QString chooseDocumentsFolder(const QString& home, const QString& homeDocuments,
+                              const QString& accountHome, QList<UnusableFolder>* passedOver) {
+    struct Candidate {
+        QString home;
+        QString documents;
+    };
+    QList<Candidate> candidates;
+    if (!home.isEmpty()) {
+        candidates.append({home, homeDocuments});
+    }
+    const QString accountDocuments = withSeparator(accountHome) + QStringLiteral("Documents");
+    if (!accountHome.isEmpty() && accountDocuments != homeDocuments) {
+        candidates.append({accountHome, accountDocuments});
+    }
+    if (candidates.isEmpty()) {
+        return QString();  // no home at all
+    }
+    QList<UnusableFolder> tried;
+    for (const Candidate& c : candidates) {
+        const QString reason = unusableHome(c.home, c.documents);
+        if (reason.isEmpty()) {
+            *passedOver = tried;
+            return c.documents;
+        }
+        tried.append({withSeparator(c.documents) + QStringLiteral("Tavo/"), reason});
+    }
+    // None is usable: the save is refused on the last (the account's), naming the others.
+    tried.removeLast();
+    *passedOver = tried;
+    return candidates.last().documents;
 }

@@ -37,3 +37,12 @@ QString noteAfterSaving(ResultsFolder& folder);
 
 // The note naming the documents folder the results go to.
 QString documentsFolderNote(const QString& folder);
+
+// The user's documents folder: homeDocuments, the one in the home the environment names (home,
+// as HOME gives it), when that home is usable; else, with HOME unset, relative or a home the
+// results cannot go into, the one in the account's home as the system records it. Nothing is
+// made. When no home is usable it is still the account's (or HOME's, for an account without a
+// home), so the save that cannot use it names it and why; passedOver gets the others tried, with
+// why they could not be used. Empty with neither.
+QString chooseDocumentsFolder(const QString& home, const QString& homeDocuments,
+                              const QString& accountHome, QList<UnusableFolder>* passedOver);

@@ -133,21 +133,16 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
     // (A file of its own that went meanwhile is made new: whatever took its name since stays.)
     if (!sheet.SavedFileName.isEmpty()) {
         const QString path = model.AppFolder.path + sheet.SavedFileName;
-        const TextFile::FileId there = TextFile::idOf(folder, sheet.SavedFileName);
-        const TextFile::FileId ours{sheet.SavedFileDevice, sheet.SavedFileInode,
-                                    sheet.SavedFileBirth};
+        const FileId there = TextFile::idOf(folder, sheet.SavedFileName);
+        const FileId& ours = sheet.SavedFileId;
         if (!there.isNull() && there == ours) {
+            // A name of its own was told at the save that chose it, not again at each save.
             report.sheetFile = sheet.SavedFileName;
-            if (sheet.SavedFileName != sheet.LabelFileName0) {
-                report.sheetTakenName = sheet.LabelFileName0;
-            }
             TextFile file(folder, sheet.SavedFileName, TextFile::Mode::CreateOrReplace);
             writeSheet(file, model);
             if (finish(file, path, report)) {
                 report.sheetWritten = true;
-                sheet.SavedFileDevice = file.writtenId().device;
-                sheet.SavedFileInode = file.writtenId().inode;
-                sheet.SavedFileBirth = file.writtenId().birth;
+                sheet.SavedFileId = file.writtenId();
             }
             return;
         }
@@ -173,9 +168,7 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
         if (finish(file, path, report, closed)) {
             report.sheetWritten = true;
             sheet.SavedFileName = name;
-            sheet.SavedFileDevice = file.writtenId().device;
-            sheet.SavedFileInode = file.writtenId().inode;
-            sheet.SavedFileBirth = file.writtenId().birth;
+            sheet.SavedFileId = file.writtenId();
         }
         return;
     }

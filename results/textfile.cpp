@@ -141,7 +141,7 @@ mode_t newFileMode() {
 // Which regular file a name in folder is, a link not followed (with AT_EMPTY_PATH and "", the
 // file folder is a descriptor of); null for anything else. Its birth tells it from a file made
 // later under the inode number it had, which a file system gives again once a file is gone.
-TextFile::FileId regularFileId(int folder, const char* name, int flags = 0) {
+FileId regularFileId(int folder, const char* name, int flags = 0) {
     struct statx st {};
     if (::statx(folder, name, flags | AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_INO | STATX_BTIME,
                 &st) != 0 ||
@@ -559,11 +559,11 @@ void TextFile::fail(const QString& what, const QString& reason) {
     m_errors << reason;
 }
 
-TextFile::FileId TextFile::idOf(const QString& path) {
+FileId TextFile::idOf(const QString& path) {
     return regularFileId(AT_FDCWD, QFile::encodeName(path).constData());
 }
 
-TextFile::FileId TextFile::idOf(const QByteArray& folder, const QString& name) {
+FileId TextFile::idOf(const QByteArray& folder, const QString& name) {
     const int dir =
         ::open(folder.isEmpty() ? "." : folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) {

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include "model/sheet.h"
+
 class CorePlatform;
 
 // Why a file operation failed, in the user's words (Japanese) for the causes a user meets; for
@@ -63,15 +65,6 @@ public:
     qint64 leftBytes() const { return m_leftBytes; }
 
     // Which file a path names now (not following a link): equal ids are the same file.
-    struct FileId {
-        quint64 device = 0;
-        quint64 inode = 0;
-        qint64 birth = 0;  // ns since the epoch where the file system keeps it, else 0
-        bool operator==(const FileId& o) const {
-            return device == o.device && inode == o.inode && birth == o.birth;
-        }
-        bool isNull() const { return inode == 0; }
-    };
     // A regular file's id; null when there is none at path.
     static FileId idOf(const QString& path);
     static FileId idOf(const QByteArray& folder, const QString& name);

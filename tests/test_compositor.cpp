@@ -7,12 +7,16 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTemporaryFile>
 #include <QWindow>
 #include <QtTest>
 
 #include "app/mainwindow.h"
+#include "app/picturecontrol.h"
 #include "app/systemplatform.h"
 #include "app/windowframe.h"
 #include "support/fakeplatform.h"
@@ -99,6 +103,8 @@ private slots:
     void aMaximiseRequestKeepsTheWindowAsItIs();
     void theCompositorHearsWhatTheWindowIs();
     void aForcedFullScreenShowsTheWindowAtItsSize();
+    void aNoteLeavesTheControlsFree_data();
+    void aNoteLeavesTheControlsFree();
 };
 
 void TestCompositor::qtPicksWaylandOnAWaylandSession() {
@@ -355,6 +361,83 @@ void TestCompositor::aForcedFullScreenShowsTheWindowAtItsSize() {
     QVERIFY(tavo.waitForFinished(10000));
     QCOMPARE(tavo.exitStatus(), QProcess::NormalExit);
     QCOMPARE(tavo.exitCode(), 0);
+}
+
+void TestCompositor::aNoteLeavesTheControlsFree_data() {
+    QTest::addColumn<bool>("atTheRightEdge");
+    QTest::newRow("room on the right") << false;
+    QTest::newRow("at the screen's right edge") << true;
+}
+
+// Where the program places its windows, a note stands beside its window, clear of the buttons,
+// the options and the switches, as the window manager shows it.
+void TestCompositor::aNoteLeavesTheControlsFree() {
+    QFETCH(bool, atTheRightEdge);
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        QSKIP("natively on Wayland the compositor places a note by its window");
+    }
+    FakePlatform platform;
+    MainWindow w(platform);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QRect screen = w.screen()->availableGeometry();
+    const QPoint at = atTheRightEdge ? QPoint(screen.right() + 1 - w.frameGeometry().width(), 60)
+                                     : QPoint(screen.left() + 20, 60);
+    w.move(at);
+    QTRY_COMPARE(w.frameGeometry().topLeft(), at);
+
+    // A save's note at its longest: three paragraphs and a path.
+    const QString text = QStringLiteral(
+        "保存できませんでした。結果はどちらのファイルにも書き込まれていません。\n\n"
+        "結果はまだ画面に残っています。原因を取り除いてから、もう一度保存してください。\n\n"
+        "TavoLog.csv の理由: 書き込む権限がありません。\n"
+        "240309_1405.csv の理由: 書き込む権限がありません。\n\n"
+        "場所: /home/user/Documents/Tavo/");
+    SystemPlatform system;
+    system.showMessage(&w, NoteKind::Warning, text);
+    auto* note = w.findChild<QMessageBox*>();
+    QVERIFY(note != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(note));
+    // Once the window manager has framed it as it frames the window.
+    QTRY_COMPARE(note->windowHandle()->frameMargins(), w.windowHandle()->frameMargins());
+    QTest::qWait(200);
+    const QRect placed = note->frameGeometry();
+    QList<QWidget*> controls{w.CommandSave(), w.CommandClr(), w.CommandSort(), w.CommandPrn()};
+    for (int i = 0; i < 3; ++i) {
+        controls << w.OptionPrn(i);
+    }
+    for (int k = 0; k < 5; ++k) {
+        controls << w.ImageSwitch(k);
+    }
+    for (QWidget* control : controls) {
+        const QRect where(control->mapToGlobal(QPoint(0, 0)), control->size());
+        QVERIFY2(!placed.intersects(where),
+                 qPrintable(QStringLiteral("the note at %1,%2 %3x%4 covers %5")
+                                .arg(placed.x())
+                                .arg(placed.y())
+                                .arg(placed.width())
+                                .arg(placed.height())
+                                .arg(control->objectName())));
+    }
+    // On the screen, and by its window: touching it, on the side with room.
+    const QRect frame = w.frameGeometry();
+    const QString where = QStringLiteral("the note at %1,%2 %3x%4, the window at %5,%6 %7x%8")
+                              .arg(placed.x())
+                              .arg(placed.y())
+                              .arg(placed.width())
+                              .arg(placed.height())
+                              .arg(frame.x())
+                              .arg(frame.y())
+                              .arg(frame.width())
+                              .arg(frame.height());
+    QVERIFY2(screen.contains(placed), qPrintable(where));
+    QVERIFY2(placed.adjusted(-1, -1, 1, 1).intersects(frame), qPrintable(where));
+    if (!atTheRightEdge && screen.right() - frame.right() >= placed.width()) {
+        QVERIFY2(placed.left() == frame.right() + 1, qPrintable(where));
+    } else if (atTheRightEdge && frame.left() - screen.left() >= placed.width()) {
+        QVERIFY2(placed.right() == frame.left() - 1, qPrintable(where));
+    }
+    note->close();
 }
 
 QTEST_MAIN(TestCompositor)

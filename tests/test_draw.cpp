@@ -54,6 +54,7 @@ struct SimDraw {
 
     SimDraw() {
         p.resumeWaits();
+        p.watchDraw(m);
         m.CurrentTime = kMarch9;
         QObject::connect(&m, &TavoModel::switchPictureChanged, [this](int b) {
             p.record(QStringLiteral("switch %1 %2").arg(b).arg(pictureName(m.switchPicture(b))));

@@ -159,7 +159,12 @@ int saveBesideItself(int& argc, char** argv, const char* documents) {
     MainWindow w(platform);
     drawSheet(w, {kB});
     const bool made = SaveSheet(w.model(), platform).ok();
-    return made && SaveSheet(w.model(), platform).ok() && platform.messages.isEmpty() ? 0 : 1;
+    if (!made || !SaveSheet(w.model(), platform).ok() || !platform.messages.isEmpty()) {
+        return 1;
+    }
+    // Without a printer the page goes to a PDF file there too, and one note says so.
+    w.CommandPrn_Click();
+    return platform.messages.size() == 1 ? 0 : 2;
 }
 
 // Fills a folder fast, each file made and closed at once; the names end in six letters or
@@ -284,30 +289,37 @@ private slots:
     }
 
     // Two sheets of one minute: the second never replaces the first one's file, takes the next
-    // name, says so, and keeps replacing that one.
+    // name, says so once, at the save that chose it, and keeps replacing that one.
     void sameMinuteSheetsKeepTheirFiles() {
         Fixture f;
         drawSheet(*f.window, allFive());
         SaveSheet(f.window->model(), f.window->platform());
         f.window->ClearSheet();
         drawSheet(*f.window, {kD});
-        SaveSheet(f.window->model(), f.window->platform());
-        SaveSheet(f.window->model(), f.window->platform());
-        QCOMPARE(readAll(f.path(kLog)), allFiveLines() + kDLine + kDLine);
+        QByteArray log = allFiveLines();
+        for (int i = 0; i < 20; ++i) {
+            SaveSheet(f.window->model(), f.window->platform());
+            log += kDLine;
+        }
+        QCOMPARE(readAll(f.path(kLog)), log);
         QCOMPARE(readAll(f.path(kSheetFile)), kStampLine + allFiveLines());
         QCOMPARE(readAll(f.path(u"240309_1405_2.csv"_qs)), kStampLine + kDLine);
         QCOMPARE(entries(f.dir.path()), (QStringList{kSheetFile, u"240309_1405_2.csv"_qs, kLog}));
-        QCOMPARE(f.platform.messageKinds,
-                 (QList<NoteKind>{NoteKind::Information, NoteKind::Information}));
+        QCOMPARE(f.platform.messageKinds, QList<NoteKind>{NoteKind::Information});
         QVERIFY(f.platform.messages[0].contains(u"240309_1405_2.csv"_qs));
-        // Its own file gone and the name taken meanwhile (by another copy of Tavo): that stays.
-        QVERIFY(QFile::remove(f.path(u"240309_1405_2.csv"_qs)));
-        QFile other(f.path(u"240309_1405_2.csv"_qs));
+        // Its own file gone and the name taken meanwhile (by another copy of Tavo): that stays,
+        // and the new name is told.
+        // (Made while the old one is there, so it cannot take the old one's inode number.)
+        QFile other(f.path(u"other.csv"_qs));
         QVERIFY(other.open(QIODevice::WriteOnly) && other.write(kBLine) == kBLine.size());
         other.close();
+        QVERIFY(QFile::remove(f.path(u"240309_1405_2.csv"_qs)));
+        QVERIFY(QFile::rename(f.path(u"other.csv"_qs), f.path(u"240309_1405_2.csv"_qs)));
         SaveSheet(f.window->model(), f.window->platform());
         QCOMPARE(readAll(f.path(u"240309_1405_2.csv"_qs)), kBLine);
         QCOMPARE(readAll(f.path(u"240309_1405_3.csv"_qs)), kStampLine + kDLine);
+        QCOMPARE(f.platform.messages.size(), 2);
+        QVERIFY(f.platform.messages[1].contains(u"240309_1405_3.csv"_qs));
     }
 
     // A log whose last line lost its end gets one before this save's lines, and the user is told.
@@ -573,7 +585,7 @@ private slots:
             QTimer::singleShot(500, f.window.get(), [&f] { f.window->windowHandle()->close(); });
             QTimer::singleShot(20000, qApp, [] { QCoreApplication::exit(1); });
             expectReport(f.path(kLog));
-            const TextFile::FileId sheetBefore = TextFile::idOf(f.path(kSheetFile));
+            const FileId sheetBefore = TextFile::idOf(f.path(kSheetFile));
             QElapsedTimer waited;
             waited.start();
             QCOMPARE(QApplication::exec(), 0);
@@ -732,13 +744,17 @@ private slots:
         }
         int status = -1;
         QCOMPARE(::waitpid(child, &status, 0), child);
-        // Read under a name that is text, and removable by the temporary folder.
-        const QString readable = base.filePath(u"readable"_qs);
+        // Read under a name that is text and no longer, and removable by the temporary folder.
+        const QString readable = base.filePath(u"r"_qs);
         QCOMPARE(::rename(top.constData(), QFile::encodeName(readable).constData()), 0);
         const QString there = readable + QFile::decodeName(folder.mid(top.size())) + u'/';
         QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0,
                  qPrintable(QString::number(status)));
-        QCOMPARE(entries(there), (QStringList{kSheetFile, kLog, u"test_save"_qs}));
+        QStringList found = entries(there);
+        const QStringList pdfs = found.filter(QRegularExpression(u"^Tavo_\\d{6}_\\d{6}\\.pdf$"_qs));
+        QCOMPARE(pdfs.size(), 1);
+        found.removeOne(pdfs.first());
+        QCOMPARE(found, (QStringList{kSheetFile, kLog, u"test_save"_qs}));
         QCOMPARE(readAll(there + kSheetFile), kStampLine + kBLine);
         QCOMPARE(readAll(there + kLog), kBLine + kBLine);
         QVERIFY(!QFileInfo::exists(base.filePath(u"Documents"_qs)));

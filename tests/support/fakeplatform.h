@@ -16,6 +16,8 @@
 #include "model/random.h"
 #include "print/platform.h"
 
+class TavoModel;
+
 // The first English word in a note meant for a reader of Japanese; empty when there is none.
 // Paths and file names, "PDF", and the print server's own words quoted in 「」 do not count.
 inline QString englishWordIn(const QString& note) {
@@ -41,6 +43,11 @@ inline QString englishWordIn(const QString& note) {
 // counter of its own, counted beeps, a seeded generator, folders of the test's choosing, a
 // printer of the test's making and recorded messages. A test that needs a real part asks for it
 // (printqueue::defaultPrinter for the print server) or uses SystemPlatform.
+//
+// Its draws end: one still running after drawLimitMs (a real one takes seconds), or whose reel has
+// turned twice past the number it is to stop on, fails the test at once, saying what it waits
+// for, and ends its waits, where a fault that keeps a draw from finishing would otherwise hang
+// the test. Watched: the draws of the window made on this platform, or of watchDraw's model.
 class FakePlatform : public Platform {
 public:
     std::function<QDateTime()> clock;  // null: 9 March 2010, 14:05:07
@@ -57,7 +64,11 @@ public:
     int beeps = 0;
     int reseeds = 0;
     QStringList messages;
-    QList<NoteKind> messageKinds;  // one for each of messages
+    QList<NoteKind> messageKinds;    // one for each of messages
+    qint64 drawLimitMs = 30 * 1000;  // a draw takes 1 to 14 s
+    bool drawOverran = false;        // a watched draw ran past drawLimitMs (the test has failed)
+
+    void watchDraw(const TavoModel& model) { m_watched = &model; }
 
     QDateTime now() override {
         return clock ? clock() : QDateTime(QDate(2010, 3, 9), QTime(14, 5, 7));
@@ -91,9 +102,26 @@ public:
         messages << text;
         messageKinds << kind;
     }
+    void dispatchEvents(bool sleep) override {
+        if (!drawOverdue(bootTimeMs())) {
+            Platform::dispatchEvents(sleep);
+        }
+    }
+
+protected:
+    // True once a watched draw has run for longer than drawLimitMs up to now (the caller's
+    // clock, in ms): the test has then failed, saying what the draw waits for and detail(), and
+    // every wait has been ended.
+    bool drawOverdue(qint64 now);
+    virtual QString overrunDetail() const { return QString(); }
 
 private:
     const qint64 m_born = bootTimeMs();
     RandomGenerator m_random;
     QTemporaryDir m_folder;
+    const TavoModel* m_watched = nullptr;
+    qint64 m_drawSince = -1;  // when the watched draw started; -1: none runs
+    int m_stop = 0;           // the stop the draw waits for (number and reel), 0: none
+    int m_face = 0;           // the face the reels showed at the last dispatch
+    int m_facesTurned = 0;    // faces shown since that stop was asked for
 };

@@ -40,6 +40,8 @@ public:
 };
 
 SimPlatform::SimPlatform() {
+    // Ten simulated minutes: a draw takes seconds of them.
+    drawLimitMs = 10 * 60 * 1000;
     clock = [] { return QDateTime(QDate(2010, 3, 9), QTime(14, 5, 7)); };
     folder = QStringLiteral("/nonexistent");
     // The same numbers every run, unless the test gives its own.
@@ -119,7 +121,33 @@ bool SimPlatform::fireNextDue(qint64 limit) {
     return true;
 }
 
+QString SimPlatform::overrunDetail() const {
+    int timers = 0;
+    for (const SimTimer* t : m_timers) {
+        timers += t->m_active ? 1 : 0;
+    }
+    return QStringLiteral("%1 timers running, %2 actions scheduled; last: %3")
+        .arg(timers)
+        .arg(m_actions.size())
+        .arg(timeline.isEmpty() ? QStringLiteral("nothing") : timeline.constLast());
+}
+
 void SimPlatform::dispatchEvents(bool sleep) {
+    if (drawOverdue(nowMs)) {
+        stalled = true;
+        return;
+    }
+    if (nowMs > kRunLimitMs) {
+        if (!stalled) {
+            stalled = true;
+            cancelWaits();
+            QTest::qFail(qPrintable(QStringLiteral("the simulation still waits after %1 ms; %2")
+                                        .arg(nowMs)
+                                        .arg(overrunDetail())),
+                         __FILE__, __LINE__);
+        }
+        return;
+    }
     if (fireNextDue(nowMs) || !sleep) {
         return;
     }

@@ -16,13 +16,21 @@ class SimTimer;
 // fall due on it, and a dispatch that, when nothing is due, moves the clock on to the next
 // timer or scheduled test action and runs it. A draw then runs in no real time, the same way
 // every time. The tick counter reads tickOffset + the virtual time, as 32 bits.
+//
+// Simulated time ends: a draw still running after drawLimitMs of it, or with no draw watched a
+// simulation past kRunLimitMs, fails the test at once, saying what it was waiting for, and ends
+// the waits, instead of running on without end.
 class SimPlatform : public FakePlatform {
 public:
     SimPlatform();
     ~SimPlatform() override;
 
-    qint64 nowMs = 0;      // virtual milliseconds since the simulation started
-    bool stalled = false;  // a wait found nothing left to happen (its waits were then ended)
+    static constexpr qint64 kRunLimitMs = 4 * 60 * 60 * 1000;
+
+    qint64 nowMs = 0;  // virtual milliseconds since the simulation started
+    // A wait found nothing left to happen, or simulated time ran out (its waits were then ended,
+    // and nothing happens any more).
+    bool stalled = false;
     QStringList timeline;  // "<ms> <what>", in order; beeps are recorded, tests add the rest
 
     // Runs action at virtual time ms (or at once, at the next dispatch, when that has passed).
@@ -46,6 +54,7 @@ private:
         std::function<void()> run;
     };
     bool fireNextDue(qint64 limit);
+    QString overrunDetail() const override;
     QList<SimTimer*> m_timers;
     QList<Action> m_actions;
     quint64 m_order = 0;
