@@ -19,26 +19,26 @@ struct Beeper::Shared {
     std::condition_variable wake;    // a request or the stop
     std::condition_variable exited;  // the worker has returned
     std::deque<Clock::time_point> requests;
-    QObject* home = nullptr;  // null once the beeper is gone
+    QObject* fallbackTarget = nullptr;  // null once the beeper is gone
     bool stop = false;
     bool done = false;
     bool warned = false;
     bool failed = false;  // the player cannot reach the sound server: every beep is the fallback's
-    QString instead;      // what is heard instead, said in the warning
+    QString fallbackHeard;  // what is heard instead, said in the warning
 
     // Has the fallback sounded on the beeper's own thread. Called with the mutex held.
     void postFallback() {
-        if (home == nullptr) {
+        if (fallbackTarget == nullptr) {
             return;
         }
-        QMetaObject::invokeMethod(home, fallback, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(fallbackTarget, fallback, Qt::QueuedConnection);
     }
     // Says once why beeps are not the sound server's. Called with the mutex held.
     void warn(const char* what, const QString& error) {
         if (!warned) {
             warned = true;
             qWarning().noquote() << QStringLiteral("tavo: the beep %1 (%2); %3")
-                                        .arg(QLatin1String(what), error, instead);
+                                        .arg(QLatin1String(what), error, fallbackHeard);
         }
     }
 };
@@ -50,14 +50,14 @@ constexpr std::size_t kMaxQueued = 32;
 
 Beeper::Beeper(std::unique_ptr<BeepPlayer> player, std::function<void()> fallback,
                std::chrono::milliseconds staleAfter)
-    : m_shared(std::make_shared<Shared>()), m_home(std::make_unique<QObject>()) {
+    : m_shared(std::make_shared<Shared>()), m_fallbackTarget(std::make_unique<QObject>()) {
     m_shared->fallback = std::move(fallback);
     m_shared->staleAfter = staleAfter;
-    m_shared->home = m_home.get();
+    m_shared->fallbackTarget = m_fallbackTarget.get();
     // Only an X server has a bell to fall back on; Wayland and the rest have none.
-    m_shared->instead = QGuiApplication::platformName() == QLatin1String("xcb")
-                            ? QStringLiteral("the X bell instead")
-                            : QStringLiteral("beeps cannot be heard");
+    m_shared->fallbackHeard = QGuiApplication::platformName() == QLatin1String("xcb")
+                                  ? QStringLiteral("the X bell instead")
+                                  : QStringLiteral("beeps cannot be heard");
     if (!player) {
         m_shared->failed = true;
         m_shared->warn("has no sound server player in this build",
@@ -71,7 +71,7 @@ Beeper::Beeper(std::unique_ptr<BeepPlayer> player, std::function<void()> fallbac
 Beeper::~Beeper() {
     std::unique_lock lock(m_shared->mutex);
     m_shared->stop = true;
-    m_shared->home = nullptr;
+    m_shared->fallbackTarget = nullptr;
     m_shared->wake.notify_all();
     if (!m_worker.joinable()) {
         return;

@@ -54,6 +54,6 @@ private:
     static void run(const std::shared_ptr<Shared>& shared);
 
     std::shared_ptr<Shared> m_shared;
-    std::unique_ptr<QObject> m_home;  // where the worker sends fallback beeps
+    std::unique_ptr<QObject> m_fallbackTarget;  // where the worker sends fallback beeps
     std::thread m_worker;
 };

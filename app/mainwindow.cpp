@@ -386,7 +386,7 @@ void MainWindow::CommandSave_Click() {
     runWaitingCommand([this, &report] { report = SaveSheet(m_model, m_platform); });
     // A save that went well shows nothing; a screen reader user hears that it did. (A note on
     // screen, where one was shown, speaks for itself.)
-    if (report.ok() && !report.noted) {
+    if (report.ok() && !report.noteShown) {
         accessible::announce(this, QStringLiteral("保存しました"));
     }
 }

@@ -2,7 +2,6 @@
 #include "results/save.h"
 
 #include <QDebug>
-#include <optional>
 
 #include "model/coreplatform.h"
 #include "model/tavomodel.h"
@@ -68,17 +67,16 @@ SaveReport SaveSheet(TavoModel& model, CorePlatform& platform) {
     // A window closed during the save takes no note: the program is ending.
     if (!message.isEmpty() && !platform.waitsCancelled()) {
         platform.notify(report.ok() ? NoteKind::Information : NoteKind::Warning, message);
-        report.noted = true;
+        report.noteShown = true;
     }
     return report;
 }
 
 namespace {
 
-// Closes file, unless the caller did (closed: how that went), and counts it in report.
-bool finish(TextFile& file, const QString& path, SaveReport& report,
-            std::optional<bool> closed = std::nullopt) {
-    if (closed.value_or(file.isOpen() && file.close())) {
+// Counts a file's close in report: written whole, or failed with every reason.
+bool countClose(bool closed, const TextFile& file, const QString& path, SaveReport& report) {
+    if (closed) {
         ++report.written;
         return true;
     }
@@ -115,7 +113,8 @@ void AppendLog(TavoModel& model, SaveReport& report, CorePlatform* waits) {
             log.writeLine(line);
         }
     }
-    report.logHoldsSave = finish(log, path, report) && report.hadLines;
+    report.logHoldsSave =
+        countClose(log.isOpen() && log.close(), log, path, report) && report.hadLines;
     report.logLineEndAdded = log.lineEndAdded();
     report.logLeftBytes = log.leftBytes();
 }
@@ -140,7 +139,7 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
             report.sheetFile = sheet.SavedFileName;
             TextFile file(folder, sheet.SavedFileName, TextFile::Mode::CreateOrReplace);
             writeSheet(file, model);
-            if (finish(file, path, report)) {
+            if (countClose(file.isOpen() && file.close(), file, path, report)) {
                 report.sheetWritten = true;
                 sheet.SavedFileId = file.writtenId();
             }
@@ -165,7 +164,7 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
         if (n > 1) {
             report.sheetTakenName = sheet.LabelFileName0;
         }
-        if (finish(file, path, report, closed)) {
+        if (countClose(closed, file, path, report)) {
             report.sheetWritten = true;
             sheet.SavedFileName = name;
             sheet.SavedFileId = file.writtenId();

@@ -23,7 +23,7 @@ struct SaveReport {
     QString sheetFile;             // the sheet file's name, when the sheet has one
     bool sheetWritten = false;
     QString sheetTakenName;  // the specified name, held by another sheet's file: left alone
-    bool noted = false;      // a note told the user how it went
+    bool noteShown = false;  // a note told the user how it went
 
     bool ok() const { return failures.isEmpty(); }
 };

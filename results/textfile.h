@@ -25,6 +25,9 @@ QString fileErrorText(int error);
 // blocking the caller or writing somewhere else. Every failure is reported on standard error with
 // the path, and kept, every reason of it, in errors() for the caller to pass on. The folder is
 // never listed: a write costs the same however many files lie beside it.
+//
+// Not QSaveFile: it resolves a symbolic link and writes the target, names its copy longer than
+// the file, and leaves a named copy behind when the program is killed.
 class TextFile {
 public:
     enum class Mode {
