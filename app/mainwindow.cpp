@@ -108,6 +108,7 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     // The clock's timer is found by its name, as the controls are.
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setParent(this);
+    m_draw->setParent(this);
     // The faces' substitutions are in place before the first control is made, in tests too.
     fonts::prepareApplication();
     accessible::install();

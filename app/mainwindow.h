@@ -69,8 +69,6 @@ public:
     const TavoModel& model() const { return m_model; }
     Sheet& sheet() { return m_model.sheet(); }
     const Sheet& sheet() const { return m_model.sheet(); }
-    BlockDraw& draw() { return *m_draw; }
-    Platform& platform() { return m_platform; }
     // The last captured window picture.
     QPixmap& Picture1() { return m_picture1; }
 

@@ -177,7 +177,7 @@ void runDraw(MainWindow& w, int k, int armedMs, const QElapsedTimer& clock, Cond
     bench::SchedStat lastReelStat;
 
     QObject context;
-    QObject::connect(&w.draw().TimerDummy, &Timer::timeout, &context, [&] {
+    QObject::connect(&(*w.findChild<BlockDraw*>()).TimerDummy, &Timer::timeout, &context, [&] {
         const qint64 now = clock.nsecsElapsed();
         TickLog& log = phase == Phase::Drawing ? c.reelDrawing : c.reelArmed;
         log.lastNs = lastReelNs;
@@ -186,9 +186,9 @@ void runDraw(MainWindow& w, int k, int armedMs, const QElapsedTimer& clock, Cond
         lastReelNs = now;
         lastReelStat = log.lastStat;
     });
-    QObject::connect(&w.draw().TimerFlick, &Timer::timeout, &context,
+    QObject::connect(&(*w.findChild<BlockDraw*>()).TimerFlick, &Timer::timeout, &context,
                      [&] { c.lamp.tick(clock.nsecsElapsed()); });
-    QObject::connect(&w.draw(), &BlockDraw::drawFinished, &context, [&] {
+    QObject::connect(&(*w.findChild<BlockDraw*>()), &BlockDraw::drawFinished, &context, [&] {
         c.drawing.add(drawingFrom, markNow(clock));
         phase = Phase::Off;
     });

@@ -117,7 +117,7 @@ private slots:
         auto w = std::make_unique<MainWindow>(platform);
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
-        BlockDraw& d = w->draw();
+        BlockDraw& d = *w->findChild<BlockDraw*>();
         QWidget* const focusBefore = QApplication::focusWidget();
         QCOMPARE(focusBefore, w->OptionPrn(0));
         QList<QWidget*> focusSeen;

@@ -552,8 +552,8 @@ private slots:
         QVERIFY(closedAt >= 0);
         QVERIFY2(t.elapsed() - closedAt < 1000,
                  qPrintable(QString::number(t.elapsed() - closedAt)));
-        QVERIFY(!w.draw().TimerDummy.isActive());
-        QVERIFY(!w.draw().TimerFlick.isActive());
+        QVERIFY(!(*w.findChild<BlockDraw*>()).TimerDummy.isActive());
+        QVERIFY(!(*w.findChild<BlockDraw*>()).TimerFlick.isActive());
     }
 
     // A double-click on a switch is one press: it arms the block, which stays armed. Two presses

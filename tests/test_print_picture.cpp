@@ -278,7 +278,7 @@ void TestPrintPicture::noPictureIsReportedAndNothingPrinted() {
     MainWindow w(*m_platform);
     prepare(w, 1);
     w.Picture1() = QPixmap();
-    printCapturedPicture(w, w.Picture1(), PrintTarget{w.platform(), w.model().AppFolder});
+    printCapturedPicture(w, w.Picture1(), PrintTarget{*m_platform, w.model().AppFolder});
     QCOMPARE(m_platform->messages.size(), 1);
     QVERIFY(m_platform->messages[0].contains(QStringLiteral("印刷できませんでした")));
     QVERIFY(QDir(m_dir->path()).entryList(QDir::Files).isEmpty());

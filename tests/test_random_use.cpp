@@ -110,7 +110,8 @@ private slots:
 
         constexpr int kActions = 1500;
         int actions = 0, draws = 0, savesDuringDraw = 0, printsDuringDraw = 0;
-        QObject::connect(&w.draw(), &BlockDraw::drawFinished, [&draws] { ++draws; });
+        QObject::connect(&(*w.findChild<BlockDraw*>()), &BlockDraw::drawFinished,
+                         [&draws] { ++draws; });
         bool done = false;
         std::function<void()> act;
         act = [&] {

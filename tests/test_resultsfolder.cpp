@@ -136,7 +136,7 @@ private slots:
         drawBlockA(w);
         if (kind == u"no documents") {
             // One failure, with its real reason; the files would only repeat it.
-            QVERIFY(!SaveSheet(w.model(), w.platform()).ok());
+            QVERIFY(!SaveSheet(w.model(), platform).ok());
             QCOMPARE(platform.messageKinds, QList<NoteKind>{NoteKind::Warning});
             QCOMPARE(platform.messages[0].count(u"理由: "_qs), 1);
             QVERIFY2(platform.messages[0].contains(fileErrorText(ENOTDIR)),
@@ -145,7 +145,7 @@ private slots:
             return;
         }
         QCOMPARE(entries(home.path()), QStringList());
-        SaveSheet(w.model(), w.platform());
+        SaveSheet(w.model(), platform);
         QCOMPARE(entries(results), (QStringList{u"240309_1405.csv"_qs, u"TavoLog.csv"_qs}));
         if (installed) {
             QCOMPARE(entries(program.path()), QStringList());
@@ -154,7 +154,7 @@ private slots:
         } else {
             QVERIFY(platform.messages.isEmpty());
         }
-        SaveSheet(w.model(), w.platform());
+        SaveSheet(w.model(), platform);
         QCOMPARE(platform.messages.size(), installed ? 1 : 0);
     }
 
@@ -256,7 +256,7 @@ private slots:
         MainWindow w(platform);
         QCOMPARE(w.model().AppFolder.path, platform.accountHome + u"/Documents/Tavo/"_qs);
         drawBlockA(w);
-        QVERIFY(!SaveSheet(w.model(), w.platform()).ok());
+        QVERIFY(!SaveSheet(w.model(), platform).ok());
         QCOMPARE(platform.messageKinds, QList<NoteKind>{NoteKind::Warning});
         const QString& note = platform.messages[0];
         QVERIFY2(note.contains(platform.accountHome + u"/Documents/Tavo/"_qs) &&

@@ -119,7 +119,7 @@ enum class Where { Log, Sheet, Both };
 
 // Runs a save with a watchdog: a save that has not returned after 5 s is stuck in the kernel
 // on the FIFO, and the watchdog opens the FIFO for reading to set it free. True when it hung.
-bool saveHangsOn(MainWindow& w, const QString& fifo) {
+bool saveHangsOn(MainWindow& w, Platform& platform, const QString& fifo) {
     std::mutex mutex;
     std::condition_variable done;
     bool returned = false;
@@ -133,7 +133,7 @@ bool saveHangsOn(MainWindow& w, const QString& fifo) {
             ::close(fd);
         }
     });
-    SaveSheet(w.model(), w.platform());
+    SaveSheet(w.model(), platform);
     {
         std::lock_guard<std::mutex> lock(mutex);
         returned = true;
@@ -243,9 +243,9 @@ private slots:
     void savingTwice() {
         Fixture f;
         drawSheet(*f.window, {kB, kD});
-        SaveSheet(f.window->model(), f.window->platform());
+        SaveSheet(f.window->model(), f.platform);
         const QByteArray sheetAfterFirst = readAll(f.path(kSheetFile));
-        SaveSheet(f.window->model(), f.window->platform());
+        SaveSheet(f.window->model(), f.platform);
         QCOMPARE(readAll(f.path(kLog)), kBLine + kDLine + kBLine + kDLine);
         QCOMPARE(readAll(f.path(kSheetFile)), sheetAfterFirst);
         QCOMPARE(sheetAfterFirst, kStampLine + kBLine + kDLine);
@@ -255,9 +255,9 @@ private slots:
     void drawOrderThenSorted() {
         Fixture f;
         drawSheet(*f.window, {kB});
-        SaveSheet(f.window->model(), f.window->platform());
+        SaveSheet(f.window->model(), f.platform);
         sortSheet(f.window->model());
-        SaveSheet(f.window->model(), f.window->platform());
+        SaveSheet(f.window->model(), f.platform);
         const QByteArray sorted = "2024/03/09,14:05:07,B,2,5,9,17,31,43\r\n";
         QCOMPARE(readAll(f.path(kLog)), kBLine + sorted);
         QCOMPARE(readAll(f.path(kSheetFile)), kStampLine + sorted);
@@ -266,10 +266,10 @@ private slots:
     void afterClearingTheSheet() {
         Fixture f;
         drawSheet(*f.window, {kB, kD});
-        SaveSheet(f.window->model(), f.window->platform());
+        SaveSheet(f.window->model(), f.platform);
         const ino_t written = inode(f.path(kSheetFile));
         f.window->ClearSheet();
-        SaveSheet(f.window->model(), f.window->platform());
+        SaveSheet(f.window->model(), f.platform);
         QCOMPARE(readAll(f.path(kLog)), kBLine + kDLine);
         QCOMPARE(readAll(f.path(kSheetFile)), kStampLine + kBLine + kDLine);
         // A rewrite would have put a new file in its place, even with the same bytes.
@@ -282,7 +282,7 @@ private slots:
 
     void nothingDrawnCreatesAnEmptyLog() {
         Fixture f;
-        SaveSheet(f.window->model(), f.window->platform());
+        SaveSheet(f.window->model(), f.platform);
         QCOMPARE(entries(f.dir.path()), QStringList{kLog});
         QCOMPARE(QFileInfo(f.path(kLog)).size(), 0);
         QVERIFY(f.platform.messages.isEmpty());
@@ -293,12 +293,12 @@ private slots:
     void sameMinuteSheetsKeepTheirFiles() {
         Fixture f;
         drawSheet(*f.window, allFive());
-        SaveSheet(f.window->model(), f.window->platform());
+        SaveSheet(f.window->model(), f.platform);
         f.window->ClearSheet();
         drawSheet(*f.window, {kD});
         QByteArray log = allFiveLines();
         for (int i = 0; i < 20; ++i) {
-            SaveSheet(f.window->model(), f.window->platform());
+            SaveSheet(f.window->model(), f.platform);
             log += kDLine;
         }
         QCOMPARE(readAll(f.path(kLog)), log);
@@ -315,7 +315,7 @@ private slots:
         other.close();
         QVERIFY(QFile::remove(f.path(u"240309_1405_2.csv"_qs)));
         QVERIFY(QFile::rename(f.path(u"other.csv"_qs), f.path(u"240309_1405_2.csv"_qs)));
-        SaveSheet(f.window->model(), f.window->platform());
+        SaveSheet(f.window->model(), f.platform);
         QCOMPARE(readAll(f.path(u"240309_1405_2.csv"_qs)), kBLine);
         QCOMPARE(readAll(f.path(u"240309_1405_3.csv"_qs)), kStampLine + kDLine);
         QCOMPARE(f.platform.messages.size(), 2);
@@ -330,7 +330,7 @@ private slots:
         log.write(kBLine.chopped(2));
         log.close();
         drawSheet(*f.window, {kD});
-        SaveSheet(f.window->model(), f.window->platform());
+        SaveSheet(f.window->model(), f.platform);
         QCOMPARE(readAll(f.path(kLog)), kBLine + kDLine);
         QCOMPARE(f.platform.messageKinds, QList<NoteKind>{NoteKind::Information});
     }
@@ -338,10 +338,10 @@ private slots:
     void nextSheetGetsItsOwnFile() {
         Fixture f;
         drawSheet(*f.window, {kB});
-        SaveSheet(f.window->model(), f.window->platform());
+        SaveSheet(f.window->model(), f.platform);
         f.window->ClearSheet();
         drawSheet(*f.window, {kD}, u"240309_1406.csv"_qs, u"2024/03/09,14:06"_qs);
-        SaveSheet(f.window->model(), f.window->platform());
+        SaveSheet(f.window->model(), f.platform);
         QCOMPARE(readAll(f.path(kSheetFile)), kStampLine + kBLine);
         QCOMPARE(readAll(f.path(u"240309_1406.csv"_qs)), "2024/03/09,14:06\r\n" + kDLine);
     }
@@ -390,11 +390,11 @@ private slots:
 
         // The previous save: block B alone.
         drawSheet(w, {kB});
-        SaveSheet(w.model(), w.platform());
+        SaveSheet(w.model(), f.platform);
         if (fault == Fault::FillsDisk && where == Where::Log) {
             // A log longer than the coming sheet file, so only the log reaches the limit.
             for (int i = 0; i < 9; ++i) {
-                SaveSheet(w.model(), w.platform());
+                SaveSheet(w.model(), f.platform);
             }
         }
         if (fault == Fault::FillsDisk && where == Where::Sheet) {
@@ -490,9 +490,9 @@ private slots:
         f.platform.messages.clear();
         f.platform.messageKinds.clear();
         if (fault == Fault::Fifo) {
-            QVERIFY(!saveHangsOn(w, target));
+            QVERIFY(!saveHangsOn(w, f.platform, target));
         } else {
-            SaveSheet(w.model(), w.platform());
+            SaveSheet(w.model(), f.platform);
         }
         bind.reset();
         immutable.reset();
@@ -619,7 +619,7 @@ private slots:
         const QByteArray kept = QFile::encodeName(keep.filePath(kSheetFile));
         drawSheet(w, {kB});
         if (again) {
-            SaveSheet(w.model(), w.platform());
+            SaveSheet(w.model(), f.platform);
             QCOMPARE(::link(sheetPath.constData(), kept.constData()), 0);
         }
         const QByteArray logBefore = readAll(f.path(kLog));
@@ -631,7 +631,7 @@ private slots:
         int call = 0;
         KillRun run = KillRun::Killed;
         for (; run == KillRun::Killed; ++call) {
-            run = runKilledBeforeCall(call, [&] { SaveSheet(w.model(), w.platform()); });
+            run = runKilledBeforeCall(call, [&] { SaveSheet(w.model(), f.platform); });
             if (run == KillRun::Failed && call == 0) {
                 QSKIP("cannot trace a child process here");
             }
@@ -659,7 +659,7 @@ private slots:
         left.removeDuplicates();
         QCOMPARE(left, again || named ? QStringList{u".240309_1405.cs"_qs} : QStringList());
         QVERIFY(named ? stepsLeaving > 1 : stepsLeaving == (again ? 1 : 0));
-        SaveSheet(w.model(), w.platform());
+        SaveSheet(w.model(), f.platform);
         QCOMPARE(entries(f.dir.path()), (QStringList{kSheetFile, kLog}));
     }
 
@@ -687,11 +687,12 @@ private slots:
         QList<qint64> ns[2];
         for (int i = 0; i < 32; ++i) {
             // Taken in turn, so a slower moment of the machine falls on both alike.
-            for (MainWindow* w : {&a, &b}) {
+            for (const auto& [w, platform] : {std::pair<MainWindow*, FakePlatform*>{&a, &inEmpty},
+                                              std::pair<MainWindow*, FakePlatform*>{&b, &inFull}}) {
                 drawSheet(*w, {kB, kD});
                 QElapsedTimer clock;
                 clock.start();
-                QVERIFY(SaveSheet(w->model(), w->platform()).ok());
+                QVERIFY(SaveSheet(w->model(), *platform).ok());
                 ns[w == &b] << (i > 0 ? clock.nsecsElapsed() : 0);
             }
         }

@@ -54,8 +54,9 @@ private slots:
             QVERIFY(w.grab().toImage().save(out + QLatin1Char('/') + QLatin1String(name)));
         };
         for (int b : {1, 3}) {
-            QTimer::singleShot(1200, &w, [&w, b] { w.draw().ImageSwitch_Click(b); });
-            w.draw().ImageSwitch_Click(b);
+            QTimer::singleShot(1200, &w,
+                               [&w, b] { (*w.findChild<BlockDraw*>()).ImageSwitch_Click(b); });
+            (*w.findChild<BlockDraw*>()).ImageSwitch_Click(b);
         }
         QTest::qWait(200);
         grab("1_drawn.png");
