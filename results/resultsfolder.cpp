@@ -19,24 +19,39 @@ QString resolved(const QString& folder) {
     return canonical.isEmpty() ? QDir::cleanPath(folder) : canonical;
 }
 
-}  // namespace
-
+// The folder with one trailing "/" ("/" itself stays as it is).
 QString withSeparator(const QString& folder) {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
+
+// The results folder in a documents folder.
+QString resultsIn(const QString& documents) {
+    return withSeparator(documents) + QStringLiteral("Tavo/");
+}
+
+// Why path is not a folder (links followed): the system's error, or ENOTDIR; 0 when it is one.
+int notAFolder(const QByteArray& path) {
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0) {
+        return errno;
+    }
+    return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+}
+
+}  // namespace
 
 ResultsFolder chooseResultsFolder(const QString& programFolder, bool programFolderWritable,
                                   const QString& installBinFolder, const QString& documentsFolder) {
     const bool installed =
         !programFolderWritable ||
         (!installBinFolder.isEmpty() && resolved(programFolder) == resolved(installBinFolder));
-    if (!installed || documentsFolder.isEmpty()) {
-        // Without a documents folder (no home) there is nowhere better: the writes say why
-        // they fail.
-        return {withSeparator(programFolder), false, false, QByteArray(), {}};
-    }
-    return {
-        withSeparator(documentsFolder) + QStringLiteral("Tavo/"), true, false, QByteArray(), {}};
+    // Without a documents folder (no home) there is nowhere better: the writes say why they fail.
+    const bool inDocuments = installed && !documentsFolder.isEmpty();
+    return {inDocuments ? resultsIn(documentsFolder) : withSeparator(programFolder),
+            inDocuments,
+            false,
+            QByteArray(),
+            {}};
 }
 
 ResultsFolder chooseResultsFolder(const QByteArray& programFolder, const QString& installBinFolder,
@@ -61,32 +76,28 @@ QByteArray nativeFolder(const ResultsFolder& folder) {
 namespace {
 
 bool prepareFolder(const ResultsFolder& results, QString& reason) {
-    const QString& folder = results.path;
-    const QByteArray native = nativeFolder(results);
-    struct stat st {};
-    if (::stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    const int error = notAFolder(nativeFolder(results));
+    if (error == 0) {
         return true;
     }
     if (!results.inDocuments) {
         // The program's own folder is not ours to make: its absence is the one reason.
-        reason = fileErrorText(::stat(native.constData(), &st) != 0 ? errno : ENOTDIR);
+        reason = fileErrorText(error);
         return false;
     }
     // Each missing level in turn, so the reason is the real one of the level that failed. Only
     // the documents folder and the results folder in it are made: never the home above them.
-    const QStringList parts = QDir::cleanPath(folder).split(QLatin1Char('/'));
+    const QStringList parts = QDir::cleanPath(results.path).split(QLatin1Char('/'));
     QString path;
     for (qsizetype i = 0; i < parts.size(); ++i) {
         path += parts.at(i) + QLatin1Char('/');
-        if (i < parts.size() - 2) {
-            continue;
-        }
-        if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0 && errno != EEXIST) {
+        if (i >= parts.size() - 2 && ::mkdir(QFile::encodeName(path).constData(), 0777) != 0 &&
+            errno != EEXIST) {
             reason = fileErrorText(errno);
             return false;
         }
     }
-    if (!QFileInfo(folder).isDir()) {
+    if (!QFileInfo(results.path).isDir()) {
         reason = fileErrorText(ENOTDIR);
         return false;
     }
@@ -112,12 +123,8 @@ QString noteAfterSaving(ResultsFolder& folder) {
         return QString();
     }
     folder.named = true;
-    return documentsFolderNote(folder.path);
-}
-
-QString documentsFolderNote(const QString& folder) {
     return QStringLiteral("結果のファイルは次のフォルダーに保存されます:\n") +
-           QDir::toNativeSeparators(folder);
+           QDir::toNativeSeparators(folder.path);
 }
 
 namespace {
@@ -129,27 +136,19 @@ QString unusableHome(const QString& home, const QString& documents) {
     if (!QDir::isAbsolutePath(home)) {
         return QStringLiteral("ホームフォルダー %1 が絶対パスではありません").arg(home);
     }
-    struct stat st {};
-    if (::stat(QFile::encodeName(home).constData(), &st) != 0) {
-        return fileErrorText(errno);
+    if (const int error = notAFolder(QFile::encodeName(home))) {
+        return fileErrorText(error);
     }
-    if (!S_ISDIR(st.st_mode)) {
-        return fileErrorText(ENOTDIR);
-    }
-    QString path = QDir::cleanPath(withSeparator(documents) + QStringLiteral("Tavo"));
-    while (::stat(QFile::encodeName(path).constData(), &st) != 0) {
-        if (errno != ENOENT) {
-            return fileErrorText(errno);
-        }
+    QString path = QDir::cleanPath(resultsIn(documents));
+    int error = notAFolder(QFile::encodeName(path));
+    while (error == ENOENT) {
         path = QFileInfo(path).path();
+        error = notAFolder(QFile::encodeName(path));
     }
-    if (!S_ISDIR(st.st_mode)) {
-        return fileErrorText(ENOTDIR);
+    if (error == 0 && ::access(QFile::encodeName(path).constData(), W_OK | X_OK) != 0) {
+        error = errno;
     }
-    if (::access(QFile::encodeName(path).constData(), W_OK | X_OK) != 0) {
-        return fileErrorText(errno);
-    }
-    return QString();
+    return error == 0 ? QString() : fileErrorText(error);
 }
 
 }  // namespace
@@ -178,7 +177,7 @@ QString chooseDocumentsFolder(const QString& home, const QString& homeDocuments,
             *passedOver = tried;
             return c.documents;
         }
-        tried.append({withSeparator(c.documents) + QStringLiteral("Tavo/"), reason});
+        tried.append({resultsIn(c.documents), reason});
     }
     // None is usable: the save is refused on the last (the account's), naming the others.
     tried.removeLast();

@@ -24,9 +24,6 @@ ResultsFolder chooseResultsFolder(const QByteArray& programFolder, const QString
 // else its path's own.
 QByteArray nativeFolder(const ResultsFolder& folder);
 
-// The folder with one trailing "/" ("/" itself stays as it is).
-QString withSeparator(const QString& folder);
-
 // Makes the folder when it is the documents one and not there yet (the program's own folder is
 // never made). False when it is not there and could not be made, with reason saying why in the
 // user's words: the one failure, which the files would only repeat.
@@ -34,9 +31,6 @@ bool prepareResultsFolder(const ResultsFolder& folder, QString& reason);
 // After files went into the folder: the note naming it, the first time in this session for the
 // documents folder; empty otherwise.
 QString noteAfterSaving(ResultsFolder& folder);
-
-// The note naming the documents folder the results go to.
-QString documentsFolderNote(const QString& folder);
 
 // The user's documents folder: homeDocuments, the one in the home the environment names (home,
 // as HOME gives it), when that home is usable; else, with HOME unset, relative or a home the

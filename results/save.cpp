@@ -11,32 +11,23 @@
 
 QString resultLine(const QString& stamp, const QString& letter,
                    const std::array<QString, 6>& cells) {
-    QStringList fields{stamp, letter};
-    for (const QString& cell : cells) {
-        fields << cell;
-    }
-    return fields.join(u',');
+    const QStringList fields{stamp, letter};
+    return (fields + QStringList(cells.begin(), cells.end())).join(u',');
 }
 
 SaveReport SaveSheet(TavoModel& model, CorePlatform& platform) {
     const Sheet& sheet = model.sheet();
     SaveReport report;
-    for (QString& line : model.ResultLines) {
-        line.clear();
-    }
     for (int b = 0; b < Sheet::kBlocks; ++b) {
         const QString& stamp = sheet.LabelFN.at(static_cast<std::size_t>(b));
-        if (stamp.isEmpty()) {
-            continue;
-        }
         std::array<QString, Sheet::kPositions> cells;
         for (int p = 0; p < Sheet::kPositions; ++p) {
             cells.at(static_cast<std::size_t>(p)) =
                 sheet.LabelData.at(static_cast<std::size_t>(Sheet::cell(b, p)));
         }
-        model.ResultLines.at(static_cast<std::size_t>(b)) =
-            resultLine(stamp, model.blockLetter(b), cells);
-        report.hadLines = true;
+        QString& line = model.ResultLines.at(static_cast<std::size_t>(b));
+        line = stamp.isEmpty() ? QString() : resultLine(stamp, model.blockLetter(b), cells);
+        report.hadLines = report.hadLines || !line.isEmpty();
     }
     report.folder = model.AppFolder.path;
     // A folder that cannot be made is the one failure: the files would only repeat it.
@@ -84,9 +75,8 @@ bool countClose(bool closed, const TextFile& file, const QString& path, SaveRepo
     return false;
 }
 
-// The sheet's lines, as its file holds them.
-void writeSheet(TextFile& file, const TavoModel& model) {
-    file.writeLine(model.sheetStamp());
+// The drawn blocks' lines.
+void writeResultLines(TextFile& file, const TavoModel& model) {
     for (const QString& line : model.ResultLines) {
         if (!line.isEmpty()) {
             file.writeLine(line);
@@ -108,11 +98,7 @@ void AppendLog(TavoModel& model, SaveReport& report, CorePlatform* waits) {
     const QString name = QStringLiteral("TavoLog.csv");
     const QString path = model.AppFolder.path + name;
     TextFile log(nativeFolder(model.AppFolder), name, TextFile::Mode::AppendOrCreate, waits);
-    for (const QString& line : model.ResultLines) {
-        if (!line.isEmpty()) {
-            log.writeLine(line);
-        }
-    }
+    writeResultLines(log, model);
     report.logHoldsSave =
         countClose(log.isOpen() && log.close(), log, path, report) && report.hadLines;
     report.logLineEndAdded = log.lineEndAdded();
@@ -130,31 +116,22 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
     // another instance's, a clock set back): it stays, and this sheet takes the first free name
     // after it.
     // (A file of its own that went meanwhile is made new: whatever took its name since stays.)
-    if (!sheet.SavedFileName.isEmpty()) {
-        const QString path = model.AppFolder.path + sheet.SavedFileName;
-        const FileId there = TextFile::idOf(folder, sheet.SavedFileName);
-        const FileId& ours = sheet.SavedFileId;
-        if (!there.isNull() && there == ours) {
-            // A name of its own was told at the save that chose it, not again at each save.
-            report.sheetFile = sheet.SavedFileName;
-            TextFile file(folder, sheet.SavedFileName, TextFile::Mode::CreateOrReplace);
-            writeSheet(file, model);
-            if (countClose(file.isOpen() && file.close(), file, path, report)) {
-                report.sheetWritten = true;
-                sheet.SavedFileId = file.writtenId();
-            }
-            return;
-        }
-    }
+    // A name of its own was told at the save that chose it, not again at each save.
+    const FileId there =
+        sheet.SavedFileName.isEmpty() ? FileId() : TextFile::idOf(folder, sheet.SavedFileName);
+    const bool ownFileThere = !there.isNull() && there == sheet.SavedFileId;
     constexpr int kMostNames = 100;
     for (int n = 1; n <= kMostNames; ++n) {
-        const QString name = n == 1 ? sheet.LabelFileName0 : numbered(sheet.LabelFileName0, n);
-        const QString path = model.AppFolder.path + name;
-        TextFile file(folder, name, TextFile::Mode::CreateNew);
+        const QString name = ownFileThere ? sheet.SavedFileName
+                             : n == 1     ? sheet.LabelFileName0
+                                          : numbered(sheet.LabelFileName0, n);
+        TextFile file(folder, name,
+                      ownFileThere ? TextFile::Mode::CreateOrReplace : TextFile::Mode::CreateNew);
         if (file.nameTaken() && n < kMostNames) {
             continue;
         }
-        writeSheet(file, model);
+        file.writeLine(model.sheetStamp());
+        writeResultLines(file, model);
         // Another instance may take the name between the open and the close: the next one.
         const bool closed = file.isOpen() && file.close();
         if (!closed && file.nameTaken() && n < kMostNames) {
@@ -164,7 +141,7 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
         if (n > 1) {
             report.sheetTakenName = sheet.LabelFileName0;
         }
-        if (countClose(closed, file, path, report)) {
+        if (countClose(closed, file, model.AppFolder.path + name, report)) {
             report.sheetWritten = true;
             sheet.SavedFileName = name;
             sheet.SavedFileId = file.writtenId();

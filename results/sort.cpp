@@ -9,11 +9,6 @@ namespace {
 const QString kTaken = QStringLiteral("44");
 constexpr qint16 kNoneBelow = 44;
 
-// A caption read as a 16-bit signed number; 0 when it does not convert (the empty caption).
-qint16 captionValue(const QString& caption, bool* ok = nullptr) {
-    return caption.toShort(ok);
-}
-
 }  // namespace
 
 void SortRow(Sheet& sheet) {
@@ -23,7 +18,8 @@ void SortRow(Sheet& sheet) {
     for (int i = 0; i < Sheet::kPositions; ++i) {
         qint16 best = kNoneBelow;
         for (int j = 0; j < Sheet::kPositions; ++j) {
-            const qint16 v = captionValue(sheet.LabelS.at(static_cast<std::size_t>(j)));
+            // As a 16-bit signed number; 0 when it does not convert (the empty caption).
+            const qint16 v = sheet.LabelS.at(static_cast<std::size_t>(j)).toShort();
             // Strictly below: of equal values the leftmost goes first.
             if (v < best) {
                 best = v;
@@ -48,9 +44,8 @@ void sortSheet(TavoModel& model) {
             const int k = Sheet::cell(b, i);
             sheet.LabelData.at(static_cast<std::size_t>(k)) =
                 sheet.NumberLabelS.at(static_cast<std::size_t>(i));
-            const QString& caption = sheet.LabelData.at(static_cast<std::size_t>(k));
             bool ok = false;
-            const int n = captionValue(caption, &ok);
+            const int n = sheet.LabelData.at(static_cast<std::size_t>(k)).toShort(&ok);
             // An empty cell keeps the picture its reel shows; a value with no ball is skipped.
             if (ok && n >= 0 && n <= 43) {
                 model.setReelPicture(k, faceId(n));

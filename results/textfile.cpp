@@ -16,6 +16,8 @@
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <functional>
+#include <utility>
 
 #include "model/coreplatform.h"
 #include "model/waitms.h"
@@ -55,24 +57,14 @@ QString notRegularReason(mode_t mode) {
     return QStringLiteral("通常のファイルではありません（%1）").arg(QString::fromUtf8(kind));
 }
 
-// The same for what the name in folder is, a link not followed. Opening a FIFO for writing
-// would wait for a reader, and a link would lead elsewhere, so this is asked before any open.
-QString notRegularAt(int folder, const QByteArray& name, bool* exists = nullptr,
-                     struct stat* found = nullptr) {
-    struct stat st {};
-    const bool there = ::fstatat(folder, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-    if (exists != nullptr) {
-        *exists = there;
+// The same for what the name in folder is, a link not followed; found: what is there (a zero
+// st_mode: nothing). Opening a FIFO for writing would wait for a reader, and a link would lead
+// elsewhere, so this is asked before any open.
+QString notRegularAt(int folder, const QByteArray& name, struct stat& found) {
+    if (::fstatat(folder, name.constData(), &found, AT_SYMLINK_NOFOLLOW) != 0) {
+        found = {};
     }
-    if (found != nullptr) {
-        *found = st;
-    }
-    return there ? notRegularReason(st.st_mode) : QString();
-}
-
-// What open(O_TMPFILE) says on a file system that has no unnamed files.
-bool noUnnamedFiles(int error) {
-    return error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
+    return found.st_mode == 0 ? QString() : notRegularReason(found.st_mode);
 }
 
 bool g_namedCopiesOnly = false;
@@ -81,13 +73,9 @@ bool g_namedCopiesOnly = false;
 // folder takes takes its copy too; empty past the last.
 QByteArray copyName(const QByteArray& name, int n) {
     constexpr int kMostNames = 100;
-    if (n >= kMostNames) {
-        return QByteArray();
-    }
-    const qsizetype size = std::max<qsizetype>(3, name.size());
     const QByteArray tail = n == 0 ? QByteArray() : "~" + QByteArray::number(n);
-    const qsizetype keep = size - 1 - tail.size();
-    if (keep < 0) {
+    const qsizetype keep = std::max<qsizetype>(3, name.size()) - 1 - tail.size();
+    if (n >= kMostNames || keep < 0) {
         return QByteArray();
     }
     const QByteArray copy = "." + name.left(keep) + tail;
@@ -95,47 +83,16 @@ QByteArray copyName(const QByteArray& name, int n) {
     return copy == name || copy == ".." ? copyName(name, n + 1) : copy;
 }
 
-// Writes all of bytes unless the system refuses; returns how many went in, and the reason when
-// not all did. A disk that fills part-way takes part of a write without an error; the next
-// write of the rest then names the cause.
-qint64 writeAll(int fd, const QByteArray& bytes, QString& reason) {
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            reason = fileErrorText(errno);
-            break;
-        }
-        if (n == 0) {
-            reason = QStringLiteral("一部しか書き込めませんでした（%1 / %2 バイト）")
-                         .arg(done)
-                         .arg(bytes.size());
-            break;
-        }
-        done += n;
-    }
-    return done;
-}
-
 // The permission bits a new file gets from this process.
 mode_t newFileMode() {
     QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("Umask:")) {
-                bool ok = false;
-                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
-                if (ok) {
-                    return 0666 & ~static_cast<mode_t>(mask);
-                }
-            }
-        }
-    }
-    return 0644;
+    static const QRegularExpression umask(QStringLiteral("^Umask:\\s*([0-7]+)$"),
+                                          QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch found = status.open(QIODevice::ReadOnly)
+                                              ? umask.match(QString::fromLatin1(status.readAll()))
+                                              : QRegularExpressionMatch();
+    return found.hasMatch() ? 0666 & ~static_cast<mode_t>(found.captured(1).toUInt(nullptr, 8))
+                            : 0644;
 }
 
 // Which regular file a name in folder is, a link not followed (with AT_EMPTY_PATH and "", the
@@ -158,39 +115,27 @@ FileId regularFileId(int folder, const char* name, int flags = 0) {
 }  // namespace
 
 QString fileErrorText(int error) {
-    switch (error) {
-        case ENOENT:
-            return QStringLiteral("フォルダーがありません");
-        case ENOTDIR:
-            return QStringLiteral("途中のフォルダーがフォルダーではありません");
-        case EACCES:
-            return QStringLiteral("書き込む権限がありません");
-        case EPERM:
-            return QStringLiteral("書き込みが許可されていません");
-        case EROFS:
-            return QStringLiteral("読み取り専用の場所です");
-        case ENOSPC:
-            return QStringLiteral("ディスクがいっぱいです");
-        case EDQUOT:
-            return QStringLiteral("ディスクの使用量の上限に達しました");
-        case EFBIG:
-            return QStringLiteral("ファイルの大きさの上限に達しました");
-        case EEXIST:
-            return QStringLiteral("同じ名前のファイルがあります");
-        case EISDIR:
-            return QStringLiteral("同じ名前のフォルダーがあります");
-        case ELOOP:
-            return QStringLiteral("シンボリックリンクです（リンク先には書き込みません）");
-        case EBUSY:
-            return QStringLiteral("使用中です");
-        case EWOULDBLOCK:
-            return QStringLiteral("ほかのプログラムが使用中です（ロックされています）");
-        case EIO:
-            return QStringLiteral("ディスクの読み書きでエラーが起きました");
-        case ENAMETOOLONG:
-            return QStringLiteral("名前が長すぎます");
-        default:
-            break;
+    static const std::pair<int, const char*> kTexts[] = {
+        {ENOENT, "フォルダーがありません"},
+        {ENOTDIR, "途中のフォルダーがフォルダーではありません"},
+        {EACCES, "書き込む権限がありません"},
+        {EPERM, "書き込みが許可されていません"},
+        {EROFS, "読み取り専用の場所です"},
+        {ENOSPC, "ディスクがいっぱいです"},
+        {EDQUOT, "ディスクの使用量の上限に達しました"},
+        {EFBIG, "ファイルの大きさの上限に達しました"},
+        {EEXIST, "同じ名前のファイルがあります"},
+        {EISDIR, "同じ名前のフォルダーがあります"},
+        {ELOOP, "シンボリックリンクです（リンク先には書き込みません）"},
+        {EBUSY, "使用中です"},
+        {EWOULDBLOCK, "ほかのプログラムが使用中です（ロックされています）"},
+        {EIO, "ディスクの読み書きでエラーが起きました"},
+        {ENAMETOOLONG, "名前が長すぎます"},
+    };
+    for (const auto& [code, text] : kTexts) {
+        if (code == error) {
+            return QString::fromUtf8(text);
+        }
     }
     // Rare causes: the C library's own Japanese text where the system has it.
     QString text;
@@ -228,9 +173,8 @@ void TextFile::open(const QByteArray& folder) {
         fail(QStringLiteral("cannot open the folder of"), errno);
         return;
     }
-    bool exists = false;
     struct stat previous {};
-    if (const QString why = notRegularAt(m_folder, m_name, &exists, &previous); !why.isEmpty()) {
+    if (const QString why = notRegularAt(m_folder, m_name, previous); !why.isEmpty()) {
         fail(QStringLiteral("refused"), why);
         return;
     }
@@ -262,45 +206,35 @@ void TextFile::open(const QByteArray& folder) {
         m_open = true;
         return;
     }
+    const bool exists = previous.st_mode != 0;
     if (m_mode == Mode::CreateNew && exists) {
         // Not a failure yet: the caller takes another name.
         m_nameTaken = true;
         m_errors << fileErrorText(EEXIST);
         return;
     }
-    if (exists) {
-        m_keepOwner = {true, previous.st_uid, previous.st_gid, previous.st_mode & 07777};
-    } else {
-        m_keepOwner = {false, 0, 0, newFileMode()};
-    }
+    m_keepOwner = exists ? Owner{true, previous.st_uid, previous.st_gid, previous.st_mode & 07777}
+                         : Owner{false, 0, 0, newFileMode()};
     // Unnamed until whole: a save cut short leaves nothing in the folder (but in the instant
-    // of a replace's rename, see closeReplace()).
+    // of a replace's rename, see putInPlace()).
     if (!g_namedCopiesOnly) {
         m_fd = ::openat(m_folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-        if (m_fd < 0 && !noUnnamedFiles(errno)) {
+        // These say the file system has no unnamed files.
+        if (m_fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
             fail(QStringLiteral("cannot create"), errno);
             return;
         }
     }
     // Else a named copy, created exclusively: never an existing file, never through a link.
-    for (int n = 0; m_fd < 0; ++n) {
-        const QByteArray copy = copyName(m_name, n);
-        if (copy.isEmpty()) {
-            fail(QStringLiteral("cannot create"), EEXIST);
-            return;
-        }
-        m_fd = ::openat(m_folder, copy.constData(),
+    const auto createCopy = [this](const char* copy) {
+        m_fd = ::openat(m_folder, copy,
                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
-        if (m_fd < 0 && errno != EEXIST) {
-            fail(QStringLiteral("cannot create"), errno);
-            return;
-        }
-        if (m_fd >= 0) {
-            m_copyName = copy;
-            m_copyId = regularFileId(m_fd, "", AT_EMPTY_PATH);
-        }
+        return m_fd >= 0;
+    };
+    m_open = m_fd >= 0 || takeCopyName(QStringLiteral("cannot create"), createCopy);
+    if (!m_copyName.isEmpty()) {
+        m_copyId = regularFileId(m_fd, "", AT_EMPTY_PATH);
     }
-    m_open = true;
 }
 
 TextFile::~TextFile() {
@@ -331,20 +265,41 @@ bool TextFile::close() {
     return ok;
 }
 
-bool TextFile::closeAppend() {
-    bool ok = true;
+bool TextFile::writePending(const QString& what, qint64& written) {
+    // A disk that fills part-way takes part of a write without an error; the next write of the
+    // rest then names the cause.
+    written = 0;
+    while (written < m_pending.size()) {
+        const ssize_t n = ::write(m_fd, m_pending.constData() + written,
+                                  static_cast<size_t>(m_pending.size() - written));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return fail(what, fileErrorText(errno));
+        }
+        if (n == 0) {
+            return fail(what, QStringLiteral("一部しか書き込めませんでした（%1 / %2 バイト）")
+                                  .arg(written)
+                                  .arg(m_pending.size()));
+        }
+        written += n;
+    }
+    // The save counts as done only once its lines are on disk.
+    return ::fsync(m_fd) == 0 || fail(QStringLiteral("cannot sync"), errno);
+}
+
+bool TextFile::lockLog() {
     // Both sides of the append and of its cut-back are ours: another instance that appends
-    // meanwhile waits, so the cut-back below can never take its lines with ours. The wait
-    // serves the window, and ends when it closes.
+    // meanwhile waits, so the cut-back can never take its lines with ours. The wait serves the
+    // window, and ends when it closes.
     const qint64 deadline = bootTimeMs() + kLockWaitMs;
     while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR) {
             continue;
         }
         if (errno != EWOULDBLOCK || bootTimeMs() >= deadline) {
-            fail(QStringLiteral("cannot lock"), errno);
-            ok = false;
-            break;
+            return fail(QStringLiteral("cannot lock"), errno);
         }
         if (m_waits == nullptr) {
             ::usleep(5000);
@@ -352,31 +307,18 @@ bool TextFile::closeAppend() {
         }
         WaitMs(20, *m_waits);
         if (m_waits->waitsCancelled()) {
-            fail(QStringLiteral("cancelled"),
-                 QStringLiteral("ウィンドウが閉じられたため中止しました"));
-            ok = false;
-            break;
+            return fail(QStringLiteral("cancelled"),
+                        QStringLiteral("ウィンドウが閉じられたため中止しました"));
         }
     }
+    return true;
+}
+
+bool TextFile::closeAppend() {
+    bool ok = lockLog();
     struct stat st {};
     ::fstat(m_fd, &st);
     const qint64 start = st.st_size;
-    // Takes this save's bytes back out of the log, so it never keeps part of a save; only what
-    // this save wrote goes.
-    auto cutBack = [&](qint64 written) {
-        if (written <= 0) {
-            return;
-        }
-        ::fstat(m_fd, &st);
-        if (st.st_size != start + written) {
-            m_leftBytes = written;
-            fail(QStringLiteral("not cut back"),
-                 QStringLiteral("ほかのプログラムが同時に書き込んだため、取り消せませんでした"));
-        } else if (::ftruncate(m_fd, start) != 0) {
-            m_leftBytes = written;
-            fail(QStringLiteral("cannot cut back"), errno);
-        }
-    };
     if (ok && !m_pending.isEmpty()) {
         // A log whose last line has no end (edited by hand, or cut short) gets one first, so
         // our first line is not glued to it.
@@ -385,41 +327,32 @@ bool TextFile::closeAppend() {
             m_pending.prepend(last == '\r' ? "\n" : "\r\n");
             m_lineEndAdded = true;
         }
-        QString reason;
-        const qint64 written = writeAll(m_fd, m_pending, reason);
-        if (written != m_pending.size()) {
-            fail(QStringLiteral("cannot append"), reason);
-            cutBack(written);
-            ok = false;
-        } else if (::fsync(m_fd) != 0) {
-            // The save counts as done only once its lines are on disk.
-            fail(QStringLiteral("cannot sync"), errno);
-            cutBack(written);
-            ok = false;
-        }
-        if (!ok) {
-            m_lineEndAdded = false;
+        qint64 written = 0;
+        ok = writePending(QStringLiteral("cannot append"), written);
+        m_lineEndAdded = m_lineEndAdded && ok;
+        // This save's bytes go back out of the log, so it never keeps part of a save; only what
+        // this save wrote goes.
+        if (!ok && written > 0) {
+            ::fstat(m_fd, &st);
+            if (st.st_size != start + written) {
+                m_leftBytes = written;
+                fail(
+                    QStringLiteral("not cut back"),
+                    QStringLiteral("ほかのプログラムが同時に書き込んだため、取り消せませんでした"));
+            } else if (::ftruncate(m_fd, start) != 0) {
+                m_leftBytes = written;
+                fail(QStringLiteral("cannot cut back"), errno);
+            }
         }
     }
     const int fd = m_fd;
     m_fd = -1;
-    if (::close(fd) != 0) {
-        fail(QStringLiteral("cannot close"), errno);
-        ok = false;
-    }
-    return ok;
+    return ::close(fd) == 0 ? ok : fail(QStringLiteral("cannot close"), errno);
 }
 
 bool TextFile::closeReplace() {
-    QString reason;
-    const qint64 written = writeAll(m_fd, m_pending, reason);
-    bool ok = written == m_pending.size();
-    if (!ok) {
-        fail(QStringLiteral("cannot write"), reason);
-    } else if (::fsync(m_fd) != 0) {
-        fail(QStringLiteral("cannot sync"), errno);
-        ok = false;
-    }
+    qint64 written = 0;
+    bool ok = writePending(QStringLiteral("cannot write"), written);
     if (ok) {
         // The replacement keeps the file's owner and permissions, given only now that it is
         // written whole, so whoever the file belongs to cannot write into the copy first.
@@ -427,77 +360,8 @@ bool TextFile::closeReplace() {
             // Only root may give a file away; anyone else's copy is theirs already.
         }
         ::fchmod(m_fd, m_keepOwner.mode);
-    }
-    if (ok) {
         m_writtenId = regularFileId(m_fd, "", AT_EMPTY_PATH);
-    }
-    bool exists = false;
-    if (ok) {
-        // Asked again just before the file gets its name: what took the file's place meanwhile
-        // is refused the same way (a rename would replace a link or a FIFO, not write through
-        // it).
-        if (const QString why = notRegularAt(m_folder, m_name, &exists); !why.isEmpty()) {
-            fail(QStringLiteral("refused"), why);
-            ok = false;
-        }
-    }
-    const char* name = m_name.constData();
-    if (ok && m_copyName.isEmpty() && (m_mode == Mode::CreateNew || !exists)) {
-        // The unnamed file takes the name, and never over a file another instance made since
-        // the open.
-        if (!linkCopyAs(m_name)) {
-            const int error = errno;
-            if (m_mode == Mode::CreateNew || error != EEXIST) {
-                m_nameTaken = m_mode == Mode::CreateNew && error == EEXIST;
-                fail(QStringLiteral("cannot create"), error);
-                ok = false;
-            }
-            exists = true;
-        } else {
-            exists = false;
-        }
-    }
-    if (ok && m_copyName.isEmpty() && exists) {
-        // Only a rename replaces a name: the unnamed file gets a copy's name first, just for
-        // the rename. Killed between the two, the program leaves that copy, the whole new
-        // file; it is never removed by a later save, which cannot know it for its own.
-        for (int n = 0; ok; ++n) {
-            const QByteArray copy = copyName(m_name, n);
-            if (copy.isEmpty()) {
-                fail(QStringLiteral("cannot replace"), EEXIST);
-                ok = false;
-            } else if (linkCopyAs(copy)) {
-                m_copyName = copy;
-                m_copyId = m_writtenId;
-                break;
-            } else if (errno != EEXIST) {
-                fail(QStringLiteral("cannot replace"), errno);
-                ok = false;
-            }
-        }
-    }
-    if (ok && !m_copyName.isEmpty()) {
-        const char* copy = m_copyName.constData();
-        if (m_mode == Mode::CreateNew) {
-            // Never over a file another instance made since the open.
-            int rc = ::renameat2(m_folder, copy, m_folder, name, RENAME_NOREPLACE);
-            if (rc != 0 && errno == EINVAL) {
-                // A file system without that rename: a hard link refuses an existing name too.
-                rc = ::linkat(m_folder, copy, m_folder, name, 0);
-            } else if (rc == 0) {
-                m_copyName.clear();
-            }
-            if (rc != 0) {
-                m_nameTaken = errno == EEXIST;
-                fail(QStringLiteral("cannot create"), errno);
-                ok = false;
-            }
-        } else if (::renameat(m_folder, copy, m_folder, name) != 0) {
-            fail(QStringLiteral("cannot replace"), errno);
-            ok = false;
-        } else {
-            m_copyName.clear();
-        }
+        ok = putInPlace();
     }
     // A copy's name is gone in every case: renamed into place, or dropped.
     removeOwnCopy();
@@ -516,17 +380,86 @@ bool TextFile::closeReplace() {
     return ok;
 }
 
-bool TextFile::linkCopyAs(const QByteArray& name) {
+bool TextFile::putInPlace() {
+    // Asked again just before the file gets its name: what took the file's place meanwhile is
+    // refused the same way (a rename would replace a link or a FIFO, not write through it).
+    struct stat there {};
+    if (const QString why = notRegularAt(m_folder, m_name, there); !why.isEmpty()) {
+        return fail(QStringLiteral("refused"), why);
+    }
+    const bool exists = there.st_mode != 0;
+    const bool createNew = m_mode == Mode::CreateNew;
+    if (m_copyName.isEmpty() && (createNew || !exists)) {
+        // The unnamed file takes the name, and never over a file another instance made since
+        // the open.
+        if (linkCopyAs(m_name.constData())) {
+            return true;
+        }
+        if (createNew || errno != EEXIST) {
+            m_nameTaken = createNew && errno == EEXIST;
+            return fail(QStringLiteral("cannot create"), errno);
+        }
+    }
+    // Only a rename replaces a name: the unnamed file gets a copy's name first, just for the
+    // rename. Killed between the two, the program leaves that copy, the whole new file; it is
+    // never removed by a later save, which cannot know it for its own.
+    if (m_copyName.isEmpty()) {
+        m_copyId = m_writtenId;
+        const auto linkCopy = [this](const char* copy) { return linkCopyAs(copy); };
+        if (!takeCopyName(QStringLiteral("cannot replace"), linkCopy)) {
+            return false;
+        }
+    }
+    const char* copy = m_copyName.constData();
+    const char* name = m_name.constData();
+    if (!createNew) {
+        if (::renameat(m_folder, copy, m_folder, name) != 0) {
+            return fail(QStringLiteral("cannot replace"), errno);
+        }
+        m_copyName.clear();
+        return true;
+    }
+    // Never over a file another instance made since the open.
+    if (::renameat2(m_folder, copy, m_folder, name, RENAME_NOREPLACE) == 0) {
+        m_copyName.clear();
+        return true;
+    }
+    // A file system without that rename: a hard link refuses an existing name too (and the
+    // copy's name is dropped after).
+    if (errno == EINVAL && ::linkat(m_folder, copy, m_folder, name, 0) == 0) {
+        return true;
+    }
+    m_nameTaken = errno == EEXIST;
+    return fail(QStringLiteral("cannot create"), errno);
+}
+
+bool TextFile::takeCopyName(const QString& what, const std::function<bool(const char*)>& make) {
+    for (int n = 0;; ++n) {
+        const QByteArray copy = copyName(m_name, n);
+        if (copy.isEmpty()) {
+            return fail(what, EEXIST);
+        }
+        if (make(copy.constData())) {
+            m_copyName = copy;
+            return true;
+        }
+        if (errno != EEXIST) {
+            return fail(what, errno);
+        }
+    }
+}
+
+bool TextFile::linkCopyAs(const char* name) {
     // The unnamed file through its descriptor's entry; without /proc, by the descriptor itself,
     // which the system allows to some.
     char entry[40];
     std::snprintf(entry, sizeof entry, "/proc/self/fd/%d", m_fd);
-    if (::linkat(AT_FDCWD, entry, m_folder, name.constData(), AT_SYMLINK_FOLLOW) == 0) {
+    if (::linkat(AT_FDCWD, entry, m_folder, name, AT_SYMLINK_FOLLOW) == 0) {
         return true;
     }
     const int error = errno;
     if (error == ENOENT && ::access("/proc/self/fd", F_OK) != 0) {
-        if (::linkat(m_fd, "", m_folder, name.constData(), AT_EMPTY_PATH) == 0) {
+        if (::linkat(m_fd, "", m_folder, name, AT_EMPTY_PATH) == 0) {
             return true;
         }
         if (errno != ENOENT) {
@@ -537,30 +470,25 @@ bool TextFile::linkCopyAs(const QByteArray& name) {
     return false;
 }
 
-bool TextFile::removeOwnCopy() {
-    if (m_copyName.isEmpty()) {
-        return false;
-    }
+void TextFile::removeOwnCopy() {
     // Only while the name is still the copy this object made.
-    const bool ours = regularFileId(m_folder, m_copyName.constData()) == m_copyId &&
-                      ::unlinkat(m_folder, m_copyName.constData(), 0) == 0;
+    if (!m_copyName.isEmpty() && regularFileId(m_folder, m_copyName.constData()) == m_copyId) {
+        ::unlinkat(m_folder, m_copyName.constData(), 0);
+    }
     m_copyName.clear();
-    return ours;
 }
 
-void TextFile::fail(const QString& what, int error) {
+bool TextFile::fail(const QString& what, int error) {
     qWarning().noquote() << QStringLiteral("Tavo: %1 %2: %3")
                                 .arg(what, m_path, QString::fromLocal8Bit(std::strerror(error)));
     m_errors << fileErrorText(error);
+    return false;
 }
 
-void TextFile::fail(const QString& what, const QString& reason) {
+bool TextFile::fail(const QString& what, const QString& reason) {
     qWarning().noquote() << QStringLiteral("Tavo: %1 %2: %3").arg(what, m_path, reason);
     m_errors << reason;
-}
-
-FileId TextFile::idOf(const QString& path) {
-    return regularFileId(AT_FDCWD, QFile::encodeName(path).constData());
+    return false;
 }
 
 FileId TextFile::idOf(const QByteArray& folder, const QString& name) {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <functional>
 
 #include "model/sheet.h"
 
@@ -67,9 +68,8 @@ public:
     // Bytes of these lines that a failed append could not take back out of the log.
     qint64 leftBytes() const { return m_leftBytes; }
 
-    // Which file a path names now (not following a link): equal ids are the same file.
-    // A regular file's id; null when there is none at path.
-    static FileId idOf(const QString& path);
+    // Which regular file the name in folder is now (a link not followed): equal ids are the
+    // same file; null when there is none.
     static FileId idOf(const QByteArray& folder, const QString& name);
     // The file a replace or a create put in place.
     FileId writtenId() const { return m_writtenId; }
@@ -84,14 +84,22 @@ public:
     static void setNamedCopiesOnly(bool on);
 
 private:
+    void open(const QByteArray& folder);
     bool closeAppend();
     bool closeReplace();
-    void fail(const QString& what, int error);
-    void fail(const QString& what, const QString& reason);
-
-    void open(const QByteArray& folder);
-    bool linkCopyAs(const QByteArray& name);
-    bool removeOwnCopy();
+    // Writes the held lines whole and puts them on disk; written: how many bytes went in.
+    bool writePending(const QString& what, qint64& written);
+    // Waits for another program's lock on the log, a bounded time.
+    bool lockLog();
+    // Gives the whole replacement the file's name.
+    bool putInPlace();
+    // Names the file being written by the first free copy name, made by make (false with errno).
+    bool takeCopyName(const QString& what, const std::function<bool(const char*)>& make);
+    bool linkCopyAs(const char* name);
+    void removeOwnCopy();
+    // Reports a failure; false, for the caller to pass on.
+    bool fail(const QString& what, int error);
+    bool fail(const QString& what, const QString& reason);
 
     QString m_path;
     QByteArray m_name;  // the file's name in the folder

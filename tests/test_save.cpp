@@ -585,13 +585,13 @@ private slots:
             QTimer::singleShot(500, f.window.get(), [&f] { f.window->windowHandle()->close(); });
             QTimer::singleShot(20000, qApp, [] { QCoreApplication::exit(1); });
             expectReport(f.path(kLog));
-            const FileId sheetBefore = TextFile::idOf(f.path(kSheetFile));
+            const FileId sheetBefore = TextFile::idOf(QFile::encodeName(f.dir.path()), kSheetFile);
             QElapsedTimer waited;
             waited.start();
             QCOMPARE(QApplication::exec(), 0);
             // Ended by the close, not by the lock wait running out; nothing more is written.
             QVERIFY(waited.elapsed() < TextFile::kLockWaitMs);
-            QVERIFY(TextFile::idOf(f.path(kSheetFile)) == sheetBefore);
+            QVERIFY(TextFile::idOf(QFile::encodeName(f.dir.path()), kSheetFile) == sheetBefore);
             QCOMPARE(f.platform.messages.size(), 1);
         }
     }
