@@ -109,7 +109,7 @@ int main(int argc, char* argv[]) {
     std::printf("### Save against the folder's size (%s)\n\n", qPrintable(bench::machineSummary()));
     table("On the disk", QDir::tempPath());
     QTemporaryDir mountPoint;
-    TmpfsMount tmpfs(mountPoint.path());
+    PathFault tmpfs(PathFault::Tmpfs, mountPoint.path());
     if (tmpfs.ok()) {
         table("On a tmpfs", mountPoint.path());
     } else {

@@ -33,15 +33,11 @@ void drawBlockA(MainWindow& w) {
 class HomesPlatform : public FakePlatform {
 public:
     QString home, accountHome;
+    QList<UnusableFolder> passedOver;  // by the last choice
     QString documentsFolder() override {
-        QList<UnusableFolder> passedOver;
         return chooseDocumentsFolder(home, home + u"/Documents"_qs, accountHome, &passedOver);
     }
-    QList<UnusableFolder> documentsPassedOver() override {
-        QList<UnusableFolder> passedOver;
-        chooseDocumentsFolder(home, home + u"/Documents"_qs, accountHome, &passedOver);
-        return passedOver;
-    }
+    QList<UnusableFolder> documentsPassedOver() override { return passedOver; }
 };
 
 }  // namespace
@@ -110,12 +106,10 @@ private slots:
         FakePlatform platform;
         platform.folder = program.path();
         platform.documents = home.filePath(u"Documents"_qs);
-        std::unique_ptr<ReadOnlyBind> bind;
+        std::unique_ptr<PathFault> bind;
         if (kind == u"read-only") {
-            bind = std::make_unique<ReadOnlyBind>(program.path());
-            if (!bind->ok()) {
-                QSKIP(qPrintable(u"cannot make a read-only folder here: "_qs + bind->error()));
-            }
+            bind = std::make_unique<PathFault>(PathFault::ReadOnlyBind, program.path());
+            SKIP_UNLESS_SET(*bind);
         } else if (kind == u"install") {
             platform.installBin = program.path();
         } else if (kind == u"no documents") {
@@ -186,18 +180,16 @@ private slots:
         QFETCH(QString, chosen);
         QFETCH(QString, reason);
         QTemporaryDir dir;
-        QDir(dir.path()).mkpath(u"home"_qs);
-        QDir(dir.path()).mkpath(u"account"_qs);
-        QDir(dir.path()).mkpath(u"read-only"_qs);
-        QDir(dir.path()).mkpath(u"home-with-file"_qs);
+        for (const QString& folder :
+             {u"home"_qs, u"account"_qs, u"read-only"_qs, u"home-with-file"_qs}) {
+            QVERIFY(QDir(dir.path()).mkpath(folder));
+        }
         QFile(dir.filePath(u"file"_qs)).open(QIODevice::WriteOnly);
         QFile(dir.filePath(u"home-with-file/Documents"_qs)).open(QIODevice::WriteOnly);
-        std::unique_ptr<ReadOnlyBind> bind;
+        std::unique_ptr<PathFault> bind;
         if (home == u"read-only") {
-            bind = std::make_unique<ReadOnlyBind>(dir.filePath(home));
-            if (!bind->ok()) {
-                QSKIP(qPrintable(u"cannot make a read-only folder here: "_qs + bind->error()));
-            }
+            bind = std::make_unique<PathFault>(PathFault::ReadOnlyBind, dir.filePath(home));
+            SKIP_UNLESS_SET(*bind);
         }
         auto at = [&](const QString& name) {
             return name.isEmpty() ? name : name.startsWith(u'=') ? name.mid(1) : dir.filePath(name);

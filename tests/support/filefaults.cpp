@@ -60,36 +60,30 @@ bool setImmutable(const QByteArray& path, bool on) {
 
 }  // namespace
 
-ReadOnlyBind::ReadOnlyBind(const QString& path) : m_path(QFile::encodeName(path)) {
-    if (::mount(m_path.constData(), m_path.constData(), nullptr, MS_BIND, nullptr) != 0) {
+PathFault::PathFault(Kind kind, const QString& path)
+    : m_kind(kind), m_path(QFile::encodeName(path)) {
+    const char* at = m_path.constData();
+    if (kind == Immutable) {
+        m_set = setImmutable(m_path, true);
+        m_error = m_set ? QString() : errnoText("chattr +i");
+    } else if (kind == Tmpfs) {
+        m_set = ::mount("tmpfs", at, "tmpfs", MS_NOSUID | MS_NODEV, "mode=0700") == 0;
+        m_error = m_set ? QString() : errnoText("mount -t tmpfs");
+    } else if (::mount(at, at, nullptr, MS_BIND, nullptr) != 0) {
         m_error = errnoText("mount --bind");
-        return;
-    }
-    if (::mount(nullptr, m_path.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) !=
-        0) {
+    } else if (::mount(nullptr, at, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
         m_error = errnoText("mount -o remount,bind,ro");
-        ::umount2(m_path.constData(), MNT_DETACH);
-        return;
-    }
-    m_mounted = true;
-}
-
-ReadOnlyBind::~ReadOnlyBind() {
-    if (m_mounted) {
-        ::umount2(m_path.constData(), MNT_DETACH);
+        ::umount2(at, MNT_DETACH);
+    } else {
+        m_set = true;
     }
 }
 
-Immutable::Immutable(const QString& path) : m_path(QFile::encodeName(path)) {
-    m_set = setImmutable(m_path, true);
-    if (!m_set) {
-        m_error = errnoText("chattr +i");
-    }
-}
-
-Immutable::~Immutable() {
-    if (m_set) {
+PathFault::~PathFault() {
+    if (m_set && m_kind == Immutable) {
         setImmutable(m_path, false);
+    } else if (m_set) {
+        ::umount2(m_path.constData(), MNT_DETACH);
     }
 }
 
@@ -155,20 +149,6 @@ LockHolder::~LockHolder() {
     if (m_pid > 0) {
         ::kill(m_pid, SIGKILL);
         ::waitpid(m_pid, nullptr, 0);
-    }
-}
-
-TmpfsMount::TmpfsMount(const QString& folder) : m_path(QFile::encodeName(folder)) {
-    if (::mount("tmpfs", m_path.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "mode=0700") != 0) {
-        m_error = errnoText("mount -t tmpfs");
-        return;
-    }
-    m_mounted = true;
-}
-
-TmpfsMount::~TmpfsMount() {
-    if (m_mounted) {
-        ::umount2(m_path.constData(), MNT_DETACH);
     }
 }
 

@@ -17,39 +17,36 @@ void expectReport(const QString& path);
 
 // File failures a test can cause on a real file system, as root. Each one is undone when its
 // object goes out of scope; ok() says whether it could be put in place, error() why not.
-
-// Binds a file or a folder onto itself read-only: opening it for writing, creating files in it
-// or renaming over it fail with "Read-only file system" or "busy".
-class ReadOnlyBind {
+class PathFault {
 public:
-    explicit ReadOnlyBind(const QString& path);
-    ~ReadOnlyBind();
-    ReadOnlyBind(const ReadOnlyBind&) = delete;
-    ReadOnlyBind& operator=(const ReadOnlyBind&) = delete;
-    bool ok() const { return m_mounted; }
-    QString error() const { return m_error; }
-
-private:
-    QByteArray m_path;
-    bool m_mounted = false;
-    QString m_error;
-};
-
-// Sets the immutable attribute on a file or folder: not even root may change it.
-class Immutable {
-public:
-    explicit Immutable(const QString& path);
-    ~Immutable();
-    Immutable(const Immutable&) = delete;
-    Immutable& operator=(const Immutable&) = delete;
+    enum Kind {
+        // The file or folder bound onto itself read-only: opening it for writing, creating
+        // files in it or renaming over it fail with "Read-only file system" or "busy".
+        ReadOnlyBind,
+        Immutable,  // the immutable attribute: not even root may change the file
+        Tmpfs,      // a fresh tmpfs on the folder, to fill with many files quickly
+    };
+    PathFault(Kind kind, const QString& path);
+    ~PathFault();
+    PathFault(const PathFault&) = delete;
+    PathFault& operator=(const PathFault&) = delete;
     bool ok() const { return m_set; }
     QString error() const { return m_error; }
 
 private:
+    Kind m_kind;
     QByteArray m_path;
     bool m_set = false;
     QString m_error;
 };
+
+// Skips the test, saying why, where a fault could not be put in place.
+#define SKIP_UNLESS_SET(fault)                  \
+    do {                                        \
+        if (!(fault).ok()) {                    \
+            QSKIP(qPrintable((fault).error())); \
+        }                                       \
+    } while (false)
 
 // Lets no file written by this process grow past a size, as a disk that fills part-way: with
 // SIGXFSZ ignored, a write across the limit comes up short and the next one fails. The program
@@ -84,23 +81,6 @@ public:
 private:
     pid_t m_pid = -1;
     bool m_locked = false;
-};
-
-// A fresh tmpfs mounted on a folder until this object goes, so a test can fill a folder with
-// many files quickly, whatever /tmp is.
-class TmpfsMount {
-public:
-    explicit TmpfsMount(const QString& folder);
-    ~TmpfsMount();
-    TmpfsMount(const TmpfsMount&) = delete;
-    TmpfsMount& operator=(const TmpfsMount&) = delete;
-    bool ok() const { return m_mounted; }
-    QString error() const { return m_error; }
-
-private:
-    QByteArray m_path;
-    bool m_mounted = false;
-    QString m_error;
 };
 
 // Runs body in a child process (forked: it gets a copy of everything the test set up) that is
