@@ -87,12 +87,9 @@ bool prepareFolder(const ResultsFolder& results, QString& reason) {
     }
     // Each missing level in turn, so the reason is the real one of the level that failed. Only
     // the documents folder and the results folder in it are made: never the home above them.
-    const QStringList parts = QDir::cleanPath(results.path).split(QLatin1Char('/'));
-    QString path;
-    for (qsizetype i = 0; i < parts.size(); ++i) {
-        path += parts.at(i) + QLatin1Char('/');
-        if (i >= parts.size() - 2 && ::mkdir(QFile::encodeName(path).constData(), 0777) != 0 &&
-            errno != EEXIST) {
+    const QString folder = QDir::cleanPath(results.path);
+    for (const QString& level : {QFileInfo(folder).path(), folder}) {
+        if (::mkdir(QFile::encodeName(level).constData(), 0777) != 0 && errno != EEXIST) {
             reason = fileErrorText(errno);
             return false;
         }
@@ -155,32 +152,18 @@ QString unusableHome(const QString& home, const QString& documents) {
 
 QString chooseDocumentsFolder(const QString& home, const QString& homeDocuments,
                               const QString& accountHome, QList<UnusableFolder>* passedOver) {
-    struct Candidate {
-        QString home;
-        QString documents;
-    };
-    QList<Candidate> candidates;
-    if (!home.isEmpty()) {
-        candidates.append({home, homeDocuments});
-    }
     const QString accountDocuments = withSeparator(accountHome) + QStringLiteral("Documents");
-    if (!accountHome.isEmpty() && accountDocuments != homeDocuments) {
-        candidates.append({accountHome, accountDocuments});
-    }
-    if (candidates.isEmpty()) {
-        return QString();  // no home at all
-    }
-    QList<UnusableFolder> tried;
-    for (const Candidate& c : candidates) {
-        const QString reason = unusableHome(c.home, c.documents);
+    const bool byHome = !home.isEmpty();
+    const bool byAccount = !accountHome.isEmpty() && accountDocuments != homeDocuments;
+    passedOver->clear();
+    if (byHome && byAccount) {
+        const QString reason = unusableHome(home, homeDocuments);
         if (reason.isEmpty()) {
-            *passedOver = tried;
-            return c.documents;
+            return homeDocuments;
         }
-        tried.append({resultsIn(c.documents), reason});
+        passedOver->append({resultsIn(homeDocuments), reason});
+        return accountDocuments;
     }
-    // None is usable: the save is refused on the last (the account's), naming the others.
-    tried.removeLast();
-    *passedOver = tried;
-    return candidates.last().documents;
+    // One home or none: the save that cannot use it names it and why.
+    return byHome ? homeDocuments : byAccount ? accountDocuments : QString();
 }

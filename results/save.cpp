@@ -5,7 +5,6 @@
 
 #include "model/coreplatform.h"
 #include "model/tavomodel.h"
-#include "model/waitms.h"
 #include "results/resultsfolder.h"
 #include "results/textfile.h"
 
@@ -13,54 +12,6 @@ QString resultLine(const QString& stamp, const QString& letter,
                    const std::array<QString, 6>& cells) {
     const QStringList fields{stamp, letter};
     return (fields + QStringList(cells.begin(), cells.end())).join(u',');
-}
-
-SaveReport SaveSheet(TavoModel& model, CorePlatform& platform) {
-    const Sheet& sheet = model.sheet();
-    SaveReport report;
-    for (int b = 0; b < Sheet::kBlocks; ++b) {
-        const QString& stamp = sheet.LabelFN.at(static_cast<std::size_t>(b));
-        std::array<QString, Sheet::kPositions> cells;
-        for (int p = 0; p < Sheet::kPositions; ++p) {
-            cells.at(static_cast<std::size_t>(p)) =
-                sheet.LabelData.at(static_cast<std::size_t>(Sheet::cell(b, p)));
-        }
-        QString& line = model.ResultLines.at(static_cast<std::size_t>(b));
-        line = stamp.isEmpty() ? QString() : resultLine(stamp, model.blockLetter(b), cells);
-        report.hadLines = report.hadLines || !line.isEmpty();
-    }
-    report.folder = model.AppFolder.path;
-    // A folder that cannot be made is the one failure: the files would only repeat it.
-    QString folderReason;
-    if (!prepareResultsFolder(model.AppFolder, folderReason)) {
-        report.folderFailed = true;
-        report.failures.append({model.AppFolder.path, {folderReason}});
-        qWarning().noquote() << QStringLiteral("Tavo: cannot save into %1: %2")
-                                    .arg(model.AppFolder.path, folderReason);
-    } else {
-        // Each writer reports and swallows its own failures, so the sheet file is written even
-        // when the log cannot be.
-        AppendLog(model, report, &platform);
-        // A window closed while the log waited for its lock ends the save: the program is
-        // ending, and nothing half-done is left behind.
-        if (!platform.waitsCancelled()) {
-            WriteSheetFile(model, report);
-        }
-    }
-
-    // The first files in the documents folder name it, in place of the path that ends any
-    // other message, so the path is read once.
-    const QString folderNote = report.written > 0 ? noteAfterSaving(model.AppFolder) : QString();
-    QString message = saveMessage(report, folderNote);
-    if (message.isEmpty()) {
-        message = folderNote;
-    }
-    // A window closed during the save takes no note: the program is ending.
-    if (!message.isEmpty() && !platform.waitsCancelled()) {
-        platform.notify(report.ok() ? NoteKind::Information : NoteKind::Warning, message);
-        report.noteShown = true;
-    }
-    return report;
 }
 
 namespace {
@@ -91,8 +42,8 @@ QString numbered(const QString& name, int n) {
                    : name.left(dot) + QStringLiteral("_%1").arg(n) + name.mid(dot);
 }
 
-}  // namespace
-
+// Each writer adds its failure, if any, and what it did to report. The log's writer waits for
+// another program's lock through waits' dispatching waits.
 void AppendLog(TavoModel& model, SaveReport& report, CorePlatform* waits) {
     // Opened even with nothing to add, so a save creates the log.
     const QString name = QStringLiteral("TavoLog.csv");
@@ -148,4 +99,54 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
         }
         return;
     }
+}
+
+}  // namespace
+
+SaveReport SaveSheet(TavoModel& model, CorePlatform& platform) {
+    const Sheet& sheet = model.sheet();
+    SaveReport report;
+    for (int b = 0; b < Sheet::kBlocks; ++b) {
+        const QString& stamp = sheet.LabelFN.at(static_cast<std::size_t>(b));
+        std::array<QString, Sheet::kPositions> cells;
+        for (int p = 0; p < Sheet::kPositions; ++p) {
+            cells.at(static_cast<std::size_t>(p)) =
+                sheet.LabelData.at(static_cast<std::size_t>(Sheet::cell(b, p)));
+        }
+        QString& line = model.ResultLines.at(static_cast<std::size_t>(b));
+        line = stamp.isEmpty() ? QString() : resultLine(stamp, model.blockLetter(b), cells);
+        report.hadLines = report.hadLines || !line.isEmpty();
+    }
+    report.folder = model.AppFolder.path;
+    // A folder that cannot be made is the one failure: the files would only repeat it.
+    QString folderReason;
+    if (!prepareResultsFolder(model.AppFolder, folderReason)) {
+        report.folderFailed = true;
+        report.failures.append({model.AppFolder.path, {folderReason}});
+        qWarning().noquote() << QStringLiteral("Tavo: cannot save into %1: %2")
+                                    .arg(model.AppFolder.path, folderReason);
+    } else {
+        // Each writer reports and swallows its own failures, so the sheet file is written even
+        // when the log cannot be.
+        AppendLog(model, report, &platform);
+        // A window closed while the log waited for its lock ends the save: the program is
+        // ending, and nothing half-done is left behind.
+        if (!platform.waitsCancelled()) {
+            WriteSheetFile(model, report);
+        }
+    }
+
+    // The first files in the documents folder name it, in place of the path that ends any
+    // other message, so the path is read once.
+    const QString folderNote = report.written > 0 ? noteAfterSaving(model.AppFolder) : QString();
+    QString message = saveMessage(report, folderNote);
+    if (message.isEmpty()) {
+        message = folderNote;
+    }
+    // A window closed during the save takes no note: the program is ending.
+    if (!message.isEmpty() && !platform.waitsCancelled()) {
+        platform.notify(report.ok() ? NoteKind::Information : NoteKind::Warning, message);
+        report.noteShown = true;
+    }
+    return report;
 }

@@ -20,7 +20,3 @@ QString resultLine(const QString& stamp, const QString& letter,
 // took a new name, a line end added to the log and, once, a results folder in the user's
 // documents. A save that fully succeeds says nothing else.
 SaveReport SaveSheet(TavoModel& model, CorePlatform& platform);
-// Each writer adds its failure, if any, and what it did to report. The log's writer waits for
-// another program's lock through waits' dispatching waits (none: without dispatching).
-void AppendLog(TavoModel& model, SaveReport& report, CorePlatform* waits = nullptr);
-void WriteSheetFile(TavoModel& model, SaveReport& report);

@@ -138,18 +138,14 @@ QString fileErrorText(int error) {
         }
     }
     // Rare causes: the C library's own Japanese text where the system has it.
-    QString text;
-    if (const locale_t ja = ::newlocale(LC_MESSAGES_MASK, "ja_JP.UTF-8", locale_t(nullptr))) {
-        text = QString::fromUtf8(::strerror_l(error, ja));
+    const locale_t ja = ::newlocale(LC_MESSAGES_MASK, "ja_JP.UTF-8", locale_t(nullptr));
+    const QString text = ja != locale_t(nullptr) ? QString::fromUtf8(::strerror_l(error, ja))
+                                                 : QString::fromLocal8Bit(std::strerror(error));
+    if (ja != locale_t(nullptr)) {
         ::freelocale(ja);
-    } else {
-        text = QString::fromLocal8Bit(std::strerror(error));
     }
     static const QRegularExpression latin(QStringLiteral("[A-Za-z]"));
-    if (text.contains(latin)) {
-        return QStringLiteral("システムのエラーです「%1」").arg(text);
-    }
-    return text;
+    return text.contains(latin) ? QStringLiteral("システムのエラーです「%1」").arg(text) : text;
 }
 
 TextFile::TextFile(const QByteArray& folder, const QString& name, Mode mode, CorePlatform* waits)
@@ -157,13 +153,6 @@ TextFile::TextFile(const QByteArray& folder, const QString& name, Mode mode, Cor
     const QByteArray withSeparator = folder.endsWith('/') ? folder : folder + '/';
     m_path = QFile::decodeName(withSeparator) + name;
     open(withSeparator);
-}
-
-TextFile::TextFile(const QString& path, Mode mode, CorePlatform* waits)
-    : m_path(path), m_mode(mode), m_waits(waits) {
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    m_name = QFile::encodeName(path.mid(slash + 1));
-    open(slash < 0 ? QByteArray(".") : QFile::encodeName(path.left(slash + 1)));
 }
 
 void TextFile::open(const QByteArray& folder) {
@@ -193,10 +182,9 @@ void TextFile::open(const QByteArray& folder) {
             return;
         }
         struct stat st {};
-        const int statError = ::fstat(m_fd, &st) != 0 ? errno : 0;
-        const QString why =
-            statError != 0 ? fileErrorText(statError) : notRegularReason(st.st_mode);
-        if (!why.isEmpty()) {
+        if (const QString why =
+                ::fstat(m_fd, &st) != 0 ? fileErrorText(errno) : notRegularReason(st.st_mode);
+            !why.isEmpty()) {
             ::close(m_fd);
             m_fd = -1;
             fail(QStringLiteral("cannot open for appending"), why);

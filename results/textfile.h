@@ -44,8 +44,6 @@ public:
     // by another program; null waits without dispatching (no window to serve).
     TextFile(const QByteArray& folder, const QString& name, Mode mode,
              CorePlatform* waits = nullptr);
-    // The same by one path, in the file names' usual encoding.
-    TextFile(const QString& path, Mode mode, CorePlatform* waits = nullptr);
     // Closing is explicit: a file dropped without close() keeps what it had before.
     ~TextFile();
     TextFile(const TextFile&) = delete;

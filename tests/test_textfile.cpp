@@ -25,9 +25,15 @@ void writeRaw(const QString& path, const QByteArray& bytes) {
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
+// The writer on a path.
+TextFile openAt(const QString& path, TextFile::Mode mode) {
+    const QFileInfo file(path);
+    return TextFile(QFile::encodeName(file.path()), file.fileName(), mode);
+}
+
 // One-call forms: open, write every line, close. True when the lines are in the file.
 bool writeLines(const QString& path, TextFile::Mode mode, const QStringList& lines) {
-    TextFile file(path, mode);
+    TextFile file = openAt(path, mode);
     for (const QString& line : lines) {
         file.writeLine(line);
     }
@@ -106,10 +112,10 @@ private slots:
         writeRaw(sheet, "previous\r\n");
         writeRaw(log, "previous\r\n");
         {
-            TextFile replacing(sheet, TextFile::Mode::CreateOrReplace);
+            TextFile replacing = openAt(sheet, TextFile::Mode::CreateOrReplace);
             QVERIFY(replacing.isOpen());
             replacing.writeLine(u"new"_qs);
-            TextFile appending(log, TextFile::Mode::AppendOrCreate);
+            TextFile appending = openAt(log, TextFile::Mode::AppendOrCreate);
             QVERIFY(appending.isOpen());
             appending.writeLine(u"new"_qs);
         }
@@ -156,7 +162,7 @@ private slots:
                                u"2024/03/09,14:07:00,C,13,14,15,16,17,18"_qs};
         const QString theirs = u"2024/03/09,14:06:30,D,19,20,21,22,23,24"_qs;
 
-        TextFile first(path, TextFile::Mode::AppendOrCreate);
+        TextFile first = openAt(path, TextFile::Mode::AppendOrCreate);
         QVERIFY(first.isOpen());
         for (const QString& line : ours) {
             first.writeLine(line);
