@@ -126,9 +126,8 @@ QString noteAfterSaving(ResultsFolder& folder) {
 
 namespace {
 
-// Why the results cannot go into documents/Tavo under home, in the user's words; empty when they
-// can: the home is a folder, and the results folder is one the user may write or can be made
-// in the nearest folder above it that exists. Nothing is made.
+// Why the results cannot go into documents/Tavo under home, in the user's words; empty when the
+// home is a folder and the results folder, or the nearest one above it, is the user's to write.
 QString unusableHome(const QString& home, const QString& documents) {
     if (!QDir::isAbsolutePath(home)) {
         return QStringLiteral("ホームフォルダー %1 が絶対パスではありません").arg(home);

@@ -42,8 +42,7 @@ QString numbered(const QString& name, int n) {
                    : name.left(dot) + QStringLiteral("_%1").arg(n) + name.mid(dot);
 }
 
-// Each writer adds its failure, if any, and what it did to report. The log's writer waits for
-// another program's lock through waits' dispatching waits.
+// Each writer adds its failure, if any, and what it did to report.
 void AppendLog(TavoModel& model, SaveReport& report, CorePlatform* waits) {
     // Opened even with nothing to add, so a save creates the log.
     const QString name = QStringLiteral("TavoLog.csv");
@@ -62,12 +61,9 @@ void WriteSheetFile(TavoModel& model, SaveReport& report) {
     }
     Sheet& sheet = model.sheet();
     const QByteArray folder = nativeFolder(model.AppFolder);
-    // A sheet saved again replaces its own file, as long as the file there is still the one it
-    // wrote (or none). Any other file is another sheet's (an earlier sheet of the same minute,
-    // another instance's, a clock set back): it stays, and this sheet takes the first free name
-    // after it.
-    // (A file of its own that went meanwhile is made new: whatever took its name since stays.)
-    // A name of its own was told at the save that chose it, not again at each save.
+    // A sheet saved again replaces its own file while the file there is still the one it wrote.
+    // Any other file is another sheet's (of the same minute, another instance's, a clock set
+    // back): it stays, and this sheet takes the first free name after it, told only then.
     const FileId there =
         sheet.SavedFileName.isEmpty() ? FileId() : TextFile::idOf(folder, sheet.SavedFileName);
     const bool ownFileThere = !there.isNull() && there == sheet.SavedFileId;

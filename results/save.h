@@ -14,9 +14,7 @@ class TavoModel;
 QString resultLine(const QString& stamp, const QString& letter,
                    const std::array<QString, 6>& cells);
 
-// Builds model.ResultLines from the sheet, then appends them to the log and rewrites the sheet
-// file. The caller has checked that no draw is running. A save that did not fully succeed is
-// told to the user through platform, naming the file and the reason; so are a sheet file that
-// took a new name, a line end added to the log and, once, a results folder in the user's
-// documents. A save that fully succeeds says nothing else.
+// Builds model.ResultLines from the sheet, appends them to the log and rewrites the sheet file;
+// no draw may be running. The user is told of a failure (the file and the reason), a sheet file
+// that took a new name, a line end added to the log and, once, a results folder in documents.
 SaveReport SaveSheet(TavoModel& model, CorePlatform& platform);

@@ -28,7 +28,6 @@ struct SaveReport {
     bool ok() const { return failures.isEmpty(); }
 };
 
-// The note for the user after a save, or empty when a fully successful save has nothing to
-// tell: what failed first, then what each file holds and what to do, the reasons, and the
-// folder's path last (in folderNote's words when given).
+// The note after a save (empty when all went well and nothing is to tell): what failed, what
+// each file holds and what to do, the reasons, the folder's path last (or folderNote instead).
 QString saveMessage(const SaveReport& report, const QString& folderNote = QString());

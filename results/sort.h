@@ -10,6 +10,5 @@ class TavoModel;
 // every cell of LabelS.
 void SortRow(Sheet& sheet);
 
-// Sorts every block A..E of the sheet, numbers and reels alike. The caller has checked that no
-// draw is running.
+// Sorts every block A..E of the sheet, numbers and reels alike; no draw may be running.
 void sortSheet(TavoModel& model);

@@ -15,8 +15,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <ctime>
-#include <functional>
 #include <utility>
 
 #include "model/coreplatform.h"
@@ -24,10 +22,9 @@
 
 namespace {
 
-// A file-size limit (a quota) then fails the write that crosses it, like a full disk, where the
-// signal would end the program in the middle of a save. Set before main() runs, wherever the
-// writer is linked, so nothing that starts up first (Qt's, the display's or the font cache's
-// files) can be ended by it either.
+// A file-size limit (a quota) then fails the write that crosses it, like a full disk, rather
+// than ending the program mid-save. Set before main(), wherever the writer is linked, so nothing
+// that starts up first (Qt's, the display's or the font cache's files) is ended by it either.
 [[maybe_unused]] const bool kFileSizeSignalIgnored = std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
 
 void appendEncoded(QByteArray& out, const QString& line) {
@@ -57,9 +54,8 @@ QString notRegularReason(mode_t mode) {
     return QStringLiteral("通常のファイルではありません（%1）").arg(QString::fromUtf8(kind));
 }
 
-// The same for what the name in folder is, a link not followed; found: what is there (a zero
-// st_mode: nothing). Opening a FIFO for writing would wait for a reader, and a link would lead
-// elsewhere, so this is asked before any open.
+// The same for the name in folder, a link not followed; found: what is there (st_mode 0: none).
+// Asked before any open: a FIFO would hold the open until a reader comes, a link lead elsewhere.
 QString notRegularAt(int folder, const QByteArray& name, struct stat& found) {
     if (::fstatat(folder, name.constData(), &found, AT_SYMLINK_NOFOLLOW) != 0) {
         found = {};
@@ -168,10 +164,8 @@ void TextFile::open(const QByteArray& folder) {
         return;
     }
     if (m_mode == Mode::AppendOrCreate) {
-        // Non-blocking and not through a link, so a FIFO or a link that took the file's place
-        // since the check above makes the open fail or return at once.
-        // Read too, to see whether the last line has its end; a log the user may only write to
-        // is still appended to.
+        // Non-blocking and not through a link: a FIFO or a link in the file's place since the
+        // check fails or returns at once. Read too, for the last line's end, where allowed.
         const int flags = O_APPEND | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
         m_fd = ::openat(m_folder, m_name.constData(), O_RDWR | flags, 0666);
         if (m_fd < 0 && errno == EACCES) {
@@ -278,9 +272,8 @@ bool TextFile::writePending(const QString& what, qint64& written) {
 }
 
 bool TextFile::lockLog() {
-    // Both sides of the append and of its cut-back are ours: another instance that appends
-    // meanwhile waits, so the cut-back can never take its lines with ours. The wait serves the
-    // window, and ends when it closes.
+    // Another instance that appends meanwhile waits, so a cut-back never takes its lines with
+    // ours. The wait serves the window, and ends when it closes.
     const qint64 deadline = bootTimeMs() + kLockWaitMs;
     while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR) {
@@ -318,8 +311,7 @@ bool TextFile::closeAppend() {
         qint64 written = 0;
         ok = writePending(QStringLiteral("cannot append"), written);
         m_lineEndAdded = m_lineEndAdded && ok;
-        // This save's bytes go back out of the log, so it never keeps part of a save; only what
-        // this save wrote goes.
+        // This save's bytes, and only they, go back out: the log never keeps part of a save.
         if (!ok && written > 0) {
             ::fstat(m_fd, &st);
             if (st.st_size != start + written) {
@@ -378,8 +370,7 @@ bool TextFile::putInPlace() {
     const bool exists = there.st_mode != 0;
     const bool createNew = m_mode == Mode::CreateNew;
     if (m_copyName.isEmpty() && (createNew || !exists)) {
-        // The unnamed file takes the name, and never over a file another instance made since
-        // the open.
+        // Never over a file another instance made since the open.
         if (linkCopyAs(m_name.constData())) {
             return true;
         }

@@ -16,17 +16,12 @@ class CorePlatform;
 // rare others the C library's Japanese text where the system has it, else its own words quoted.
 QString fileErrorText(int error);
 
-// A text file written for one save: opened, given its lines, closed. The files hold single-byte
-// ASCII text without a byte-order mark, every line ended by CR LF, the last one included.
-//
-// Lines are held until close() and then written in one go, so a save lands whole or not at all:
-// an appended log is cut back when the write fails or comes up short, and a replaced file keeps
-// its previous content until the new one is complete on disk. Only regular files are written: a
-// FIFO, a device, a folder or a symbolic link in the file's place fails at once, rather than
-// blocking the caller or writing somewhere else. Every failure is reported on standard error with
-// the path, and kept, every reason of it, in errors() for the caller to pass on. The folder is
-// never listed: a write costs the same however many files lie beside it.
-//
+// A text file written for one save: single-byte ASCII without a byte-order mark, every line
+// ended by CR LF. Lines are held until close() and written in one go, so a save lands whole or
+// not at all: a log is cut back, a replaced file keeps its content until the new one is on disk.
+// Only regular files are written: a FIFO, a device, a folder or a link in the file's place fails
+// at once. Every failure goes to standard error with the path, its reasons to errors(). The
+// folder is never listed, so a write costs the same however many files lie beside it.
 // Not QSaveFile: it resolves a symbolic link and writes the target, names its copy longer than
 // the file, and leaves a named copy behind when the program is killed.
 class TextFile {
@@ -37,11 +32,9 @@ public:
         CreateNew,        // create it; a file already there stays untouched (nameTaken())
     };
 
-    // The file name in folder, the folder as the system's own bytes (whatever their encoding);
-    // path is the same file as the user reads it, for the reports. Everything is done relative
-    // to the folder, so only the folder's path and the file's name each need to fit the system.
-    // waits: the platform whose dispatching waits serve the window while the log's lock is held
-    // by another program; null waits without dispatching (no window to serve).
+    // The file name in folder, the system's own bytes; every step is taken relative to it, so
+    // only each of the two needs to fit the system. waits serves the window while another
+    // program holds the log's lock (null: no window to serve).
     TextFile(const QByteArray& folder, const QString& name, Mode mode,
              CorePlatform* waits = nullptr);
     // Closing is explicit: a file dropped without close() keeps what it had before.
@@ -52,12 +45,10 @@ public:
     // False when the file could not be opened (already reported).
     bool isOpen() const { return m_open; }
     void writeLine(const QString& line);
-    // Writes the lines and closes. False on any failure (reported); the file then holds what it
-    // held before it was opened (an appended log may have been created empty), unless
-    // leftBytes() says otherwise.
+    // Writes the lines and closes. False on any failure; the file then holds what it held before
+    // (a log may have been created empty), unless leftBytes() says otherwise.
     bool close();
-    // Why open or close failed, every reason in order, in the user's words; empty when nothing
-    // failed.
+    // Every reason open or close failed, in order, in the user's words.
     QStringList errors() const { return m_errors; }
     // CreateNew found a regular file of that name, and left it alone.
     bool nameTaken() const { return m_nameTaken; }
@@ -74,11 +65,9 @@ public:
 
     // How long an append waits for another program that holds the log's lock.
     static constexpr int kLockWaitMs = 5000;
-    // A replacement is written as an unnamed file in the folder and gets its name only when
-    // whole, so an interrupted save leaves nothing behind. Where the file system has no unnamed
-    // files, or on request (tests of such file systems), a hidden copy with a name no longer
-    // than the file's own is written instead; only that copy, made by this process, is ever
-    // removed.
+    // A replacement is an unnamed file until whole, so an interrupted save leaves nothing. Without
+    // unnamed files, or on request (tests), a hidden copy named no longer than the file is
+    // written instead: the only file ever removed, and only by the process that made it.
     static void setNamedCopiesOnly(bool on);
 
 private:
@@ -87,9 +76,7 @@ private:
     bool closeReplace();
     // Writes the held lines whole and puts them on disk; written: how many bytes went in.
     bool writePending(const QString& what, qint64& written);
-    // Waits for another program's lock on the log, a bounded time.
     bool lockLog();
-    // Gives the whole replacement the file's name.
     bool putInPlace();
     // Names the file being written by the first free copy name, made by make (false with errno).
     bool takeCopyName(const QString& what, const std::function<bool(const char*)>& make);
