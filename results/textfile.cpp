@@ -41,11 +41,8 @@ QString notRegularReason(mode_t mode) {
     if (S_ISREG(mode)) {
         return QString();
     }
-    if (S_ISDIR(mode)) {
-        return fileErrorText(EISDIR);
-    }
-    if (S_ISLNK(mode)) {
-        return fileErrorText(ELOOP);
+    if (S_ISDIR(mode) || S_ISLNK(mode)) {
+        return fileErrorText(S_ISDIR(mode) ? EISDIR : ELOOP);
     }
     const char* kind = S_ISFIFO(mode)                   ? "名前付きパイプ"
                        : S_ISCHR(mode) || S_ISBLK(mode) ? "デバイス"
