@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "draw/blockdraw.h"
 
+#include <algorithm>
+
 #include "draw/candidate.h"
 #include "model/coreplatform.h"
 #include "model/tavomodel.h"
@@ -51,9 +53,7 @@ void BlockDraw::DrawBlock() {
     Sheet& sheet = m.sheet();
 
     std::array<int, 7> Drawn{};  // by position 1..6
-    for (QString& cell : sheet.LabelS) {
-        cell = QStringLiteral("  ");
-    }
+    sheet.LabelS.fill(QStringLiteral("  "));
     m.StopTarget = 0;
     m.ReelFace = 0;
     m.FirstSpinningReel = 0;
@@ -64,7 +64,7 @@ void BlockDraw::DrawBlock() {
     }
     TimerDummy.setInterval(50);
     TimerDummy.start();
-    dispatchPendingEvents(platform);
+    platform.dispatchEvents(false);
     platform.reseedRandom();
     platform.beep();
     emit blockArmed(m.ActiveBlock);
@@ -87,11 +87,7 @@ void BlockDraw::DrawBlock() {
             const int ms = tickMillis(platform.tickCount());
             n = candidateNumber(candidateBase(m.CurrentTime, ms), platform.nextRandom());
             Drawn.at(static_cast<std::size_t>(ball)) = n;
-            bool repeat = false;
-            for (int k = 1; k < ball; ++k) {
-                repeat = repeat || Drawn.at(static_cast<std::size_t>(k)) == n;
-            }
-            if (!repeat) {
+            if (std::find(Drawn.begin() + 1, Drawn.begin() + ball, n) == Drawn.begin() + ball) {
                 break;
             }
             WaitMs(static_cast<qint16>(ms), platform);
@@ -134,17 +130,14 @@ bool BlockDraw::abandoned() {
 
 void BlockDraw::TimerDummy_Timer() {
     TavoModel& m = m_model;
-    m.ReelFace = m.ReelFace + 1;
-    if (m.ReelFace > 43) {
-        m.ReelFace = 1;
-    }
+    m.ReelFace = m.ReelFace % 43 + 1;
     m.sheet().ImageDummyFace = m.ReelFace;
     if (m.ActiveBlock != 0) {
         for (int k = m.FirstSpinningReel; k <= 5; ++k) {
             m.setReelPicture(Sheet::cell(m.ActiveBlock - 1, k), faceId(m.ReelFace));
         }
         if (m.ReelFace == m.StopTarget) {
-            m.FirstSpinningReel = m.FirstSpinningReel + 1;
+            ++m.FirstSpinningReel;
             m.StopTarget = 0;
             if (m.FirstSpinningReel == 6) {
                 TimerDummy.stop();
@@ -156,11 +149,7 @@ void BlockDraw::TimerDummy_Timer() {
 void BlockDraw::TimerFlick_Timer() {
     // Runs only inside a draw: the lamp timer is stopped before ActiveBlock returns to 0.
     TavoModel& m = m_model;
-    if (m.FlickPhase == 0) {
-        m.setSwitchPicture(m.ActiveBlock - 1, PictureId::BusyDark);
-        m.FlickPhase = 1;
-    } else {
-        m.setSwitchPicture(m.ActiveBlock - 1, PictureId::BusyLit);
-        m.FlickPhase = 0;
-    }
+    m.setSwitchPicture(m.ActiveBlock - 1,
+                       m.FlickPhase == 0 ? PictureId::BusyDark : PictureId::BusyLit);
+    m.FlickPhase = 1 - m.FlickPhase;
 }

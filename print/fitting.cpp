@@ -2,6 +2,7 @@
 #include "print/fitting.h"
 
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 
 namespace {
@@ -23,10 +24,6 @@ FitError divide(double numerator, double denominator, float& quotient) {
     }
     quotient = static_cast<float>(q);
     return FitError::None;
-}
-
-bool finite(float v) {
-    return std::isfinite(v);
 }
 
 }  // namespace
@@ -52,10 +49,11 @@ PictureFit fitPicture(qint32 widthHmm, qint32 heightHmm, float printableWidth,
         return fit;
     }
     // A conversion can overflow too, on a unit of absurd size; nothing is drawn then either.
-    if (!finite(pageWidthHmm) || !finite(printedWidth) || !finite(printedHeight) || !finite(left) ||
-        !finite(top)) {
-        fit.error = FitError::Overflow;
-        return fit;
+    for (const float v : {pageWidthHmm, printedWidth, printedHeight, left, top}) {
+        if (!std::isfinite(v)) {
+            fit.error = FitError::Overflow;
+            return fit;
+        }
     }
     fit.left = left;
     fit.top = top;

@@ -49,14 +49,11 @@ std::vector<TextCell> textPageCells(const TextPageTexts& texts) {
     return out;
 }
 
-CharacterGrid::CharacterGrid(const QPaintDevice& device)
-    : columnWidth(static_cast<float>(device.logicalDpiX() / 12.0)),
-      rowHeight(static_cast<float>(device.logicalDpiY() / 6.0)) {}
-
-void PrintAt(QPainter& painter, const CharacterGrid& grid, qint32 column, qint32 row,
-             const QString& text) {
-    const float x = static_cast<float>(column) * grid.columnWidth;
-    const float y = static_cast<float>(row) * grid.rowHeight;
+void PrintAt(QPainter& painter, qint32 column, qint32 row, const QString& text) {
+    const float columnWidth = static_cast<float>(painter.device()->logicalDpiX() / 12.0);
+    const float rowHeight = static_cast<float>(painter.device()->logicalDpiY() / 6.0);
+    const float x = static_cast<float>(column) * columnWidth;
+    const float y = static_cast<float>(row) * rowHeight;
     // Text is drawn at its baseline; one ascent down puts the glyph box's top on the cell's top.
     const QFontMetricsF metrics(painter.font(), painter.device());
     painter.drawText(QPointF(x, y + metrics.ascent()), text);
@@ -68,11 +65,10 @@ class TextPage : public PrintPage {
 public:
     explicit TextPage(std::vector<TextCell> cells) : m_cells(std::move(cells)) {}
 
-    void draw(QPainter& painter, QPagedPaintDevice& device) override {
+    void draw(QPainter& painter, QPagedPaintDevice&) override {
         painter.setFont(fonts::face(fonts::kMincho, 12.0, false));
-        const CharacterGrid grid(device);
         for (const TextCell& cell : m_cells) {
-            PrintAt(painter, grid, cell.column, cell.row, cell.text);
+            PrintAt(painter, cell.column, cell.row, cell.text);
         }
     }
 

@@ -246,17 +246,13 @@ struct Disc {
     Family f;
 };
 
-const std::vector<Disc>& iconDiscs() {
-    static const std::vector<Disc> discs{{11.0, 11.5, 9.0, familyOf(7)},
-                                         {21.0, 12.5, 9.0, familyOf(31)},
-                                         {16.0, 21.5, 9.0, familyOf(42)}};
-    return discs;
-}
+const std::vector<Disc> kIconDiscs{{11.0, 11.5, 9.0, familyOf(7)},
+                                   {21.0, 12.5, 9.0, familyOf(31)},
+                                   {16.0, 21.5, 9.0, familyOf(42)}};
 
 QRgb iconShade(double x, double y) {
-    const auto& discs = iconDiscs();
     // The last disc lies on top.
-    for (auto it = discs.rbegin(); it != discs.rend(); ++it) {
+    for (auto it = kIconDiscs.rbegin(); it != kIconDiscs.rend(); ++it) {
         const double r = std::hypot(x - it->cx, y - it->cy);
         if (r <= it->r) {
             if (r > it->r - 1.0) {
@@ -268,17 +264,13 @@ QRgb iconShade(double x, double y) {
     return kCream;
 }
 
-QString svgColour(QRgb c) {
-    return QColor(c).name();
-}
-
 QByteArray iconSvg() {
     QString out = QStringLiteral(
                       "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"32\" height=\"32\" "
                       "viewBox=\"0 0 32 32\">\n"
                       "  <rect width=\"32\" height=\"32\" fill=\"%1\"/>\n")
-                      .arg(svgColour(kCream));
-    for (const Disc& d : iconDiscs()) {
+                      .arg(QColor(kCream).name());
+    for (const Disc& d : kIconDiscs) {
         out += QStringLiteral(
                    "  <circle cx=\"%1\" cy=\"%2\" r=\"%3\" fill=\"%4\"/>\n"
                    "  <circle cx=\"%1\" cy=\"%2\" r=\"%5\" fill=\"%6\"/>\n"
@@ -286,11 +278,11 @@ QByteArray iconSvg() {
                    .arg(d.cx)
                    .arg(d.cy)
                    .arg(d.r)
-                   .arg(svgColour(shadeOf(d.f.ball)))
+                   .arg(QColor(shadeOf(d.f.ball)).name())
                    .arg(d.r - 1.0)
-                   .arg(svgColour(d.f.ball))
+                   .arg(QColor(d.f.ball).name())
                    .arg(d.r * 0.62)
-                   .arg(svgColour(d.f.core));
+                   .arg(QColor(d.f.core).name());
     }
     out += QStringLiteral("</svg>\n");
     return out.toUtf8();
