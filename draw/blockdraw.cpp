@@ -20,8 +20,6 @@ BlockDraw::BlockDraw(TavoModel& model, CorePlatform& platform)
     connect(&TimerFlick, &Timer::timeout, this, &BlockDraw::TimerFlick_Timer);
 }
 
-BlockDraw::~BlockDraw() = default;
-
 void BlockDraw::stopTimers() {
     TimerDummy.stop();
     TimerFlick.stop();
@@ -49,7 +47,6 @@ void BlockDraw::ImageSwitch_Click(int Index) {
 
 void BlockDraw::DrawBlock() {
     TavoModel& m = m_model;
-    CorePlatform& platform = m_platform;
     Sheet& sheet = m.sheet();
 
     std::array<int, 7> Drawn{};  // by position 1..6
@@ -62,59 +59,57 @@ void BlockDraw::DrawBlock() {
         m.setSheetStamp(sheetStampText(m.CurrentTime));
         sheet.LabelFileName0 = sheetFileName(m.CurrentTime);
     }
-    TimerDummy.setInterval(50);
-    TimerDummy.start();
-    platform.dispatchEvents(false);
-    platform.reseedRandom();
-    platform.beep();
+    TimerDummy.start(50);
+    m_platform.dispatchEvents(false);
+    m_platform.reseedRandom();
+    m_platform.beep();
     emit blockArmed(m.ActiveBlock);
 
-    waitWhile([&m] { return m.ArmedBlock != 0; }, platform);
+    waitWhile([&m] { return m.ArmedBlock != 0; }, m_platform);
     if (abandoned()) {
         return;
     }
-    platform.beep();
+    m_platform.beep();
     m.FlickPhase = 0;
     const int block = m.ActiveBlock - 1;
     m.setPhase(block, TavoModel::Phase::Drawing);
-    TimerFlick.setInterval(500);
-    TimerFlick.start();
+    TimerFlick.start(500);
 
     for (m.BallIndex = 1; m.BallIndex <= 6; ++m.BallIndex) {
         const int ball = m.BallIndex;
         int n = 0;
         for (;;) {
-            const int ms = tickMillis(platform.tickCount());
-            n = candidateNumber(candidateBase(m.CurrentTime, ms), platform.nextRandom());
+            const int ms = tickMillis(m_platform.tickCount());
+            n = candidateNumber(candidateBase(m.CurrentTime, ms), m_platform.nextRandom());
             Drawn.at(static_cast<std::size_t>(ball)) = n;
             if (std::find(Drawn.begin() + 1, Drawn.begin() + ball, n) == Drawn.begin() + ball) {
                 break;
             }
-            WaitMs(static_cast<qint16>(ms), platform);
+            WaitMs(static_cast<qint16>(ms), m_platform);
             if (abandoned()) {
                 return;
             }
         }
         m.StopTarget = n;
-        waitWhile([&m] { return m.StopTarget != 0; }, platform);
+        waitWhile([&m] { return m.StopTarget != 0; }, m_platform);
         if (abandoned()) {
             return;
         }
         const QString text = QString::number(n);
         sheet.LabelS.at(static_cast<std::size_t>(ball - 1)) = text;
         sheet.LabelData.at(static_cast<std::size_t>(Sheet::cell(block, ball - 1))) = text;
-        platform.beep();
+        m_platform.beep();
         emit numberDrawn(block + 1, ball, n);
     }
 
     TimerFlick.stop();
-    WaitMs(500, platform);
+    WaitMs(500, m_platform);
     if (abandoned()) {
         return;
     }
     m.setSwitchPicture(block, PictureId::Start);
     m.setPhase(block, TavoModel::Phase::Ready);
-    platform.beep();
+    m_platform.beep();
     TimerDummy.stop();
     m.ActiveBlock = 0;
     emit drawFinished(block + 1);

@@ -42,8 +42,7 @@ PictureFit fitPicture(qint32 widthHmm, qint32 heightHmm, float printableWidth,
     }
     const float printedHeight = unit.fromHundredthsMmY(heightOnPaper);
     const float printedWidth = unit.fromHundredthsMmX(pageWidthHmm);
-    float left = 0;
-    float top = 0;
+    float left = 0, top = 0;
     if ((fit.error = divide(printableWidth - printedWidth, 2, left)) != FitError::None ||
         (fit.error = divide(printableHeight - printedHeight, 2, top)) != FitError::None) {
         return fit;

@@ -103,7 +103,6 @@ private:
     struct stat m_made {};
 };
 
-// NameTaken: not created, as something already holds the name.
 enum class PdfResult { Written, NotLaidOut, NameTaken, NotCreated, NotWritten };
 
 // Draws the page into a new file at path on the given layout: Qt's own PDF writer, as the print

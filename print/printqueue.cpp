@@ -90,9 +90,8 @@ QString stateMessage(const cups_dest_t& dest) {
     }
     ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
-    static const char* const wanted[] = {"printer-state-message"};
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 1, nullptr,
-                  wanted);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "printer-state-message");
     ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
     ipp_attribute_t* attribute = ippFindAttribute(response, "printer-state-message", IPP_TAG_TEXT);
     const QString message =
@@ -114,9 +113,8 @@ Answer ask(const QString& queue) {
                 state == State::Unreachable ? lastError() : QString()};
     }
     Answer answer{State::Ok, QString::fromUtf8(dest->name), QString()};
-    const char* accepting =
-        cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
-    if (QString::fromUtf8(accepting) == u"false") {
+    if (qstrcmp(cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options),
+                "false") == 0) {
         answer.state = State::NotAccepting;
         answer.detail = stateMessage(*dest);
     }

@@ -11,16 +11,11 @@
 #include "print/printjob.h"
 
 TextPageTexts TextPageTexts::fromModel(const TavoModel& model) {
-    TextPageTexts t;
-    t.sheetStamp = model.sheetStamp();
-    t.title = TavoModel::title();
-    const Sheet& sheet = model.sheet();
+    TextPageTexts t{
+        model.sheetStamp(), TavoModel::title(), model.sheet().LabelFN, {}, model.sheet().LabelData};
     for (int b = 0; b < Sheet::kBlocks; ++b) {
-        const auto i = static_cast<std::size_t>(b);
-        t.blockStamps.at(i) = sheet.LabelFN.at(i);
-        t.blockLetters.at(i) = model.blockLetter(b);
+        t.blockLetters.at(static_cast<std::size_t>(b)) = TavoModel::blockLetter(b);
     }
-    t.cells = sheet.LabelData;
     return t;
 }
 
@@ -38,11 +33,10 @@ std::vector<TextCell> textPageCells(const TextPageTexts& texts) {
         const qint32 row = 2 * i + 3;
         out.push_back({0, row, texts.blockStamps.at(b)});
         for (int p = 0; p < Sheet::kPositions; ++p) {
-            const auto pos = static_cast<std::size_t>(p);
             const QString& number = texts.cells.at(static_cast<std::size_t>(Sheet::cell(i, p)));
             const QString text = p == 0 ? texts.blockLetters.at(b) + QStringLiteral(": [") + number
                                         : QStringLiteral("] [") + number;
-            out.push_back({kCellColumns.at(pos), row, text});
+            out.push_back({kCellColumns.at(static_cast<std::size_t>(p)), row, text});
         }
         out.push_back({kClosingColumn, row, QStringLiteral("]")});
     }

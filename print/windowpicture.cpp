@@ -34,14 +34,10 @@ bool screenShowsTheFrame(const QWidget& window) {
            window.frameGeometry() != window.geometry();
 }
 
-// A snapshot of the window alone. On X11 with a window manager, the whole window from the screen,
-// title bar and border included, its inside drawn by the window itself; elsewhere the window's
-// own drawing of itself, as the screen cannot show it to the program: natively on Wayland that
-// is the whole window, its own title bar and border included where it draws them (mutter,
-// weston), its inside where the compositor draws the frame (KWin); on the rootless Xwayland of
-// a Wayland desktop, without a window manager and offscreen, its inside. No other window of
-// the program is in it: on the screen, those over the window are hidden for kUncoverMs while the
-// window manager redraws what they covered.
+// A snapshot of the window alone: where the screen shows the frame, the whole window from the
+// screen, its inside drawn by the window itself; elsewhere the window's own drawing of itself
+// (on Wayland with the title bar and border where it draws them, as mutter and weston have it).
+// Our other windows over it are hidden for kUncoverMs while the window manager redraws.
 constexpr int kUncoverMs = 200;
 QPixmap snapshotWindow(QWidget& window, CorePlatform& platform) {
     // The window's own drawing of itself: whatever covers it on the screen (a note, another of

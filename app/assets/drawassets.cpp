@@ -65,24 +65,22 @@ struct Pt {
 using Stroke = std::vector<Pt>;
 using Glyph = std::vector<Stroke>;
 
-// Appends an elliptic arc; angles in degrees, counter-clockwise, 0 pointing right.
-void arc(Stroke& s, double cx, double cy, double rx, double ry, double from, double to) {
+// s with an elliptic arc appended; angles in degrees, counter-clockwise, 0 pointing right.
+Stroke arc(Stroke s, double cx, double cy, double rx, double ry, double from, double to) {
     const int steps = std::max(2, static_cast<int>(std::ceil(std::abs(to - from) / 8.0)));
     for (int i = 0; i <= steps; ++i) {
         const double a = qDegreesToRadians(from + (to - from) * i / steps);
         s.push_back({cx + rx * std::cos(a), cy - ry * std::sin(a)});
     }
-}
-
-Stroke ellipse(double cx, double cy, double rx, double ry) {
-    Stroke s;
-    arc(s, cx, cy, rx, ry, 0, 360);
     return s;
 }
 
+Stroke ellipse(double cx, double cy, double rx, double ry) {
+    return arc({}, cx, cy, rx, ry, 0, 360);
+}
+
 Glyph six() {
-    Stroke tail;
-    arc(tail, 0.5, 0.5, 0.5, 0.5, 55, 180);
+    Stroke tail = arc({}, 0.5, 0.5, 0.5, 0.5, 55, 180);
     tail.push_back({0.0, 0.68});
     return {ellipse(0.5, 0.68, 0.5, 0.32), tail};
 }
@@ -94,25 +92,16 @@ Glyph glyph(int digit) {
         case 1:
             return {{{0.12, 0.26}, {0.55, 0.0}, {0.55, 1.0}}, {{0.1, 1.0}, {1.0, 1.0}}};
         case 2: {
-            Stroke s;
-            arc(s, 0.5, 0.28, 0.5, 0.28, 160, -40);
-            s.push_back({0.0, 1.0});
-            s.push_back({1.0, 1.0});
+            Stroke s = arc({}, 0.5, 0.28, 0.5, 0.28, 160, -40);
+            s.insert(s.end(), {{0.0, 1.0}, {1.0, 1.0}});
             return {s};
         }
-        case 3: {
-            Stroke s;
-            arc(s, 0.5, 0.25, 0.46, 0.25, 155, -90);
-            arc(s, 0.5, 0.72, 0.5, 0.28, 90, -155);
-            return {s};
-        }
+        case 3:
+            return {arc(arc({}, 0.5, 0.25, 0.46, 0.25, 155, -90), 0.5, 0.72, 0.5, 0.28, 90, -155)};
         case 4:
             return {{{0.72, 1.0}, {0.72, 0.0}, {0.0, 0.68}, {1.0, 0.68}}};
-        case 5: {
-            Stroke s{{0.95, 0.0}, {0.1, 0.0}, {0.05, 0.47}};
-            arc(s, 0.5, 0.68, 0.5, 0.32, 140, -155);
-            return {s};
-        }
+        case 5:
+            return {arc({{0.95, 0.0}, {0.1, 0.0}, {0.05, 0.47}}, 0.5, 0.68, 0.5, 0.32, 140, -155)};
         case 6:
             return six();
         case 7:
