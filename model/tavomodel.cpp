@@ -65,7 +65,7 @@ void TavoModel::ShowClock(const QDateTime& now) {
 void TavoModel::ClearSheet() {
     ActiveBlock = 0;
     SheetStamped = 0;
-    for (int i = 0; i < kCells; ++i) {
+    for (int i = 0; i < Sheet::kCells; ++i) {
         setReelPicture(i, PictureId::Blank);
         m_sheet.LabelData.at(idx(i)).clear();
     }

@@ -77,10 +77,6 @@ State askOffWindow(std::function<void(Question&)> work, CorePlatform& platform) 
     return platform.waitsCancelled() ? State::Abandoned : State::NoAnswer;
 }
 
-QString lastError() {
-    return QString::fromUtf8(cupsLastErrorString());
-}
-
 // The operator's note on the queue (cupsreject -r, a stopped printer's reason): not among the
 // options a destination carries, so asked of the server.
 QString stateMessage(const cups_dest_t& dest) {
@@ -110,7 +106,7 @@ Answer ask(const QString& queue) {
         const State state =
             cupsLastError() < IPP_STATUS_ERROR_INTERNAL ? State::NoSuchQueue : State::Unreachable;
         return {queue.isEmpty() && state == State::NoSuchQueue ? State::NoPrinter : state, queue,
-                state == State::Unreachable ? lastError() : QString()};
+                state == State::Unreachable ? QString::fromUtf8(cupsLastErrorString()) : QString()};
     }
     Answer answer{State::Ok, QString::fromUtf8(dest->name), QString()};
     if (qstrcmp(cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options),
@@ -172,7 +168,7 @@ Answer submitPdf(const QString& queue, const QString& pdfPath, const QString& ti
             cupsFreeOptions(count, options);
             if (out->jobId <= 0) {
                 out->state = State::Refused;
-                out->detail = lastError();
+                out->detail = QString::fromUtf8(cupsLastErrorString());
             } else if (question.isAbandoned()) {
                 // Taken after the page went to a file: one copy is enough.
                 cupsCancelJob2(CUPS_HTTP_DEFAULT, name.constData(), out->jobId, 0);
