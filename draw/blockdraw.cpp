@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "draw/blockdraw.h"
 
+#include <algorithm>
+
 #include "draw/candidate.h"
 #include "model/coreplatform.h"
 #include "model/tavomodel.h"
@@ -17,8 +19,6 @@ BlockDraw::BlockDraw(TavoModel& model, CorePlatform& platform)
     connect(&TimerDummy, &Timer::timeout, this, &BlockDraw::TimerDummy_Timer);
     connect(&TimerFlick, &Timer::timeout, this, &BlockDraw::TimerFlick_Timer);
 }
-
-BlockDraw::~BlockDraw() = default;
 
 void BlockDraw::stopTimers() {
     TimerDummy.stop();
@@ -47,13 +47,10 @@ void BlockDraw::ImageSwitch_Click(int Index) {
 
 void BlockDraw::DrawBlock() {
     TavoModel& m = m_model;
-    CorePlatform& platform = m_platform;
     Sheet& sheet = m.sheet();
 
     std::array<int, 7> Drawn{};  // by position 1..6
-    for (QString& cell : sheet.LabelS) {
-        cell = QStringLiteral("  ");
-    }
+    sheet.LabelS.fill(QStringLiteral("  "));
     m.StopTarget = 0;
     m.ReelFace = 0;
     m.FirstSpinningReel = 0;
@@ -62,63 +59,57 @@ void BlockDraw::DrawBlock() {
         m.setSheetStamp(sheetStampText(m.CurrentTime));
         sheet.LabelFileName0 = sheetFileName(m.CurrentTime);
     }
-    TimerDummy.setInterval(50);
-    TimerDummy.start();
-    dispatchPendingEvents(platform);
-    platform.reseedRandom();
-    platform.beep();
+    TimerDummy.start(50);
+    m_platform.dispatchEvents(false);
+    m_platform.reseedRandom();
+    m_platform.beep();
     emit blockArmed(m.ActiveBlock);
 
-    waitWhile([&m] { return m.ArmedBlock != 0; }, platform);
+    waitWhile([&m] { return m.ArmedBlock != 0; }, m_platform);
     if (abandoned()) {
         return;
     }
-    platform.beep();
+    m_platform.beep();
     m.FlickPhase = 0;
     const int block = m.ActiveBlock - 1;
     m.setPhase(block, TavoModel::Phase::Drawing);
-    TimerFlick.setInterval(500);
-    TimerFlick.start();
+    TimerFlick.start(500);
 
     for (m.BallIndex = 1; m.BallIndex <= 6; ++m.BallIndex) {
         const int ball = m.BallIndex;
         int n = 0;
         for (;;) {
-            const int ms = tickMillis(platform.tickCount());
-            n = candidateNumber(candidateBase(m.CurrentTime, ms), platform.nextRandom());
+            const int ms = tickMillis(m_platform.tickCount());
+            n = candidateNumber(candidateBase(m.CurrentTime, ms), m_platform.nextRandom());
             Drawn.at(static_cast<std::size_t>(ball)) = n;
-            bool repeat = false;
-            for (int k = 1; k < ball; ++k) {
-                repeat = repeat || Drawn.at(static_cast<std::size_t>(k)) == n;
-            }
-            if (!repeat) {
+            if (std::find(Drawn.begin() + 1, Drawn.begin() + ball, n) == Drawn.begin() + ball) {
                 break;
             }
-            WaitMs(static_cast<qint16>(ms), platform);
+            WaitMs(static_cast<qint16>(ms), m_platform);
             if (abandoned()) {
                 return;
             }
         }
         m.StopTarget = n;
-        waitWhile([&m] { return m.StopTarget != 0; }, platform);
+        waitWhile([&m] { return m.StopTarget != 0; }, m_platform);
         if (abandoned()) {
             return;
         }
         const QString text = QString::number(n);
         sheet.LabelS.at(static_cast<std::size_t>(ball - 1)) = text;
         sheet.LabelData.at(static_cast<std::size_t>(Sheet::cell(block, ball - 1))) = text;
-        platform.beep();
+        m_platform.beep();
         emit numberDrawn(block + 1, ball, n);
     }
 
     TimerFlick.stop();
-    WaitMs(500, platform);
+    WaitMs(500, m_platform);
     if (abandoned()) {
         return;
     }
     m.setSwitchPicture(block, PictureId::Start);
     m.setPhase(block, TavoModel::Phase::Ready);
-    platform.beep();
+    m_platform.beep();
     TimerDummy.stop();
     m.ActiveBlock = 0;
     emit drawFinished(block + 1);
@@ -134,17 +125,14 @@ bool BlockDraw::abandoned() {
 
 void BlockDraw::TimerDummy_Timer() {
     TavoModel& m = m_model;
-    m.ReelFace = m.ReelFace + 1;
-    if (m.ReelFace > 43) {
-        m.ReelFace = 1;
-    }
+    m.ReelFace = m.ReelFace % 43 + 1;
     m.sheet().ImageDummyFace = m.ReelFace;
     if (m.ActiveBlock != 0) {
         for (int k = m.FirstSpinningReel; k <= 5; ++k) {
             m.setReelPicture(Sheet::cell(m.ActiveBlock - 1, k), faceId(m.ReelFace));
         }
         if (m.ReelFace == m.StopTarget) {
-            m.FirstSpinningReel = m.FirstSpinningReel + 1;
+            ++m.FirstSpinningReel;
             m.StopTarget = 0;
             if (m.FirstSpinningReel == 6) {
                 TimerDummy.stop();
@@ -156,11 +144,7 @@ void BlockDraw::TimerDummy_Timer() {
 void BlockDraw::TimerFlick_Timer() {
     // Runs only inside a draw: the lamp timer is stopped before ActiveBlock returns to 0.
     TavoModel& m = m_model;
-    if (m.FlickPhase == 0) {
-        m.setSwitchPicture(m.ActiveBlock - 1, PictureId::BusyDark);
-        m.FlickPhase = 1;
-    } else {
-        m.setSwitchPicture(m.ActiveBlock - 1, PictureId::BusyLit);
-        m.FlickPhase = 0;
-    }
+    m.setSwitchPicture(m.ActiveBlock - 1,
+                       m.FlickPhase == 0 ? PictureId::BusyDark : PictureId::BusyLit);
+    m.FlickPhase = 1 - m.FlickPhase;
 }

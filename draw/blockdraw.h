@@ -17,7 +17,6 @@ class BlockDraw : public QObject {
     Q_OBJECT
 public:
     BlockDraw(TavoModel& model, CorePlatform& platform);
-    ~BlockDraw() override;
 
 private:
     std::unique_ptr<Timer> m_timerDummy;

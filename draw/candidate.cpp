@@ -4,11 +4,7 @@
 #include <cmath>
 
 int tickMillis(qint32 tick) {
-    int m = tick % 1000;
-    if (m < 0) {
-        m += 1000;
-    }
-    return m;
+    return (tick % 1000 + 1000) % 1000;
 }
 
 qint16 candidateBase(const QDateTime& time, int millis) {

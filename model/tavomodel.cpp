@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "model/tavomodel.h"
 
+#include <utility>
+
 #include "model/timeformat.h"
 
 TavoModel::TavoModel(QObject* parent) : QObject(parent) {
@@ -16,25 +18,19 @@ QString TavoModel::blockLetter(int b) {
 }
 
 void TavoModel::setReelPicture(int cell, PictureId id) {
-    PictureId& current = m_reel.at(idx(cell));
-    if (current != id) {
-        current = id;
+    if (std::exchange(m_reel.at(idx(cell)), id) != id) {
         emit reelPictureChanged(cell);
     }
 }
 
 void TavoModel::setSwitchPicture(int b, PictureId id) {
-    PictureId& current = m_switch.at(idx(b));
-    if (current != id) {
-        current = id;
+    if (std::exchange(m_switch.at(idx(b)), id) != id) {
         emit switchPictureChanged(b);
     }
 }
 
 void TavoModel::setPhase(int b, Phase phase) {
-    Phase& current = m_phase.at(idx(b));
-    if (current != phase) {
-        current = phase;
+    if (std::exchange(m_phase.at(idx(b)), phase) != phase) {
         emit phaseChanged(b);
     }
 }
@@ -53,8 +49,7 @@ TavoModel::Status TavoModel::status(Phase phase) {
 }
 
 void TavoModel::setSheetStamp(const QString& text) {
-    if (m_sheetStamp != text) {
-        m_sheetStamp = text;
+    if (std::exchange(m_sheetStamp, text) != text) {
         emit sheetStampChanged();
     }
 }
@@ -62,8 +57,7 @@ void TavoModel::setSheetStamp(const QString& text) {
 void TavoModel::ShowClock(const QDateTime& now) {
     CurrentTime = now;
     const QString text = ::clockText(now);
-    if (m_clockText != text) {
-        m_clockText = text;
+    if (std::exchange(m_clockText, text) != text) {
         emit clockChanged();
     }
 }
@@ -71,13 +65,11 @@ void TavoModel::ShowClock(const QDateTime& now) {
 void TavoModel::ClearSheet() {
     ActiveBlock = 0;
     SheetStamped = 0;
-    for (int i = 0; i < kCells; ++i) {
+    for (int i = 0; i < Sheet::kCells; ++i) {
         setReelPicture(i, PictureId::Blank);
         m_sheet.LabelData.at(idx(i)).clear();
     }
-    for (QString& stamp : m_sheet.LabelFN) {
-        stamp.clear();
-    }
+    m_sheet.LabelFN.fill(QString());
     setSheetStamp(QString());
     m_sheet.LabelFileName0.clear();
     m_sheet.SavedFileName.clear();

@@ -34,9 +34,6 @@ struct ResultsFolder {
 class TavoModel : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kBlocks = Sheet::kBlocks;
-    static constexpr int kCells = Sheet::kCells;
-
     // A colour as 0xAARRGGBB, the layout of a QRgb.
     using Colour = quint32;
     static constexpr Colour kRed = 0xffff0000u;
@@ -59,7 +56,7 @@ public:
     // Form state.
     QDateTime CurrentTime;
     ResultsFolder AppFolder;
-    std::array<QString, kBlocks> ResultLines;
+    std::array<QString, Sheet::kBlocks> ResultLines;
     int ActiveBlock = 0;        // block being drawn, 1..5; 0 = no draw running
     int ArmedBlock = 0;         // block waiting for its second press; 0 = released
     qint16 BallIndex = 0;       // position being drawn, 1..6
@@ -107,9 +104,9 @@ private:
     static std::size_t idx(int i) { return static_cast<std::size_t>(i); }
 
     Sheet m_sheet;
-    std::array<PictureId, kCells> m_reel{};
-    std::array<PictureId, kBlocks> m_switch{};
-    std::array<Phase, kBlocks> m_phase{};
+    std::array<PictureId, Sheet::kCells> m_reel{};
+    std::array<PictureId, Sheet::kBlocks> m_switch{};
+    std::array<Phase, Sheet::kBlocks> m_phase{};
     QString m_sheetStamp;
     QString m_clockText = QStringLiteral("0000/00/00,00:00:00");
 };

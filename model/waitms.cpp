@@ -31,7 +31,3 @@ void waitWhile(const std::function<bool()>& condition, CorePlatform& platform) {
         platform.dispatchEvents(true);
     }
 }
-
-void dispatchPendingEvents(CorePlatform& platform) {
-    platform.dispatchEvents(false);
-}

@@ -17,6 +17,3 @@ void WaitMs(qint16 ms, CorePlatform& platform);
 
 // Dispatches events until condition() is false (tested before the first dispatch and after each).
 void waitWhile(const std::function<bool()>& condition, CorePlatform& platform);
-
-// One pass over the events pending now; never sleeps.
-void dispatchPendingEvents(CorePlatform& platform);

@@ -2,6 +2,7 @@
 #include "print/fitting.h"
 
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 
 namespace {
@@ -25,10 +26,6 @@ FitError divide(double numerator, double denominator, float& quotient) {
     return FitError::None;
 }
 
-bool finite(float v) {
-    return std::isfinite(v);
-}
-
 }  // namespace
 
 PictureFit fitPicture(qint32 widthHmm, qint32 heightHmm, float printableWidth,
@@ -45,17 +42,17 @@ PictureFit fitPicture(qint32 widthHmm, qint32 heightHmm, float printableWidth,
     }
     const float printedHeight = unit.fromHundredthsMmY(heightOnPaper);
     const float printedWidth = unit.fromHundredthsMmX(pageWidthHmm);
-    float left = 0;
-    float top = 0;
+    float left = 0, top = 0;
     if ((fit.error = divide(printableWidth - printedWidth, 2, left)) != FitError::None ||
         (fit.error = divide(printableHeight - printedHeight, 2, top)) != FitError::None) {
         return fit;
     }
     // A conversion can overflow too, on a unit of absurd size; nothing is drawn then either.
-    if (!finite(pageWidthHmm) || !finite(printedWidth) || !finite(printedHeight) || !finite(left) ||
-        !finite(top)) {
-        fit.error = FitError::Overflow;
-        return fit;
+    for (const float v : {pageWidthHmm, printedWidth, printedHeight, left, top}) {
+        if (!std::isfinite(v)) {
+            fit.error = FitError::Overflow;
+            return fit;
+        }
     }
     fit.left = left;
     fit.top = top;

@@ -39,11 +39,6 @@ PageResult printOn(QPagedPaintDevice& device, PrintPage& page) {
     return painter.end() ? PageResult::Done : PageResult::NotFinished;
 }
 
-const QString& failedText() {
-    static const QString text = QStringLiteral("印刷できませんでした。");
-    return text;
-}
-
 // A PDF file of our own making: created new (never an existing file, nor through a link) and
 // written straight to its descriptor, so a failed write keeps the system's reason.
 class PdfFile : public QIODevice {
@@ -108,13 +103,12 @@ private:
     struct stat m_made {};
 };
 
-enum class PdfResult { Written, NotLaidOut, NotCreated, NotWritten };
+enum class PdfResult { Written, NotLaidOut, NameTaken, NotCreated, NotWritten };
 
 // Draws the page into a new file at path on the given layout: Qt's own PDF writer, as the print
-// engine uses, but one that asks no print server. The reason in problem otherwise, and the
-// system's error number in createError when the file could not be made.
+// engine uses, but one that asks no print server. The reason in problem otherwise.
 PdfResult printToPdf(const QByteArray& path, const QPageLayout& layout, PrintPage& page,
-                     QString& problem, int* createError = nullptr) {
+                     QString& problem) {
     PdfFile file(path);
     QPdfWriter writer(&file);
     writer.setResolution(1200);
@@ -123,11 +117,8 @@ PdfResult printToPdf(const QByteArray& path, const QPageLayout& layout, PrintPag
         return PdfResult::NotLaidOut;
     }
     if (!file.create()) {
-        if (createError != nullptr) {
-            *createError = file.error();
-        }
         problem = fileErrorText(file.error());
-        return PdfResult::NotCreated;
+        return file.error() == EEXIST ? PdfResult::NameTaken : PdfResult::NotCreated;
     }
     const PageResult drawn = printOn(writer, page);
     if (!file.finish() || drawn != PageResult::Done) {
@@ -136,31 +127,6 @@ PdfResult printToPdf(const QByteArray& path, const QPageLayout& layout, PrintPag
         return PdfResult::NotWritten;
     }
     return PdfResult::Written;
-}
-
-// The page through the print server: drawn into a PDF file laid out for the queue's paper, as
-// Qt's own engine does, then handed over as one job whose acceptance is read back. A page that
-// could not be made here leaves its reason in problem.
-printqueue::Answer printThroughServer(Platform& platform, QPrinter& printer, PrintPage& page,
-                                      QString& problem, bool& laidOut) {
-    const QString queue = printer.printerName();
-    const printqueue::Answer check = printqueue::check(queue, platform);
-    if (check.state != printqueue::State::Ok) {
-        return check;
-    }
-    QTemporaryDir spool;
-    const QString pdf = spool.filePath(QStringLiteral("page.pdf"));
-    PdfResult made = PdfResult::NotCreated;
-    if (spool.isValid()) {
-        made = printToPdf(QFile::encodeName(pdf), printer.pageLayout(), page, problem);
-    } else {
-        problem = QStringLiteral("一時フォルダーを作れませんでした");
-    }
-    laidOut = made != PdfResult::NotLaidOut;
-    if (made != PdfResult::Written) {
-        return {printqueue::State::Refused, queue, QString()};
-    }
-    return printqueue::submitPdf(queue, pdf, TavoModel::title(), platform);
 }
 
 // The page on the default printer. True when that is the end of the print: printed, or not to
@@ -175,14 +141,30 @@ bool printOnDefaultPrinter(Platform& platform, PrintPage& page, QString& why) {
             return true;
         }
         if (printer->outputFormat() == QPrinter::NativeFormat) {
-            bool laidOut = true;
-            found.answer = printThroughServer(platform, *printer, page, problem, laidOut);
-            if (!laidOut) {
-                platform.notify(NoteKind::Warning, problem);
-                return true;
-            }
+            // Through the print server: drawn into a PDF file laid out for the queue's paper, as
+            // Qt's own engine does, then handed over as one job whose acceptance is read back.
+            const QString queue = printer->printerName();
+            found.answer = printqueue::check(queue, platform);
             if (found.answer.state == printqueue::State::Ok) {
-                return true;
+                QTemporaryDir spool;
+                const QString pdf = spool.filePath(QStringLiteral("page.pdf"));
+                PdfResult made = PdfResult::NotCreated;
+                if (spool.isValid()) {
+                    made = printToPdf(QFile::encodeName(pdf), printer->pageLayout(), page, problem);
+                } else {
+                    problem = QStringLiteral("一時フォルダーを作れませんでした");
+                }
+                if (made == PdfResult::NotLaidOut) {
+                    platform.notify(NoteKind::Warning, problem);
+                    return true;
+                }
+                found.answer =
+                    made == PdfResult::Written
+                        ? printqueue::submitPdf(queue, pdf, TavoModel::title(), platform)
+                        : printqueue::Answer{printqueue::State::Refused, queue, QString()};
+                if (found.answer.state == printqueue::State::Ok) {
+                    return true;
+                }
             }
             // Either the server said no, or the page for it could not be made here.
             if (!problem.isEmpty()) {
@@ -195,7 +177,7 @@ bool printOnDefaultPrinter(Platform& platform, PrintPage& page, QString& why) {
                 case PageResult::NotFinished:
                     // Part of the page may have reached the printer: a second copy in a file
                     // would only confuse.
-                    platform.notify(NoteKind::Warning, failedText());
+                    platform.notify(NoteKind::Warning, QStringLiteral("印刷できませんでした。"));
                     return true;
                 case PageResult::NotOpened:
                     why = QStringLiteral("プリンターを開けませんでした");
@@ -223,16 +205,14 @@ void saveToPdf(const PrintTarget& target, PrintPage& page, const QString& why) {
     const QString base = QStringLiteral("Tavo_") + compactStamp(platform.now());
     QString name = base + QStringLiteral(".pdf");
     QString problem;
-    int taken = 0;
     PdfResult result = PdfResult::NotCreated;
     const auto print = [&] {
-        return printToPdf(nativeFolder(target.folder) + QFile::encodeName(name), a4, page, problem,
-                          &taken);
+        return printToPdf(nativeFolder(target.folder) + QFile::encodeName(name), a4, page, problem);
     };
     if (prepareResultsFolder(target.folder, problem)) {
         result = print();
     }
-    for (int n = 2; result == PdfResult::NotCreated && taken == EEXIST && n < 1000; ++n) {
+    for (int n = 2; result == PdfResult::NameTaken && n < 1000; ++n) {
         name = base + QLatin1Char('_') + QString::number(n) + QStringLiteral(".pdf");
         result = print();
     }

@@ -23,11 +23,7 @@ public:
     virtual ~PrintPage() = default;
     // Called with the device before it is opened. False, with a note for the user in problem,
     // when the page cannot be laid out on it; nothing is printed then.
-    virtual bool layOut(const QPagedPaintDevice& device, QString& problem) {
-        (void)device;
-        (void)problem;
-        return true;
-    }
+    virtual bool layOut(const QPagedPaintDevice& /*device*/, QString& /*problem*/) { return true; }
     // Draws the page; the painter's origin is the printable area's top-left corner.
     virtual void draw(QPainter& painter, QPagedPaintDevice& device) = 0;
 };

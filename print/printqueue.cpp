@@ -37,13 +37,6 @@ struct Question {
 // How many questions' threads are still running, the abandoned ones among them.
 std::atomic<int> g_running{0};
 
-struct Running {
-    Running() { ++g_running; }
-    ~Running() { --g_running; }
-    Running(const Running&) = delete;
-    Running& operator=(const Running&) = delete;
-};
-
 // Runs work on a thread of its own while the caller's events are dispatched. NoAnswer when it
 // has not finished within the bound, Abandoned when the window closed first, else Ok.
 State askOffWindow(std::function<void(Question&)> work, CorePlatform& platform) {
@@ -51,13 +44,16 @@ State askOffWindow(std::function<void(Question&)> work, CorePlatform& platform) 
     question->caller = QAbstractEventDispatcher::instance();
     try {
         std::thread([question, work = std::move(work)] {
-            const Running running;
+            ++g_running;
             work(*question);
-            const std::lock_guard<std::mutex> lock(question->mutex);
-            question->done = true;
-            if (!question->abandoned && question->caller != nullptr) {
-                question->caller->wakeUp();
+            {
+                const std::lock_guard<std::mutex> lock(question->mutex);
+                question->done = true;
+                if (!question->abandoned && question->caller != nullptr) {
+                    question->caller->wakeUp();
+                }
             }
+            --g_running;
         }).detach();
     } catch (const std::system_error&) {
         return State::Unreachable;
@@ -81,22 +77,6 @@ State askOffWindow(std::function<void(Question&)> work, CorePlatform& platform) 
     return platform.waitsCancelled() ? State::Abandoned : State::NoAnswer;
 }
 
-QString lastError() {
-    const char* text = cupsLastErrorString();
-    return text != nullptr && *text != '\0' ? QString::fromUtf8(text) : QString();
-}
-
-// Why a destination could not be had: a server that answered does not know it; otherwise the
-// server could not be asked.
-State missingState() {
-    return cupsLastError() < IPP_STATUS_ERROR_INTERNAL ? State::NoSuchQueue : State::Unreachable;
-}
-
-QString option(const cups_dest_t& dest, const char* name) {
-    const char* value = cupsGetOption(name, dest.num_options, dest.options);
-    return value != nullptr ? QString::fromUtf8(value) : QString();
-}
-
 // The operator's note on the queue (cupsreject -r, a stopped printer's reason): not among the
 // options a destination carries, so asked of the server.
 QString stateMessage(const cups_dest_t& dest) {
@@ -106,13 +86,12 @@ QString stateMessage(const cups_dest_t& dest) {
     }
     ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
-    static const char* const wanted[] = {"printer-state-message"};
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 1, nullptr,
-                  wanted);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "printer-state-message");
     ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
     ipp_attribute_t* attribute = ippFindAttribute(response, "printer-state-message", IPP_TAG_TEXT);
-    const char* text = attribute != nullptr ? ippGetString(attribute, 0, nullptr) : nullptr;
-    const QString message = text != nullptr ? QString::fromUtf8(text) : QString();
+    const QString message =
+        QString::fromUtf8(attribute != nullptr ? ippGetString(attribute, 0, nullptr) : nullptr);
     ippDelete(response);
     return message;
 }
@@ -123,12 +102,15 @@ Answer ask(const QString& queue) {
     cups_dest_t* dest =
         cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.isEmpty() ? nullptr : name.constData(), nullptr);
     if (dest == nullptr) {
-        const State state = missingState();
+        // A server that answered does not know the queue; otherwise it could not be asked.
+        const State state =
+            cupsLastError() < IPP_STATUS_ERROR_INTERNAL ? State::NoSuchQueue : State::Unreachable;
         return {queue.isEmpty() && state == State::NoSuchQueue ? State::NoPrinter : state, queue,
-                state == State::Unreachable ? lastError() : QString()};
+                state == State::Unreachable ? QString::fromUtf8(cupsLastErrorString()) : QString()};
     }
     Answer answer{State::Ok, QString::fromUtf8(dest->name), QString()};
-    if (option(*dest, "printer-is-accepting-jobs") == u"false") {
+    if (qstrcmp(cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options),
+                "false") == 0) {
         answer.state = State::NotAccepting;
         answer.detail = stateMessage(*dest);
     }
@@ -143,11 +125,7 @@ bool questionsRunning() {
 }
 
 DefaultPrinter defaultPrinter(CorePlatform& platform) {
-    struct Out {
-        Answer answer;
-        std::unique_ptr<QPrinter> printer;
-    };
-    auto out = std::make_shared<Out>();
+    auto out = std::make_shared<DefaultPrinter>();
     // Qt's printer asks the server too (for the queue's paper and its driver), so it is made
     // on the same thread, after libcups has named the default queue.
     const State state = askOffWindow(
@@ -168,7 +146,7 @@ DefaultPrinter defaultPrinter(CorePlatform& platform) {
     if (state != State::Ok) {
         return {Answer{state, QString(), QString()}, nullptr};
     }
-    return {out->answer, std::move(out->printer)};
+    return std::move(*out);
 }
 
 Answer check(const QString& queue, CorePlatform& platform) {
@@ -179,7 +157,7 @@ Answer check(const QString& queue, CorePlatform& platform) {
 
 Answer submitPdf(const QString& queue, const QString& pdfPath, const QString& title,
                  CorePlatform& platform) {
-    auto out = std::make_shared<Answer>();
+    auto out = std::make_shared<Answer>(Answer{State::Ok, queue, QString()});
     const State state = askOffWindow(
         [out, name = queue.toUtf8(), file = QFile::encodeName(pdfPath),
          title = title.toUtf8()](Question& question) {
@@ -190,18 +168,14 @@ Answer submitPdf(const QString& queue, const QString& pdfPath, const QString& ti
             cupsFreeOptions(count, options);
             if (out->jobId <= 0) {
                 out->state = State::Refused;
-                out->detail = lastError();
+                out->detail = QString::fromUtf8(cupsLastErrorString());
             } else if (question.isAbandoned()) {
                 // Taken after the page went to a file: one copy is enough.
                 cupsCancelJob2(CUPS_HTTP_DEFAULT, name.constData(), out->jobId, 0);
             }
         },
         platform);
-    if (state != State::Ok) {
-        return {state, queue, QString()};
-    }
-    out->queue = queue;
-    return *out;
+    return state == State::Ok ? *out : Answer{state, queue, QString()};
 }
 
 }  // namespace printqueue

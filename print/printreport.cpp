@@ -10,10 +10,6 @@ QString withDetail(const QString& ours, const QString& detail) {
     return detail.isEmpty() ? ours : QStringLiteral("%1（詳細:「%2」）").arg(ours, detail);
 }
 
-QString quoted(const QString& name) {
-    return QStringLiteral("「%1」").arg(name);
-}
-
 }  // namespace
 
 QString printServerReason(const printqueue::Answer& answer) {
@@ -25,10 +21,10 @@ QString printServerReason(const printqueue::Answer& answer) {
         case State::NoPrinter:
             return QStringLiteral("プリンターが設定されていません");
         case State::NoSuchQueue:
-            return QStringLiteral("プリンター%1が見つかりません").arg(quoted(answer.queue));
+            return QStringLiteral("プリンター「%1」が見つかりません").arg(answer.queue);
         case State::NotAccepting:
             return withDetail(
-                QStringLiteral("プリンター%1が印刷を受け付けていません").arg(quoted(answer.queue)),
+                QStringLiteral("プリンター「%1」が印刷を受け付けていません").arg(answer.queue),
                 answer.detail);
         case State::Unreachable:
             return withDetail(QStringLiteral("印刷サーバーに接続できません"), answer.detail);

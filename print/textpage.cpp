@@ -11,16 +11,11 @@
 #include "print/printjob.h"
 
 TextPageTexts TextPageTexts::fromModel(const TavoModel& model) {
-    TextPageTexts t;
-    t.sheetStamp = model.sheetStamp();
-    t.title = TavoModel::title();
-    const Sheet& sheet = model.sheet();
+    TextPageTexts t{
+        model.sheetStamp(), TavoModel::title(), model.sheet().LabelFN, {}, model.sheet().LabelData};
     for (int b = 0; b < Sheet::kBlocks; ++b) {
-        const auto i = static_cast<std::size_t>(b);
-        t.blockStamps.at(i) = sheet.LabelFN.at(i);
-        t.blockLetters.at(i) = model.blockLetter(b);
+        t.blockLetters.at(static_cast<std::size_t>(b)) = TavoModel::blockLetter(b);
     }
-    t.cells = sheet.LabelData;
     return t;
 }
 
@@ -38,25 +33,21 @@ std::vector<TextCell> textPageCells(const TextPageTexts& texts) {
         const qint32 row = 2 * i + 3;
         out.push_back({0, row, texts.blockStamps.at(b)});
         for (int p = 0; p < Sheet::kPositions; ++p) {
-            const auto pos = static_cast<std::size_t>(p);
             const QString& number = texts.cells.at(static_cast<std::size_t>(Sheet::cell(i, p)));
             const QString text = p == 0 ? texts.blockLetters.at(b) + QStringLiteral(": [") + number
                                         : QStringLiteral("] [") + number;
-            out.push_back({kCellColumns.at(pos), row, text});
+            out.push_back({kCellColumns.at(static_cast<std::size_t>(p)), row, text});
         }
         out.push_back({kClosingColumn, row, QStringLiteral("]")});
     }
     return out;
 }
 
-CharacterGrid::CharacterGrid(const QPaintDevice& device)
-    : columnWidth(static_cast<float>(device.logicalDpiX() / 12.0)),
-      rowHeight(static_cast<float>(device.logicalDpiY() / 6.0)) {}
-
-void PrintAt(QPainter& painter, const CharacterGrid& grid, qint32 column, qint32 row,
-             const QString& text) {
-    const float x = static_cast<float>(column) * grid.columnWidth;
-    const float y = static_cast<float>(row) * grid.rowHeight;
+void PrintAt(QPainter& painter, qint32 column, qint32 row, const QString& text) {
+    const float columnWidth = static_cast<float>(painter.device()->logicalDpiX() / 12.0);
+    const float rowHeight = static_cast<float>(painter.device()->logicalDpiY() / 6.0);
+    const float x = static_cast<float>(column) * columnWidth;
+    const float y = static_cast<float>(row) * rowHeight;
     // Text is drawn at its baseline; one ascent down puts the glyph box's top on the cell's top.
     const QFontMetricsF metrics(painter.font(), painter.device());
     painter.drawText(QPointF(x, y + metrics.ascent()), text);
@@ -68,11 +59,10 @@ class TextPage : public PrintPage {
 public:
     explicit TextPage(std::vector<TextCell> cells) : m_cells(std::move(cells)) {}
 
-    void draw(QPainter& painter, QPagedPaintDevice& device) override {
+    void draw(QPainter& painter, QPagedPaintDevice&) override {
         painter.setFont(fonts::face(fonts::kMincho, 12.0, false));
-        const CharacterGrid grid(device);
         for (const TextCell& cell : m_cells) {
-            PrintAt(painter, grid, cell.column, cell.row, cell.text);
+            PrintAt(painter, cell.column, cell.row, cell.text);
         }
     }
 

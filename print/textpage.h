@@ -11,7 +11,6 @@
 class TavoModel;
 struct PrintTarget;
 class QPainter;
-class QPaintDevice;
 
 // The text page: six double-spaced lines on a grid of character cells, a column 1/12 inch wide
 // and a row 1/6 inch high, counted from the printable area's top-left corner. The face is
@@ -42,17 +41,9 @@ struct TextPageTexts {
 // The texts in the order they are printed, each at its cell.
 std::vector<TextCell> textPageCells(const TextPageTexts& texts);
 
-// The grid on a paint device whose origin is the printable area's corner.
-struct CharacterGrid {
-    explicit CharacterGrid(const QPaintDevice& device);
-    float columnWidth = 0;  // device units
-    float rowHeight = 0;
-};
-
 // Prints text with its top-left corner at the top-left corner of the cell (column, row), in the
-// painter's current font.
-void PrintAt(QPainter& painter, const CharacterGrid& grid, qint32 column, qint32 row,
-             const QString& text);
+// painter's current font, on a device whose origin is the printable area's corner.
+void PrintAt(QPainter& painter, qint32 column, qint32 row, const QString& text);
 
 // Prints the sheet as one text page.
 void PrintText(const TavoModel& model, const PrintTarget& target);

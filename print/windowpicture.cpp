@@ -4,15 +4,18 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMimeData>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QPixmap>
 #include <QPointer>
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
 
 #include "model/waitms.h"
+#include "print/fitting.h"
 #include "print/platform.h"
 #include "print/printjob.h"
 
@@ -31,8 +34,11 @@ bool screenShowsTheFrame(const QWidget& window) {
            window.frameGeometry() != window.geometry();
 }
 
-}  // namespace
-
+// A snapshot of the window alone: where the screen shows the frame, the whole window from the
+// screen, its inside drawn by the window itself; elsewhere the window's own drawing of itself
+// (on Wayland with the title bar and border where it draws them, as mutter and weston have it).
+// Our other windows over it are hidden for kUncoverMs while the window manager redraws.
+constexpr int kUncoverMs = 200;
 QPixmap snapshotWindow(QWidget& window, CorePlatform& platform) {
     // The window's own drawing of itself: whatever covers it on the screen (a note, another of
     // our windows) stays out of the picture.
@@ -72,33 +78,15 @@ QPixmap snapshotWindow(QWidget& window, CorePlatform& platform) {
     return shot;
 }
 
-void captureWindowPicture(QWidget& window, CorePlatform& platform, QPixmap& Picture1) {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    // Emptied first, so no earlier picture can stand in for a snapshot that did not arrive.
-    clipboard->clear();
-    clipboard->setImage(snapshotWindow(window, platform).toImage());
-    dispatchPendingEvents(platform);
-    QImage picture;
-    if (const QMimeData* data = clipboard->mimeData(); data != nullptr && data->hasImage()) {
-        picture = qvariant_cast<QImage>(data->imageData());
-    }
-    Picture1 = QPixmap::fromImage(picture);
-}
-
-PictureSize pictureSizeHmm(const QImage& picture, double fallbackDotsPerInch) {
-    const double fallback = fallbackDotsPerInch / 0.0254;
-    const double dpmX = picture.dotsPerMeterX() > 0 ? picture.dotsPerMeterX() : fallback;
-    const double dpmY = picture.dotsPerMeterY() > 0 ? picture.dotsPerMeterY() : fallback;
-    return {pixelsToHundredthsMm(picture.width(), dpmX),
-            pixelsToHundredthsMm(picture.height(), dpmY)};
-}
-
-namespace {
-
+// Measured in 0.01 mm at the picture's own density, else at the screen's.
 class WindowPicturePage : public PrintPage {
 public:
-    WindowPicturePage(QImage picture, PictureSize size)
-        : m_picture(std::move(picture)), m_size(size) {
+    WindowPicturePage(QImage picture, double screenDpi) : m_picture(std::move(picture)) {
+        const double fallback = screenDpi / 0.0254;
+        const double dpmX = m_picture.dotsPerMeterX() > 0 ? m_picture.dotsPerMeterX() : fallback;
+        const double dpmY = m_picture.dotsPerMeterY() > 0 ? m_picture.dotsPerMeterY() : fallback;
+        m_widthHmm = pixelsToHundredthsMm(m_picture.width(), dpmX);
+        m_heightHmm = pixelsToHundredthsMm(m_picture.height(), dpmY);
         // Drawn by its pixels, whatever screen it came from.
         m_picture.setDevicePixelRatio(1.0);
     }
@@ -107,21 +95,15 @@ public:
         // The painter measures in device dots from the printable area's corner.
         const QRectF printable = printableRect(printer);
         const PrinterUnit unit = PrinterUnit::dots(printer.logicalDpiX(), printer.logicalDpiY());
-        m_fit = fitPicture(m_size.widthHmm, m_size.heightHmm, static_cast<float>(printable.width()),
+        m_fit = fitPicture(m_widthHmm, m_heightHmm, static_cast<float>(printable.width()),
                            static_cast<float>(printable.height()), unit);
-        switch (m_fit.error) {
-            case FitError::None:
-                return true;
-            case FitError::InvalidOperation:
-            case FitError::DivisionByZero:
-                problem = QStringLiteral(
-                    "ウィンドウの画像を取り込めなかったため、印刷できませんでした。");
-                return false;
-            case FitError::Overflow:
-                problem = QStringLiteral(
-                    "ウィンドウの画像の大きさを扱えないため、印刷できませんでした。");
-                return false;
+        if (m_fit.error == FitError::None) {
+            return true;
         }
+        problem =
+            m_fit.error == FitError::Overflow
+                ? QStringLiteral("ウィンドウの画像の大きさを扱えないため、印刷できませんでした。")
+                : QStringLiteral("ウィンドウの画像を取り込めなかったため、印刷できませんでした。");
         return false;
     }
 
@@ -132,7 +114,8 @@ public:
 
 private:
     QImage m_picture;
-    PictureSize m_size;
+    qint32 m_widthHmm = 0;
+    qint32 m_heightHmm = 0;
     PictureFit m_fit;
 };
 
@@ -142,14 +125,12 @@ public:
 
     void draw(QPainter& painter, QPagedPaintDevice& printer) override {
         // The screen's size on paper; shrunk only where it would not fit the printable area.
-        qreal sx = printer.logicalDpiX() / qreal(m_window.logicalDpiX());
-        qreal sy = printer.logicalDpiY() / qreal(m_window.logicalDpiY());
+        const qreal sx = printer.logicalDpiX() / qreal(m_window.logicalDpiX());
+        const qreal sy = printer.logicalDpiY() / qreal(m_window.logicalDpiY());
         const QRectF printable = printableRect(printer);
         const qreal shrink = std::min({1.0, printable.width() / (m_window.width() * sx),
                                        printable.height() / (m_window.height() * sy)});
-        sx *= shrink;
-        sy *= shrink;
-        painter.scale(sx, sy);
+        painter.scale(sx * shrink, sy * shrink);
         m_window.render(&painter, QPoint(), QRegion(),
                         QWidget::DrawWindowBackground | QWidget::DrawChildren);
     }
@@ -161,14 +142,23 @@ private:
 }  // namespace
 
 void printCapturedPicture(QWidget& window, const QPixmap& Picture1, const PrintTarget& target) {
-    const QImage picture = Picture1.toImage();
     const double screenDpi = window.screen() ? window.screen()->logicalDotsPerInch() : 96.0;
-    WindowPicturePage page(picture, pictureSizeHmm(picture, screenDpi));
+    WindowPicturePage page(Picture1.toImage(), screenDpi);
     printPage(target, page);
 }
 
 void PrintWindowPicture(QWidget& window, QPixmap& Picture1, const PrintTarget& target) {
-    captureWindowPicture(window, target.platform, Picture1);
+    // Through the clipboard, emptied first so no earlier picture can stand in for a snapshot
+    // that did not arrive.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setImage(snapshotWindow(window, target.platform).toImage());
+    target.platform.dispatchEvents(false);
+    QImage picture;
+    if (const QMimeData* data = clipboard->mimeData(); data != nullptr && data->hasImage()) {
+        picture = qvariant_cast<QImage>(data->imageData());
+    }
+    Picture1 = QPixmap::fromImage(picture);
     printCapturedPicture(window, Picture1, target);
 }
 

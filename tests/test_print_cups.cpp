@@ -73,8 +73,8 @@ private slots:
     void cleanupTestCase();
     void init();
 
-    void acceptingQueueGetsOneJob();
-    void stoppedQueueStillTakesTheJob();
+    void queueGetsOneJob_data();
+    void queueGetsOneJob();
     void refusedPagesGoToAFile_data();
     void refusedPagesGoToAFile();
 
@@ -116,30 +116,29 @@ void TestPrintCups::initTestCase() {
                 0);
     }
     const QString socket = root.filePath(QStringLiteral("cups.sock"));
-    QFile conf(root.filePath(QStringLiteral("cupsd.conf")));
-    QVERIFY(conf.open(QIODevice::WriteOnly));
-    conf.write(QStringLiteral("Listen %1\nLogLevel warn\nWebInterface No\nBrowsing No\n"
-                              "DefaultAuthType None\n<Location />\n  Order allow,deny\n"
-                              "  Allow all\n</Location>\n<Policy default>\n  <Limit All>\n"
-                              "    Order deny,allow\n  </Limit>\n</Policy>\n")
-                   .arg(socket)
-                   .toUtf8());
-    conf.close();
-    QFile files(root.filePath(QStringLiteral("cups-files.conf")));
-    QVERIFY(files.open(QIODevice::WriteOnly));
-    files.write(QStringLiteral("ServerRoot %1\nRequestRoot %1/spool\nTempDir %1/tmp\n"
-                               "CacheDir %1/cache\nStateDir %1/state\nErrorLog %1/log/error_log\n"
-                               "AccessLog %1/log/access_log\nPageLog %1/log/page_log\n"
-                               "FileDevice Yes\nUser lp\nGroup lp\nSystemGroup root\n")
-                    .arg(root.path())
-                    .toUtf8());
-    files.close();
+    const std::pair<const char*, QString> configuration[] = {
+        {"cupsd.conf", QStringLiteral("Listen %1\nLogLevel warn\nWebInterface No\nBrowsing No\n"
+                                      "DefaultAuthType None\n<Location />\n  Order allow,deny\n"
+                                      "  Allow all\n</Location>\n<Policy default>\n  <Limit All>\n"
+                                      "    Order deny,allow\n  </Limit>\n</Policy>\n")
+                           .arg(socket)},
+        {"cups-files.conf",
+         QStringLiteral("ServerRoot %1\nRequestRoot %1/spool\nTempDir %1/tmp\n"
+                        "CacheDir %1/cache\nStateDir %1/state\nErrorLog %1/log/error_log\n"
+                        "AccessLog %1/log/access_log\nPageLog %1/log/page_log\n"
+                        "FileDevice Yes\nUser lp\nGroup lp\nSystemGroup root\n")
+             .arg(root.path())}};
+    for (const auto& [name, text] : configuration) {
+        QFile file(root.filePath(QLatin1String(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0);
+    }
 
     // Both our client code and Qt's print support ask the server named here.
     qputenv("CUPS_SERVER", QFile::encodeName(socket));
     m_cupsd.setProcessChannelMode(QProcess::MergedChannels);
-    m_cupsd.start(cupsd, {QStringLiteral("-f"), QStringLiteral("-c"), conf.fileName(),
-                          QStringLiteral("-s"), files.fileName()});
+    m_cupsd.start(cupsd, {QStringLiteral("-f"), QStringLiteral("-c"),
+                          root.filePath(QStringLiteral("cupsd.conf")), QStringLiteral("-s"),
+                          root.filePath(QStringLiteral("cups-files.conf"))});
     if (!m_cupsd.waitForStarted(5000)) {
         m_skip = QStringLiteral("cupsd does not start: ") + m_cupsd.errorString();
         return;
@@ -211,7 +210,18 @@ QStringList TestPrintCups::jobs(const QString& which) {
         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-void TestPrintCups::acceptingQueueGetsOneJob() {
+// A queue that accepts jobs gets the page as one job; a stopped one that still accepts keeps it
+// until it is started again.
+void TestPrintCups::queueGetsOneJob_data() {
+    QTest::addColumn<QString>("command");  // run on the queue before the print
+    QTest::newRow("accepting") << QStringLiteral("cupsaccept");
+    QTest::newRow("stopped, still accepting") << QStringLiteral("cupsdisable");
+}
+
+void TestPrintCups::queueGetsOneJob() {
+    QFETCH(QString, command);
+    run(command, {kQueue});
+    const bool stopped = command == QLatin1String("cupsdisable");
     QTemporaryDir folder;
     FakePlatform platform;
     platform.folder = folder.path();
@@ -224,28 +234,15 @@ void TestPrintCups::acceptingQueueGetsOneJob() {
     QCOMPARE(platform.messages, QStringList());
     QCOMPARE(stateOf(w), before);
     QCOMPARE(entries(folder.path()), QStringList());
+    if (stopped) {
+        QCOMPARE(jobs(QStringLiteral("not-completed")).size(), 1);
+        run(QStringLiteral("cupsenable"), {kQueue});
+    }
     QTRY_COMPARE_WITH_TIMEOUT(jobs(QStringLiteral("completed")).size(), 1, 20000);
     QCOMPARE(jobs(QStringLiteral("not-completed")), QStringList());
     QCOMPARE(pdfprobe::pageCount(m_output), 1);
     QVERIFY2(pageText(m_output).contains(QStringLiteral("2005/03/12,20:15:07 A: [3 ] [12]")),
              qPrintable(pageText(m_output)));
-}
-
-// A stopped printer that still accepts jobs keeps the job until it is started again.
-void TestPrintCups::stoppedQueueStillTakesTheJob() {
-    run(QStringLiteral("cupsdisable"), {kQueue});
-    QTemporaryDir folder;
-    FakePlatform platform;
-    platform.folder = folder.path();
-    platform.serverPrinter = [&platform] { return printqueue::defaultPrinter(platform); };
-    MainWindow w(platform);
-    setSheet(w);
-    w.CommandPrn()->click();
-    QCOMPARE(platform.messages, QStringList());
-    QCOMPARE(entries(folder.path()), QStringList());
-    QCOMPARE(jobs(QStringLiteral("not-completed")).size(), 1);
-    run(QStringLiteral("cupsenable"), {kQueue});
-    QTRY_COMPARE_WITH_TIMEOUT(jobs(QStringLiteral("completed")).size(), 1, 20000);
 }
 
 // A queue that rejects jobs, or that was removed after the program started: the page goes to

@@ -207,45 +207,31 @@ void TestPrintText::printedPage_data() {
     QTest::addColumn<QString>("sheet");
     QTest::addColumn<Lines>("expected");
     const QString title = QStringLiteral("Tavo V1.1");
-    QTest::newRow("drawn") << QStringLiteral("drawn")
-                           << Lines{
-                                  {1, QStringLiteral("2005/03/12,20:15     Tavo V1.1")},
-                                  {3, QStringLiteral("2005/03/12,20:15:07  A: [3 ] [12] [15] "
-                                                     "[20] [33] [41]")},
-                                  {5, QStringLiteral("                     B: [  ] [  ] [  ] "
-                                                     "[  ] [  ] [  ]")},
-                                  {7, QStringLiteral("2005/03/12,20:16:59  C: [43] [10] [27] "
-                                                     "[38] [11] [22]")},
-                                  {9, QStringLiteral("                     D: [  ] [  ] [  ] "
-                                                     "[  ] [  ] [  ]")},
-                                  {11, QStringLiteral("2005/03/12,23:59:00  E: [9 ] [1 ] [7 ] "
-                                                      "[5 ] [8 ] [2 ]")},
-                              };
-    QTest::newRow("sorted") << QStringLiteral("sorted")
-                            << Lines{
-                                   {1, QStringLiteral("2005/03/12,20:15     Tavo V1.1")},
-                                   {3, QStringLiteral("2005/03/12,20:15:07  A: [3 ] [12] [15] "
-                                                      "[20] [33] [41]")},
-                                   {5, QStringLiteral("                     B: [  ] [  ] [  ] "
-                                                      "[  ] [  ] [  ]")},
-                                   {7, QStringLiteral("2005/03/12,20:16:59  C: [10] [11] [22] "
-                                                      "[27] [38] [43]")},
-                                   {9, QStringLiteral("                     D: [  ] [  ] [  ] "
-                                                      "[  ] [  ] [  ]")},
-                                   {11, QStringLiteral("2005/03/12,23:59:00  E: [1 ] [2 ] [5 ] "
-                                                       "[7 ] [8 ] [9 ]")},
-                               };
     const QString empty = QStringLiteral("[  ] [  ] [  ] [  ] [  ] [  ]");
     const QString pad(21, QLatin1Char(' '));
-    QTest::newRow("cleared") << QStringLiteral("cleared")
-                             << Lines{
-                                    {1, pad + title},
-                                    {3, pad + QStringLiteral("A: ") + empty},
-                                    {5, pad + QStringLiteral("B: ") + empty},
-                                    {7, pad + QStringLiteral("C: ") + empty},
-                                    {9, pad + QStringLiteral("D: ") + empty},
-                                    {11, pad + QStringLiteral("E: ") + empty},
-                                };
+    // The sheet setDrawnSheet makes: A, C and E drawn, in the order of c and e.
+    auto drawn = [&](const char* c, const char* e) {
+        return Lines{
+            {1, QStringLiteral("2005/03/12,20:15     Tavo V1.1")},
+            {3, QStringLiteral("2005/03/12,20:15:07  A: [3 ] [12] [15] [20] [33] [41]")},
+            {5, pad + QStringLiteral("B: ") + empty},
+            {7, QStringLiteral("2005/03/12,20:16:59  C: ") + QLatin1String(c)},
+            {9, pad + QStringLiteral("D: ") + empty},
+            {11, QStringLiteral("2005/03/12,23:59:00  E: ") + QLatin1String(e)},
+        };
+    };
+    QTest::newRow("drawn") << QStringLiteral("drawn")
+                           << drawn("[43] [10] [27] [38] [11] [22]",
+                                    "[9 ] [1 ] [7 ] [5 ] [8 ] [2 ]");
+    QTest::newRow("sorted") << QStringLiteral("sorted")
+                            << drawn("[10] [11] [22] [27] [38] [43]",
+                                     "[1 ] [2 ] [5 ] [7 ] [8 ] [9 ]");
+    Lines cleared{{1, pad + title}};
+    for (const char letter : {'A', 'B', 'C', 'D', 'E'}) {
+        cleared.insert(3 + 2 * (letter - 'A'),
+                       pad + QLatin1Char(letter) + QLatin1String(": ") + empty);
+    }
+    QTest::newRow("cleared") << QStringLiteral("cleared") << cleared;
 }
 
 void TestPrintText::printedPage() {

@@ -132,51 +132,23 @@ private slots:
         QCOMPARE(list(sheet.LabelS), kTakenRow);
     }
 
-    void sortsEveryBlockOnItsOwn() {
-        TavoModel w;
-        const QStringList blocks[] = {
-            {u"31"_qs, u"5"_qs, u"17"_qs, u"2"_qs, u"43"_qs, u"9"_qs},
-            {u"40"_qs, u"39"_qs, u"38"_qs, u"1"_qs, u"2"_qs, u"3"_qs},
-            {u"8"_qs, u"16"_qs, u"24"_qs, u"32"_qs, u"40"_qs, u"4"_qs},
-            {u"11"_qs, u"22"_qs, u"33"_qs, u"10"_qs, u"20"_qs, u"30"_qs},
-            {u"43"_qs, u"42"_qs, u"41"_qs, u"7"_qs, u"6"_qs, u"5"_qs},
-        };
-        for (int b = 0; b < Sheet::kBlocks; ++b) {
-            setBlock(w, b, blocks[b]);
-        }
-        w.sheet().LabelFN.fill(u"2024/03/09,14:05:07"_qs);
-        w.sheet().LabelFileName0 = u"240309_1405.csv"_qs;
-        w.setSheetStamp(u"2024/03/09,14:05"_qs);
-
-        const Snapshot before = snapshot(w);
-        sortSheet(w);
-
-        const QStringList sorted[] = {
-            {u"2"_qs, u"5"_qs, u"9"_qs, u"17"_qs, u"31"_qs, u"43"_qs},
-            {u"1"_qs, u"2"_qs, u"3"_qs, u"38"_qs, u"39"_qs, u"40"_qs},
-            {u"4"_qs, u"8"_qs, u"16"_qs, u"24"_qs, u"32"_qs, u"40"_qs},
-            {u"10"_qs, u"11"_qs, u"20"_qs, u"22"_qs, u"30"_qs, u"33"_qs},
-            {u"5"_qs, u"6"_qs, u"7"_qs, u"41"_qs, u"42"_qs, u"43"_qs},
-        };
-        for (int b = 0; b < Sheet::kBlocks; ++b) {
-            QCOMPARE(block(w, b), sorted[b]);
-            verifyReels(w, b, before);
-        }
-        QCOMPARE(list(w.sheet().LabelS), kTakenRow);
-        QCOMPARE(list(w.sheet().NumberLabelS), sorted[4]);
-        // The stamps are not the sort's business.
-        for (const QString& stamp : w.sheet().LabelFN) {
-            QCOMPARE(stamp, u"2024/03/09,14:05:07"_qs);
-        }
-        QCOMPARE(w.sheet().LabelFileName0, u"240309_1405.csv"_qs);
-        QCOMPARE(w.sheetStamp(), u"2024/03/09,14:05"_qs);
-    }
-
-    // Blocks left empty, and cells left empty inside a block: the reels of empty cells keep
-    // what they showed, whichever cell's number moved away from them.
-    void emptyCellsKeepTheirReels_data() {
+    // Every block sorted on its own, the stamps left alone; blocks left empty, and cells left
+    // empty inside a block: the reels of empty cells keep what they showed, whichever cell's
+    // number moved away from them.
+    void sortsEveryBlockOnItsOwn_data() {
         QTest::addColumn<QList<QStringList>>("blocks");
         QTest::addColumn<QList<QStringList>>("sorted");
+        QTest::newRow("every block drawn")
+            << QList<QStringList>{{u"31"_qs, u"5"_qs, u"17"_qs, u"2"_qs, u"43"_qs, u"9"_qs},
+                                  {u"40"_qs, u"39"_qs, u"38"_qs, u"1"_qs, u"2"_qs, u"3"_qs},
+                                  {u"8"_qs, u"16"_qs, u"24"_qs, u"32"_qs, u"40"_qs, u"4"_qs},
+                                  {u"11"_qs, u"22"_qs, u"33"_qs, u"10"_qs, u"20"_qs, u"30"_qs},
+                                  {u"43"_qs, u"42"_qs, u"41"_qs, u"7"_qs, u"6"_qs, u"5"_qs}}
+            << QList<QStringList>{{u"2"_qs, u"5"_qs, u"9"_qs, u"17"_qs, u"31"_qs, u"43"_qs},
+                                  {u"1"_qs, u"2"_qs, u"3"_qs, u"38"_qs, u"39"_qs, u"40"_qs},
+                                  {u"4"_qs, u"8"_qs, u"16"_qs, u"24"_qs, u"32"_qs, u"40"_qs},
+                                  {u"10"_qs, u"11"_qs, u"20"_qs, u"22"_qs, u"30"_qs, u"33"_qs},
+                                  {u"5"_qs, u"6"_qs, u"7"_qs, u"41"_qs, u"42"_qs, u"43"_qs}};
         QTest::newRow("nothing drawn")
             << QList<QStringList>(5, kEmptyRow) << QList<QStringList>(5, kEmptyRow);
         const QStringList a{u"12"_qs, u"3"_qs, u"30"_qs, u"21"_qs, u"1"_qs, u"9"_qs};
@@ -186,25 +158,22 @@ private slots:
         QTest::newRow("A and C drawn")
             << QList<QStringList>{a, kEmptyRow, c, kEmptyRow, kEmptyRow}
             << QList<QStringList>{aSorted, kEmptyRow, cSorted, kEmptyRow, kEmptyRow};
-        QTest::newRow("mixed cells in E")
-            << QList<QStringList>{kEmptyRow,
-                                  kEmptyRow,
-                                  kEmptyRow,
-                                  kEmptyRow,
-                                  {u"40"_qs, QString(), u"3"_qs, QString(), u"12"_qs, QString()}}
-            << QList<QStringList>{kEmptyRow,
-                                  kEmptyRow,
-                                  kEmptyRow,
-                                  kEmptyRow,
-                                  {QString(), QString(), QString(), u"3"_qs, u"12"_qs, u"40"_qs}};
+        QList<QStringList> mixed(5, kEmptyRow);
+        QList<QStringList> mixedSorted(5, kEmptyRow);
+        mixed[4] = {u"40"_qs, QString(), u"3"_qs, QString(), u"12"_qs, QString()};
+        mixedSorted[4] = {QString(), QString(), QString(), u"3"_qs, u"12"_qs, u"40"_qs};
+        QTest::newRow("mixed cells in E") << mixed << mixedSorted;
     }
-    void emptyCellsKeepTheirReels() {
+    void sortsEveryBlockOnItsOwn() {
         QFETCH(QList<QStringList>, blocks);
         QFETCH(QList<QStringList>, sorted);
         TavoModel w;
         for (int b = 0; b < Sheet::kBlocks; ++b) {
             setBlock(w, b, blocks.at(b));
         }
+        w.sheet().LabelFN.fill(u"2024/03/09,14:05:07"_qs);
+        w.sheet().LabelFileName0 = u"240309_1405.csv"_qs;
+        w.setSheetStamp(u"2024/03/09,14:05"_qs);
         const Snapshot before = snapshot(w);
         sortSheet(w);
         for (int b = 0; b < Sheet::kBlocks; ++b) {
@@ -214,6 +183,11 @@ private slots:
         QCOMPARE(list(w.sheet().LabelS), kTakenRow);
         // The result row is left with block E, sorted: its design-time captions are gone.
         QCOMPARE(list(w.sheet().NumberLabelS), sorted.at(4));
+        // The stamps are not the sort's business.
+        QCOMPARE(QStringList(w.sheet().LabelFN.begin(), w.sheet().LabelFN.end()),
+                 QStringList(Sheet::kBlocks, u"2024/03/09,14:05:07"_qs));
+        QCOMPARE(w.sheet().LabelFileName0, u"240309_1405.csv"_qs);
+        QCOMPARE(w.sheetStamp(), u"2024/03/09,14:05"_qs);
     }
 
     void sortingTwiceIsSortingOnce() {

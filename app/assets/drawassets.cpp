@@ -65,24 +65,22 @@ struct Pt {
 using Stroke = std::vector<Pt>;
 using Glyph = std::vector<Stroke>;
 
-// Appends an elliptic arc; angles in degrees, counter-clockwise, 0 pointing right.
-void arc(Stroke& s, double cx, double cy, double rx, double ry, double from, double to) {
+// s with an elliptic arc appended; angles in degrees, counter-clockwise, 0 pointing right.
+Stroke arc(Stroke s, double cx, double cy, double rx, double ry, double from, double to) {
     const int steps = std::max(2, static_cast<int>(std::ceil(std::abs(to - from) / 8.0)));
     for (int i = 0; i <= steps; ++i) {
         const double a = qDegreesToRadians(from + (to - from) * i / steps);
         s.push_back({cx + rx * std::cos(a), cy - ry * std::sin(a)});
     }
-}
-
-Stroke ellipse(double cx, double cy, double rx, double ry) {
-    Stroke s;
-    arc(s, cx, cy, rx, ry, 0, 360);
     return s;
 }
 
+Stroke ellipse(double cx, double cy, double rx, double ry) {
+    return arc({}, cx, cy, rx, ry, 0, 360);
+}
+
 Glyph six() {
-    Stroke tail;
-    arc(tail, 0.5, 0.5, 0.5, 0.5, 55, 180);
+    Stroke tail = arc({}, 0.5, 0.5, 0.5, 0.5, 55, 180);
     tail.push_back({0.0, 0.68});
     return {ellipse(0.5, 0.68, 0.5, 0.32), tail};
 }
@@ -94,25 +92,16 @@ Glyph glyph(int digit) {
         case 1:
             return {{{0.12, 0.26}, {0.55, 0.0}, {0.55, 1.0}}, {{0.1, 1.0}, {1.0, 1.0}}};
         case 2: {
-            Stroke s;
-            arc(s, 0.5, 0.28, 0.5, 0.28, 160, -40);
-            s.push_back({0.0, 1.0});
-            s.push_back({1.0, 1.0});
+            Stroke s = arc({}, 0.5, 0.28, 0.5, 0.28, 160, -40);
+            s.insert(s.end(), {{0.0, 1.0}, {1.0, 1.0}});
             return {s};
         }
-        case 3: {
-            Stroke s;
-            arc(s, 0.5, 0.25, 0.46, 0.25, 155, -90);
-            arc(s, 0.5, 0.72, 0.5, 0.28, 90, -155);
-            return {s};
-        }
+        case 3:
+            return {arc(arc({}, 0.5, 0.25, 0.46, 0.25, 155, -90), 0.5, 0.72, 0.5, 0.28, 90, -155)};
         case 4:
             return {{{0.72, 1.0}, {0.72, 0.0}, {0.0, 0.68}, {1.0, 0.68}}};
-        case 5: {
-            Stroke s{{0.95, 0.0}, {0.1, 0.0}, {0.05, 0.47}};
-            arc(s, 0.5, 0.68, 0.5, 0.32, 140, -155);
-            return {s};
-        }
+        case 5:
+            return {arc({{0.95, 0.0}, {0.1, 0.0}, {0.05, 0.47}}, 0.5, 0.68, 0.5, 0.32, 140, -155)};
         case 6:
             return six();
         case 7:
@@ -246,17 +235,13 @@ struct Disc {
     Family f;
 };
 
-const std::vector<Disc>& iconDiscs() {
-    static const std::vector<Disc> discs{{11.0, 11.5, 9.0, familyOf(7)},
-                                         {21.0, 12.5, 9.0, familyOf(31)},
-                                         {16.0, 21.5, 9.0, familyOf(42)}};
-    return discs;
-}
+const std::vector<Disc> kIconDiscs{{11.0, 11.5, 9.0, familyOf(7)},
+                                   {21.0, 12.5, 9.0, familyOf(31)},
+                                   {16.0, 21.5, 9.0, familyOf(42)}};
 
 QRgb iconShade(double x, double y) {
-    const auto& discs = iconDiscs();
     // The last disc lies on top.
-    for (auto it = discs.rbegin(); it != discs.rend(); ++it) {
+    for (auto it = kIconDiscs.rbegin(); it != kIconDiscs.rend(); ++it) {
         const double r = std::hypot(x - it->cx, y - it->cy);
         if (r <= it->r) {
             if (r > it->r - 1.0) {
@@ -268,17 +253,13 @@ QRgb iconShade(double x, double y) {
     return kCream;
 }
 
-QString svgColour(QRgb c) {
-    return QColor(c).name();
-}
-
 QByteArray iconSvg() {
     QString out = QStringLiteral(
                       "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"32\" height=\"32\" "
                       "viewBox=\"0 0 32 32\">\n"
                       "  <rect width=\"32\" height=\"32\" fill=\"%1\"/>\n")
-                      .arg(svgColour(kCream));
-    for (const Disc& d : iconDiscs()) {
+                      .arg(QColor(kCream).name());
+    for (const Disc& d : kIconDiscs) {
         out += QStringLiteral(
                    "  <circle cx=\"%1\" cy=\"%2\" r=\"%3\" fill=\"%4\"/>\n"
                    "  <circle cx=\"%1\" cy=\"%2\" r=\"%5\" fill=\"%6\"/>\n"
@@ -286,11 +267,11 @@ QByteArray iconSvg() {
                    .arg(d.cx)
                    .arg(d.cy)
                    .arg(d.r)
-                   .arg(svgColour(shadeOf(d.f.ball)))
+                   .arg(QColor(shadeOf(d.f.ball)).name())
                    .arg(d.r - 1.0)
-                   .arg(svgColour(d.f.ball))
+                   .arg(QColor(d.f.ball).name())
                    .arg(d.r * 0.62)
-                   .arg(svgColour(d.f.core));
+                   .arg(QColor(d.f.core).name());
     }
     out += QStringLiteral("</svg>\n");
     return out.toUtf8();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QRgb>
+#include <algorithm>
 
 // The colours that tavo_drawassets paints, each listed once: the faces and switches are sampled
 // without antialiasing, so every one of them appears in the pictures exactly.
@@ -16,19 +17,14 @@ struct Family {
 };
 
 inline Family familyOf(int n) {
-    if (n < 10) {
-        return {qRgb(255, 170, 0), qRgb(128, 128, 0), qRgb(166, 202, 240)};
-    }
-    if (n < 20) {
-        return {qRgb(255, 255, 177), qRgb(254, 254, 0), qRgb(37, 37, 255)};
-    }
-    if (n < 30) {
-        return {qRgb(255, 199, 177), qRgb(255, 115, 72), qRgb(86, 86, 86)};
-    }
-    if (n < 40) {
-        return {qRgb(142, 171, 255), qRgb(72, 115, 255), qRgb(255, 255, 255)};
-    }
-    return {qRgb(72, 255, 72), qRgb(0, 220, 0), qRgb(255, 255, 255)};
+    static constexpr Family kFamilies[] = {
+        {qRgb(255, 170, 0), qRgb(128, 128, 0), qRgb(166, 202, 240)},     // 1..9
+        {qRgb(255, 255, 177), qRgb(254, 254, 0), qRgb(37, 37, 255)},     // 10..19
+        {qRgb(255, 199, 177), qRgb(255, 115, 72), qRgb(86, 86, 86)},     // 20..29
+        {qRgb(142, 171, 255), qRgb(72, 115, 255), qRgb(255, 255, 255)},  // 30..39
+        {qRgb(72, 255, 72), qRgb(0, 220, 0), qRgb(255, 255, 255)},       // 40..43
+    };
+    return kFamilies[std::clamp(n / 10, 0, 4)];
 }
 
 // The centre of each switch and lamp picture: all else of them is one drawing.
