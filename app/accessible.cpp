@@ -153,11 +153,8 @@ QAccessibleInterface* factory(const QString& className, QObject* object) {
 }  // namespace
 
 void install() {
-    static const bool installed = [] {
-        QAccessible::installFactory(factory);
-        return true;
-    }();
-    (void)installed;
+    // Qt installs a factory once, however often it is asked.
+    QAccessible::installFactory(factory);
 }
 
 void setUnavailable(QWidget* control, bool unavailable) {

@@ -31,11 +31,8 @@ QAccessibleInterface* groupFrameAccessible(const QString& key, QObject* object) 
 }  // namespace
 
 GroupFrame::GroupFrame(const QString& title, QWidget* parent) : QWidget(parent), m_title(title) {
-    static const bool installed = [] {
-        QAccessible::installFactory(groupFrameAccessible);
-        return true;
-    }();
-    Q_UNUSED(installed);
+    // Qt installs a factory once, however often it is asked.
+    QAccessible::installFactory(groupFrameAccessible);
 }
 
 int GroupFrame::borderTop() const {

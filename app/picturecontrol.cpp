@@ -19,6 +19,9 @@ void PictureControl::setAccessibleLabel(Role role, const QString& label) {
 }
 
 QString PictureControl::state() const {
+    if (m_spinning) {
+        return QStringLiteral("回転中");
+    }
     if (m_role == Role::Reel) {
         const int n = static_cast<int>(m_id);
         return n >= 1 && n <= 43 ? QString::number(n) : QStringLiteral("空白");
@@ -55,7 +58,7 @@ void PictureControl::updateAccessibleName() {
     if (m_label.isEmpty()) {
         return;
     }
-    QString said = m_spinning ? QStringLiteral("回転中") : state();
+    QString said = state();
     if (m_role == Role::Switch && m_phase == TavoModel::Phase::Ready && !m_detail.isEmpty()) {
         said += QStringLiteral("、") + m_detail;
     }
@@ -72,7 +75,7 @@ void PictureControl::takeFocusForDraw() {
 
 QString PictureControl::briefName() const {
     if (m_role == Role::Reel) {
-        return m_spinning ? QStringLiteral("回転中") : state();
+        return state();
     }
     // The end of a draw: the block ready again, then the numbers, without the marks that a
     // screen reader reads out as words (コロン, コンマ) between them.
@@ -96,10 +99,6 @@ void PictureControl::setFocusedByDraw(bool focused) {
     }
 }
 
-void PictureControl::endFocusForDraw() {
-    setFocusedByDraw(false);
-}
-
 void PictureControl::focusOutEvent(QFocusEvent* event) {
     if (m_role == Role::Switch && m_focusedByDraw) {
         setFocusedByDraw(false);
@@ -109,13 +108,9 @@ void PictureControl::focusOutEvent(QFocusEvent* event) {
 }
 
 void PictureControl::setShortcut(const QKeySequence& key) {
-    if (m_shortcut == nullptr) {
-        m_shortcut = new QShortcut(this);
-        // Holding the key down is one press, as holding the mouse button is.
-        m_shortcut->setAutoRepeat(false);
-        connect(m_shortcut, &QShortcut::activated, this, &PictureControl::trigger);
-    }
-    m_shortcut->setKey(key);
+    m_shortcut = new QShortcut(key, this, this, &PictureControl::trigger);
+    // Holding the key down is one press, as holding the mouse button is.
+    m_shortcut->setAutoRepeat(false);
 }
 
 QKeySequence PictureControl::shortcut() const {

@@ -3,7 +3,6 @@
 // background, an etched border through the caption's middle and above every control inside)
 // and the two-line save caption, centred line by line. Run at scale 1 and, as a second test,
 // at QT_SCALE_FACTOR=2.
-#include <QAccessible>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -149,16 +148,6 @@ private slots:
             }
             QVERIFY2(stray.isEmpty(), qPrintable(QLatin1String(name) + QLatin1Char(' ') + stray));
         }
-    }
-
-    // A screen reader hears each frame as a group named by its caption.
-    void accessible_data() { styles(); }
-    void accessible() {
-        const auto w = openWindow();
-        QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(w->FrameBlock(1));
-        QVERIFY(frame != nullptr);
-        QCOMPARE(frame->role(), QAccessible::Grouping);
-        QCOMPARE(frame->text(QAccessible::Name), QStringLiteral("B"));
     }
 
     // Each line of "　ファイルに   保存" is centred on its letters, to a pixel.
