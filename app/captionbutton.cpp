@@ -48,8 +48,8 @@ void CaptionButton::paintEvent(QPaintEvent*) {
     }
     painter.setPen(
         palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-    // Each line is centred on its text: blanks at its ends, the spaces it wrapped at or the
-    // full-width space that opens the save caption, would push its letters off the middle.
+    // Centred on its letters: blanks at a line's ends (the save caption's full-width space too)
+    // would push it off the middle.
     QStringList lines = wrapAtSpaces(caption, fontMetrics(), area.width());
     for (QString& line : lines) {
         line = line.trimmed();

@@ -24,8 +24,7 @@ const char* env(const char* name) {
     return value != nullptr && *value != '\0' ? value : nullptr;
 }
 
-// Whether Qt's Wayland platform plugin (Debian's qt6-wayland) is where Qt looks for platform
-// plugins: the directories QT_QPA_PLATFORM_PLUGIN_PATH and QT_PLUGIN_PATH add, and Qt's own.
+// Whether Qt's Wayland plugin (Debian's qt6-wayland) is anywhere Qt looks for platform plugins.
 bool haveWaylandPlugin() {
     QStringList dirs =
         QString::fromLocal8Bit(env("QT_PLUGIN_PATH")).split(QLatin1Char(':'), Qt::SkipEmptyParts)
@@ -52,8 +51,7 @@ QList<HeldMessage> heldMessages;
 
 void holdMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     if (type == QtFatalMsg) {
-        // Qt is about to abort with a page of advice about reinstalling; the user needs to
-        // know which display could not be opened, and a script needs a usage-class status.
+        // Instead of Qt's page of advice: which display failed, and a usage-class status.
         const std::string line = unreachableDisplayLine() + "\n";
         std::fputs(line.c_str(), stderr);
         std::fflush(stderr);

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QRadioButton>
+#include <algorithm>
 
 #include "app/accessible.h"
 #include "app/captionbutton.h"
@@ -64,6 +65,7 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption,
     label->setIndent(0);
     label->setTextFormat(Qt::PlainText);
     label->setFocusPolicy(Qt::NoFocus);
+    MainWindow::setAutoSizeCaption(label, caption);
     return label;
 }
 
@@ -122,8 +124,7 @@ MainWindow::~MainWindow() {
     if (m_platform.messageParent() == this) {
         m_platform.setMessageParent(nullptr);
     }
-    // A switch that loses the focus as the controls go would call back into this window, which
-    // is no longer one by then.
+    // A switch losing the focus as the controls go would call back into a half-gone window.
     for (PictureControl* sw : m_imageSwitch) {
         disconnect(sw, nullptr, this, nullptr);
     }
@@ -143,17 +144,14 @@ void MainWindow::buildControls() {
     const QFont clockCaptionFont = fonts::face(fonts::kPGothic, 9.75, false);
     const QFont clockFont = fonts::face(fonts::kGothic, 12, true);
     QFont stampFont = fonts::face(fonts::kPGothic, 8.25, false);
-    // The substitute face's digits are wider than the original's; narrowed, the sixteen
-    // characters of the stamp fit inside their frame as laid out, at the same height and weight.
+    // The substitute's digits are wider: narrowed, the stamp fits its frame as laid out.
     stampFont.setStretch(QFont::SemiCondensed);
 
     QLabel* label1 = makeLabel(m_inside, QStringLiteral("Label1"), QStringLiteral("システム時刻"),
                                twipRect(360, 120, 1125, 195), clockCaptionFont);
-    setAutoSizeCaption(label1, label1->text());
     m_labelDateTime =
         makeLabel(m_inside, QStringLiteral("LabelDateTime"), QStringLiteral("0000/00/00,00:00:00"),
                   twipRect(1920, 120, 2565, 240), clockFont);
-    setAutoSizeCaption(m_labelDateTime, m_labelDateTime->text());
 
     auto* frameData =
         makeFrame(m_inside, QStringLiteral("FrameData"), QStringLiteral("データの処理"),
@@ -333,8 +331,7 @@ void MainWindow::Form_Load() {
     m_timer1->start(1000);
     ResultsFolder& AppFolder = m_model.AppFolder;
     if (AppFolder.path.isEmpty()) {
-        // Nothing is made or said here: an installed program's folder in the user's documents
-        // is made by the first save or print that needs it.
+        // Nothing is made here: the first save or print makes the folder it needs.
         AppFolder = chooseResultsFolder(m_platform.programFolder(), m_platform.installFolder(),
                                         m_platform.documentsFolder());
         if (AppFolder.inDocuments) {
@@ -372,8 +369,7 @@ void MainWindow::CommandSort_Click() {
 
 void MainWindow::CommandSave_Click() {
     SaveReport report;
-    // A save that went well shows nothing; a screen reader user hears that it did. (A note on
-    // screen, where one was shown, speaks for itself.)
+    // A save that went well shows nothing: a screen reader user hears that it did.
     if (runWaitingCommand([this, &report] { report = SaveSheet(m_model, m_platform); }) &&
         report.ok() && !report.noteShown) {
         accessible::announce(this, QStringLiteral("保存しました"));
@@ -382,12 +378,10 @@ void MainWindow::CommandSave_Click() {
 
 PrintMode MainWindow::selectedPrintMode() const {
     // The first selected option decides.
-    for (int i = 0; i < 3; ++i) {
-        if (OptionPrn(i)->isChecked()) {
-            return static_cast<PrintMode>(i);
-        }
-    }
-    return PrintMode::None;
+    const auto checked = std::find_if(m_optionPrn.begin(), m_optionPrn.end(),
+                                      [](const QRadioButton* o) { return o->isChecked(); });
+    return checked == m_optionPrn.end() ? PrintMode::None
+                                        : static_cast<PrintMode>(checked - m_optionPrn.begin());
 }
 
 void MainWindow::CommandPrn_Click() {
@@ -401,8 +395,8 @@ bool MainWindow::runWaitingCommand(const std::function<void()>& command) {
     if (busy()) {
         return false;
     }
-    // A save waits for another program's lock on the log, a print for the print server, while
-    // the window is served: meanwhile the commands and the switches do nothing, as during a draw.
+    // A save may wait for another program's lock, a print for the print server, the window
+    // served meanwhile.
     m_commandRunning = true;
     setCommandsAvailable(false, -1);
     command();
@@ -445,13 +439,9 @@ void MainWindow::setCommandsAvailable(bool available, int drawing) {
 }
 
 QString MainWindow::resultText(int k) const {
-    QStringList numbers;
-    for (int p = 0; p < Sheet::kPositions; ++p) {
-        const QString& n = m_model.sheet().LabelData.at(idx(Sheet::cell(k, p)));
-        if (!n.isEmpty()) {
-            numbers << n;
-        }
-    }
+    const auto first = m_model.sheet().LabelData.begin() + Sheet::cell(k, 0);
+    QStringList numbers(first, first + Sheet::kPositions);
+    numbers.removeAll(QString());
     return numbers.isEmpty() ? QString() : QStringLiteral("結果: ") + numbers.join(u", ");
 }
 
@@ -486,9 +476,8 @@ void MainWindow::giveDrawFocus(PictureControl* control) {
 }
 
 void MainWindow::drawFocusLeftSwitch(int k) {
-    // The focus has moved on from the switch after its draw: the block's reels are done with
-    // it, and take back their full names. (Not sooner: a screen reader that has fallen behind
-    // still reads the last reel's name after the focus came back to the switch.)
+    // The reels take back their full names only now: a screen reader that has fallen behind
+    // still reads the last reel's name after the focus came back to the switch.
     if (m_model.ActiveBlock != k + 1) {
         for (int p = 0; p < Sheet::kPositions; ++p) {
             ImageWin(Sheet::cell(k, p))->endFocusForDraw();
@@ -504,9 +493,7 @@ void MainWindow::announceNumber(int block, int position, int) {
 
 void MainWindow::announceFinished(int block) {
     const int k = block - 1;
-    // The commands are said to be back before the end is told, so a screen reader that hears
-    // the numbers finds the save already available. (A draw ends otherwise only as the window
-    // closes.)
+    // Back before the end is told, so a screen reader hearing the numbers finds the save ready.
     setCommandsAvailable(true, -1);
     PictureControl* sw = ImageSwitch(k);
     sw->setAccessibleDetail(resultText(k));

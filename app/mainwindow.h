@@ -87,8 +87,7 @@ private:
     void buildControls();
     // A draw, a save or a print is in progress.
     bool busy() const;
-    // A save or a print, unless busy, which may wait outside the program while the window is
-    // served. Whether it ran.
+    // A save or a print, unless busy; whether it ran.
     bool runWaitingCommand(const std::function<void()>& command);
     // Every switch but the drawing one, and the commands.
     void setCommandsAvailable(bool available, int drawing);
@@ -104,8 +103,7 @@ private:
     std::unique_ptr<BlockDraw> m_draw;
     std::unique_ptr<Timer> m_timer1;
     bool m_focusFollowsDraw = false;
-    // A screen reader drops a focus move that the next one overtakes before it has spoken it,
-    // and two reels may stop 50 ms apart: the draw's focus moves are spaced, in their order.
+    // A screen reader drops a focus move overtaken before it spoke, and reels stop 50 ms apart.
     static constexpr int kFocusSpacingMs = 300;
     void moveDrawFocus(PictureControl* control);
     void giveDrawFocus(PictureControl* control);

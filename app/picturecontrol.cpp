@@ -89,8 +89,7 @@ QString PictureControl::briefName() const {
     return m_label.section(u' ', 0, 0) + u' ' + phase;
 }
 
-// The name that assistive technology reads changes with this: it is told, so that what it
-// keeps of the name is renewed.
+// The name changes with this: assistive technology is told, to renew what it keeps.
 void PictureControl::setFocusedByDraw(bool focused) {
     if (m_focusedByDraw != focused) {
         m_focusedByDraw = focused;
@@ -153,8 +152,7 @@ void PictureControl::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
-// The focus reaches a switch only when a draw started from the keyboard returns it there; then
-// Space or Return presses it, as on a button.
+// A keyboard draw leaves the focus on a switch; Space or Return then presses it, as a button.
 void PictureControl::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
     const bool press = key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter;
@@ -167,8 +165,7 @@ void PictureControl::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-// The second press of a double-click is no click: the double-click has no handler, and the
-// release that ends it must not count either. (QWidget would take it for a second press.)
+// A double-click's second press and its release are no click (QWidget would make it a press).
 void PictureControl::mouseDoubleClickEvent(QMouseEvent* event) {
     m_pressed = false;
     event->accept();

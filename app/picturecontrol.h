@@ -16,9 +16,7 @@ class PictureControl : public QWidget {
 public:
     explicit PictureControl(QWidget* parent = nullptr);
 
-    // A screen reader says "<label>: <state>": a switch's phase and, while ready, the detail
-    // (the numbers drawn); a reel's number, 空白 or 回転中, as the window announces it, never
-    // with the pictures of the spin.
+    // "<label>: <state>", renewed only as the window announces it, never with the spin's pictures.
     enum class Role { Reel, Switch };
     void setAccessibleLabel(Role role, const QString& label);
     Role role() const { return m_role; }
@@ -27,10 +25,8 @@ public:
     void announceSpinning();
     void announceFace();
 
-    // Given the focus by a keyboard draw, a control's name is only what changed (briefName):
-    // the full names, some 4 s each in a Japanese voice, would fall far behind the stops. A
-    // reader that has fallen behind reads the name late, so a reel keeps the short form until
-    // the focus has left its switch after the draw, and a switch until the focus leaves it.
+    // Given the focus by a keyboard draw, the name is only what changed (briefName): the full
+    // names, some 4 s each in a Japanese voice, would fall far behind the stops.
     void takeFocusForDraw();
     // The short form alone, ahead of the focus move that follows a moment later.
     void beginBriefForDraw() { setFocusedByDraw(true); }
@@ -45,8 +41,7 @@ public:
     void showPicture(const Picture& picture);
 
 public slots:
-    // Presses the switch from the event loop, right after the caller returns: a first press runs
-    // the whole draw, which must not run inside a key handler or an accessibility call.
+    // Queued: a first press runs the whole draw, never inside a key handler or accessibility call.
     void trigger();
 
 signals:
