@@ -41,9 +41,12 @@ QString indexed(const char* name, int i) {
     return QLatin1String(name) + QLatin1Char('_') + QString::number(i);
 }
 
-void setBackground(QWidget* w, const QColor& colour) {
+void setBackground(QWidget* w, const QColor& colour, const QColor& text = QColor()) {
     QPalette p = w->palette();
     p.setColor(QPalette::Window, colour);
+    if (text.isValid()) {
+        p.setColor(QPalette::WindowText, text);
+    }
     w->setPalette(p);
     w->setAutoFillBackground(true);
 }
@@ -285,7 +288,7 @@ void MainWindow::connectSignals() {
     connect(m_draw.get(), &BlockDraw::blockArmed, this, &MainWindow::announceArmed);
     connect(m_draw.get(), &BlockDraw::numberDrawn, this, &MainWindow::announceNumber);
     connect(m_draw.get(), &BlockDraw::drawFinished, this, &MainWindow::announceFinished);
-    connect(m_timer1.get(), &Timer::timeout, this, &MainWindow::ShowClock);
+    connect(m_timer1.get(), &Timer::timeout, this, [this] { m_model.ShowClock(m_platform.now()); });
     m_focusSpacing->setSingleShot(true);
     m_focusSpacing->setInterval(kFocusSpacingMs);
     connect(m_focusSpacing.get(), &Timer::timeout, this, [this] {
@@ -307,11 +310,7 @@ void MainWindow::showPhase(int k) {
     const TavoModel::Status shown = m_model.status(k);
     const QString& caption = shown.caption;
     QLabel* status = LabelStat(k);
-    QPalette p = status->palette();
-    p.setColor(QPalette::WindowText, QColor(shown.colour));
-    p.setColor(QPalette::Window, kPaleYellow);
-    status->setPalette(p);
-    status->setAutoFillBackground(true);
+    setBackground(status, kPaleYellow, QColor(shown.colour));
     setAutoSizeCaption(status, caption);
     // A screen reader reads the caption with the block; the description says what it means.
     status->setAccessibleName(
@@ -327,7 +326,7 @@ void MainWindow::showPhase(int k) {
 }
 
 void MainWindow::Form_Load() {
-    ShowClock();
+    m_model.ShowClock(m_platform.now());
     m_timer1->start(1000);
     ResultsFolder& AppFolder = m_model.AppFolder;
     if (AppFolder.path.isEmpty()) {
@@ -339,10 +338,6 @@ void MainWindow::Form_Load() {
         }
     }
     ClearSheet();
-}
-
-void MainWindow::ShowClock() {
-    m_model.ShowClock(m_platform.now());
 }
 
 void MainWindow::CommandClr_Click() {
@@ -452,7 +447,7 @@ void MainWindow::announceArmed(int block) {
     PictureControl* sw = ImageSwitch(k);
     sw->setAccessibleDetail(QString());
     for (int p = 0; p < Sheet::kPositions; ++p) {
-        ImageWin(Sheet::cell(k, p))->announceSpinning();
+        ImageWin(Sheet::cell(k, p))->announceSpinning(true);
     }
     moveDrawFocus(sw);
 }
@@ -487,7 +482,7 @@ void MainWindow::drawFocusLeftSwitch(int k) {
 
 void MainWindow::announceNumber(int block, int position, int) {
     PictureControl* reel = ImageWin(Sheet::cell(block - 1, position - 1));
-    reel->announceFace();
+    reel->announceSpinning(false);
     moveDrawFocus(reel);
 }
 
@@ -503,7 +498,7 @@ void MainWindow::announceFinished(int block) {
 
 void MainWindow::announceSheet() {
     for (PictureControl* reel : m_imageWin) {
-        reel->announceFace();
+        reel->announceSpinning(false);
     }
     for (int k = 0; k < Sheet::kBlocks; ++k) {
         ImageSwitch(k)->setAccessibleDetail(resultText(k));

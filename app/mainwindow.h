@@ -63,7 +63,6 @@ public:
     PrintMode selectedPrintMode() const;
 
     void Form_Load();
-    void ShowClock();
     void CommandClr_Click();
     void ClearSheet();
     void CommandSort_Click();

@@ -33,10 +33,8 @@ QString PictureControl::state() const {
 }
 
 void PictureControl::setPhase(TavoModel::Phase phase) {
-    if (m_phase != phase) {
-        m_phase = phase;
-        updateAccessibleName();
-    }
+    m_phase = phase;
+    updateAccessibleName();
 }
 
 void PictureControl::setAccessibleDetail(const QString& detail) {
@@ -44,13 +42,8 @@ void PictureControl::setAccessibleDetail(const QString& detail) {
     updateAccessibleName();
 }
 
-void PictureControl::announceSpinning() {
-    m_spinning = true;
-    updateAccessibleName();
-}
-
-void PictureControl::announceFace() {
-    m_spinning = false;
+void PictureControl::announceSpinning(bool spinning) {
+    m_spinning = spinning;
     updateAccessibleName();
 }
 

@@ -22,8 +22,8 @@ public:
     Role role() const { return m_role; }
     void setPhase(TavoModel::Phase phase);
     void setAccessibleDetail(const QString& detail);
-    void announceSpinning();
-    void announceFace();
+    // A reel's name says 回転中, or (false) its face anew.
+    void announceSpinning(bool spinning);
 
     // Given the focus by a keyboard draw, the name is only what changed (briefName): the full
     // names, some 4 s each in a Japanese voice, would fall far behind the stops.

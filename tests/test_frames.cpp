@@ -14,10 +14,6 @@
 
 namespace {
 
-QList<QWidget*> childrenOf(QWidget* frame) {
-    return frame->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
-}
-
 // Physical pixel rows or columns [from, to) of a logical span at the given scale.
 QRect physical(const QRect& logical, int s) {
     return {logical.x() * s, logical.y() * s, logical.width() * s, logical.height() * s};
@@ -78,8 +74,9 @@ private slots:
             const int W = own.width();
             const int H = own.height();
             auto at = [&own](int x, int y) { return QColor(own.pixel(x, y)); };
+            const auto kids = frame->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
             int childTop = frame->height();
-            for (QWidget* child : childrenOf(frame)) {
+            for (QWidget* child : kids) {
                 childTop = qMin(childTop, child->y());
             }
 
@@ -135,7 +132,6 @@ private slots:
                 for (int x = 0; x < W && stray.isEmpty(); ++x) {
                     const bool border = y >= top && (y < top + 2 * s || y >= H - 2 * s ||
                                                      x < 2 * s || x >= W - 2 * s);
-                    const auto kids = childrenOf(frame);
                     const bool underChild = std::any_of(kids.begin(), kids.end(), [&](QWidget* c) {
                         return physical(c->geometry(), s).contains(x, y);
                     });
