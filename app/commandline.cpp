@@ -52,8 +52,7 @@ QList<HeldMessage> heldMessages;
 void holdMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     if (type == QtFatalMsg) {
         // Instead of Qt's page of advice: which display failed, and a usage-class status.
-        const std::string line = unreachableDisplayLine() + "\n";
-        std::fputs(line.c_str(), stderr);
+        std::fprintf(stderr, "%s\n", unreachableDisplayLine().c_str());
         std::fflush(stderr);
         std::_Exit(2);
     }
@@ -63,11 +62,9 @@ void holdMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
 }  // namespace
 
 CommandLineAction parseCommandLine(int argc, const char* const* argv) {
-    if (argc <= 1) {
-        return CommandLineAction::Run;
-    }
     const std::string only = argc == 2 ? argv[1] : "";
-    return only == "--help"      ? CommandLineAction::Help
+    return argc <= 1             ? CommandLineAction::Run
+           : only == "--help"    ? CommandLineAction::Help
            : only == "--version" ? CommandLineAction::Version
                                  : CommandLineAction::Refuse;
 }
