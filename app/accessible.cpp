@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "app/captionbutton.h"
+#include "app/groupframe.h"
 #include "app/picturecontrol.h"
 
 namespace accessible {
@@ -16,17 +17,15 @@ namespace {
 const char* const kUnavailable = "tavoUnavailable";
 const QLatin1String kAnnouncer("tavoAnnouncer");
 
-// The window's one source of spoken messages: an object with no widget, so it has no place on
-// screen and none in the Tab cycle.
+// The spoken messages' source: no widget, so no place on screen or in the Tab cycle.
 class Announcer : public QObject {
 public:
     explicit Announcer(QWidget* window) : QObject(window) { setObjectName(QString(kAnnouncer)); }
     QString text;
 };
 
-// A notification, which a screen reader speaks when it shows. (Qt 6.4 tells a change of name
-// or description without the new text, and Orca then says nothing: a showing notification is
-// what it speaks, fetching the text itself.)
+// A notification, which a screen reader speaks as it shows. (Qt 6.4 tells a change of name
+// without the new text, and Orca then says nothing.)
 class AnnouncerInterface : public QAccessibleObject {
 public:
     explicit AnnouncerInterface(Announcer* announcer) : QAccessibleObject(announcer) {}
@@ -53,10 +52,8 @@ QAccessible::State withAvailability(QAccessible::State state, const QWidget* w) 
     return state;
 }
 
-// Switches and reels (a reel is an animation: it spins through the pictures, and a screen
-// reader then speaks its name without a role word). Their focus policy stays Qt::NoFocus, so Tab
-// and the mouse never give them the focus; only a draw started from the keyboard does, and then
-// they report it.
+// Switches and reels (an animation, whose name a screen reader speaks without a role word).
+// Only a keyboard draw gives them the focus, never Tab or the mouse; they report it then.
 class PictureInterface : public QAccessibleWidget {
 public:
     explicit PictureInterface(PictureControl* control)
@@ -64,16 +61,14 @@ public:
                                          ? QAccessible::Button
                                          : QAccessible::Animation) {}
 
-    // A control that a draw gives the focus says only what changed: its label and help once
-    // per stop would fall behind the stops (and without a description Qt offers the tip).
+    // Only what changed, while a draw holds the focus here (without a description Qt offers
+    // the tip).
     QString text(QAccessible::Text t) const override {
-        if (control()->focusedByDraw() && t == QAccessible::Description) {
-            return QString();
+        if (!control()->focusedByDraw() ||
+            (t != QAccessible::Name && t != QAccessible::Description)) {
+            return QAccessibleWidget::text(t);
         }
-        if (control()->focusedByDraw() && t == QAccessible::Name) {
-            return control()->briefName();
-        }
-        return QAccessibleWidget::text(t);
+        return t == QAccessible::Name ? control()->briefName() : QString();
     }
     QAccessible::State state() const override {
         QAccessible::State s = QAccessibleWidget::state();
@@ -84,8 +79,7 @@ public:
     QStringList actionNames() const override {
         return isSwitch() ? QStringList(pressAction()) : QStringList();
     }
-    // The press runs from the event loop: a first press lasts the whole draw, and a screen
-    // reader's call must not wait for it.
+    // Queued: a first press lasts the whole draw, and a screen reader's call must not wait.
     void doAction(const QString& action) override {
         if (isSwitch() && action == pressAction()) {
             control()->trigger();
@@ -103,8 +97,7 @@ private:
     bool isSwitch() const { return control()->role() == PictureControl::Role::Switch; }
 };
 
-// The four command buttons: Qt's own button, plus the availability, and a Press that returns
-// before the command runs (printing may take a while).
+// The command buttons, with their availability and a Press that returns before printing.
 class CommandInterface : public QAccessibleWidget {
 public:
     explicit CommandInterface(QAbstractButton* button)
@@ -137,6 +130,17 @@ private:
     QAbstractButton* button() const { return static_cast<QAbstractButton*>(widget()); }
 };
 
+// A frame, as with a style's group box: a grouping named by its caption.
+class GroupInterface : public QAccessibleWidget {
+public:
+    explicit GroupInterface(GroupFrame* frame) : QAccessibleWidget(frame, QAccessible::Grouping) {}
+    QString text(QAccessible::Text t) const override {
+        const QString s = QAccessibleWidget::text(t);
+        return t == QAccessible::Name && s.isEmpty() ? static_cast<GroupFrame*>(widget())->title()
+                                                     : s;
+    }
+};
+
 QAccessibleInterface* factory(const QString& className, QObject* object) {
     if (auto* announcer = dynamic_cast<Announcer*>(object)) {
         return new AnnouncerInterface(announcer);
@@ -147,17 +151,17 @@ QAccessibleInterface* factory(const QString& className, QObject* object) {
     if (className == QLatin1String("CaptionButton")) {
         return new CommandInterface(static_cast<CaptionButton*>(object));
     }
+    if (className == QLatin1String("GroupFrame")) {
+        return new GroupInterface(static_cast<GroupFrame*>(object));
+    }
     return nullptr;
 }
 
 }  // namespace
 
 void install() {
-    static const bool installed = [] {
-        QAccessible::installFactory(factory);
-        return true;
-    }();
-    (void)installed;
+    // Qt installs a factory once, however often it is asked.
+    QAccessible::installFactory(factory);
 }
 
 void setUnavailable(QWidget* control, bool unavailable) {

@@ -2,6 +2,7 @@
 #include "app/captionbutton.h"
 
 #include <QKeyEvent>
+#include <QRegularExpression>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -10,21 +11,15 @@ CaptionButton::CaptionButton(const QString& caption, QWidget* parent)
 
 QStringList CaptionButton::wrapAtSpaces(const QString& caption, const QFontMetrics& metrics,
                                         int width) {
+    static const QRegularExpression gapAndWord(QStringLiteral("( *)([^ ]*)"));
     QStringList lines;
     QString line;
-    qsizetype pos = 0;
-    while (pos < caption.size()) {
-        // The next word with the spaces in front of it.
-        qsizetype start = pos;
-        while (pos < caption.size() && caption.at(pos) == QLatin1Char(' ')) {
-            ++pos;
+    for (const QRegularExpressionMatch& match : gapAndWord.globalMatch(caption)) {
+        if (match.capturedLength() == 0) {
+            continue;  // the end of the caption
         }
-        const qsizetype wordStart = pos;
-        while (pos < caption.size() && caption.at(pos) != QLatin1Char(' ')) {
-            ++pos;
-        }
-        const QString gap = caption.mid(start, wordStart - start);
-        const QString word = caption.mid(wordStart, pos - wordStart);
+        const QString gap = match.captured(1);
+        const QString word = match.captured(2);
         if (line.isEmpty() && lines.isEmpty()) {
             line = gap + word;
         } else if (metrics.horizontalAdvance(line + gap + word) <= width) {
@@ -53,8 +48,8 @@ void CaptionButton::paintEvent(QPaintEvent*) {
     }
     painter.setPen(
         palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-    // Each line is centred on its text: blanks at its ends, the spaces it wrapped at or the
-    // full-width space that opens the save caption, would push its letters off the middle.
+    // Centred on its letters: blanks at a line's ends (the save caption's full-width space too)
+    // would push it off the middle.
     QStringList lines = wrapAtSpaces(caption, fontMetrics(), area.width());
     for (QString& line : lines) {
         line = line.trimmed();

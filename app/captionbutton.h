@@ -5,9 +5,8 @@
 #include <QPushButton>
 #include <QStringList>
 
-// A push button whose caption wraps onto centred lines at its spaces when it is wider than the
-// button, as the window's captions are laid out to do: "　ファイルに   保存" shows 保存 on a line
-// of its own. Unlike Qt's own wrapping it never breaks between two Japanese characters.
+// A push button whose caption wraps onto centred lines at its spaces ("　ファイルに   保存" shows
+// 保存 on a line of its own), never between two Japanese characters as Qt's wrapping would.
 class CaptionButton : public QPushButton {
     Q_OBJECT
 public:

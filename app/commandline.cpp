@@ -7,9 +7,11 @@
 #include <QList>
 #include <QString>
 #include <QtGlobal>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #ifndef TAVO_VERSION
 #error "TAVO_VERSION must be defined by the build"
@@ -22,26 +24,20 @@ const char* env(const char* name) {
     return value != nullptr && *value != '\0' ? value : nullptr;
 }
 
-// Whether Qt's Wayland platform plugin (Debian's qt6-wayland) is where Qt looks for platform
-// plugins: the directories QT_QPA_PLATFORM_PLUGIN_PATH and QT_PLUGIN_PATH add, and Qt's own.
+// Whether Qt's Wayland plugin (Debian's qt6-wayland) is anywhere Qt looks for platform plugins.
 bool haveWaylandPlugin() {
-    QStringList dirs;
-    if (const char* extra = env("QT_QPA_PLATFORM_PLUGIN_PATH")) {
-        dirs << QString::fromLocal8Bit(extra);
-    }
-    const QStringList pluginDirs =
-        QString::fromLocal8Bit(env("QT_PLUGIN_PATH") ? env("QT_PLUGIN_PATH") : "")
-            .split(QLatin1Char(':'), Qt::SkipEmptyParts)
+    QStringList dirs =
+        QString::fromLocal8Bit(env("QT_PLUGIN_PATH")).split(QLatin1Char(':'), Qt::SkipEmptyParts)
         << QLibraryInfo::path(QLibraryInfo::PluginsPath);
-    for (const QString& dir : pluginDirs) {
-        dirs << dir + QStringLiteral("/platforms");
+    for (QString& dir : dirs) {
+        dir += QStringLiteral("/platforms");
     }
-    for (const QString& dir : dirs) {
-        if (!QDir(dir).entryList({QStringLiteral("libqwayland*.so")}, QDir::Files).isEmpty()) {
-            return true;
-        }
+    if (const char* extra = env("QT_QPA_PLATFORM_PLUGIN_PATH")) {
+        dirs.prepend(QString::fromLocal8Bit(extra));
     }
-    return false;
+    return std::any_of(dirs.cbegin(), dirs.cend(), [](const QString& dir) {
+        return !QDir(dir).entryList({QStringLiteral("libqwayland*.so")}, QDir::Files).isEmpty();
+    });
 }
 
 struct HeldMessage {
@@ -51,33 +47,26 @@ struct HeldMessage {
 };
 
 QtMessageHandler previousHandler = nullptr;
-QList<HeldMessage>* heldMessages = nullptr;
+QList<HeldMessage> heldMessages;
 
 void holdMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     if (type == QtFatalMsg) {
-        // Qt is about to abort with a page of advice about reinstalling; the user needs to
-        // know which display could not be opened, and a script needs a usage-class status.
-        const std::string line = unreachableDisplayLine() + "\n";
-        std::fputs(line.c_str(), stderr);
+        // Instead of Qt's page of advice: which display failed, and a usage-class status.
+        std::fprintf(stderr, "%s\n", unreachableDisplayLine().c_str());
         std::fflush(stderr);
         std::_Exit(2);
     }
-    heldMessages->append({type, QByteArray(context.category), text});
+    heldMessages.append({type, QByteArray(context.category), text});
 }
 
 }  // namespace
 
 CommandLineAction parseCommandLine(int argc, const char* const* argv) {
-    if (argc <= 1) {
-        return CommandLineAction::Run;
-    }
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-        return CommandLineAction::Help;
-    }
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        return CommandLineAction::Version;
-    }
-    return CommandLineAction::Refuse;
+    const std::string only = argc == 2 ? argv[1] : "";
+    return argc <= 1             ? CommandLineAction::Run
+           : only == "--help"    ? CommandLineAction::Help
+           : only == "--version" ? CommandLineAction::Version
+                                 : CommandLineAction::Refuse;
 }
 
 const char* usageLine() {
@@ -122,45 +111,38 @@ bool haveDisplaySetting() {
 std::string unreachableDisplayLine() {
     const char* platform = env("QT_QPA_PLATFORM");
     const char* wayland = env("WAYLAND_DISPLAY");
+    const char* x = env("DISPLAY");
+    const std::string xSetting = x != nullptr ? std::string("DISPLAY=") + x : std::string();
+    const std::string waylandSetting =
+        wayland == nullptr ? std::string()
+                           : std::string("WAYLAND_DISPLAY=") + wayland + (x ? ", " + xSetting : "");
     if (wayland != nullptr && (platform == nullptr || std::strstr(platform, "wayland")) &&
         !haveWaylandPlugin()) {
         // The display is there; what is missing is the means to talk to it.
-        std::string setting = std::string("WAYLAND_DISPLAY=") + wayland;
-        if (const char* x = env("DISPLAY")) {
-            setting += std::string(", DISPLAY=") + x;
-        }
-        return "tavo: cannot show the window on Wayland (" + setting +
+        return "tavo: cannot show the window on Wayland (" + waylandSetting +
                "): Qt's Wayland plugin is not installed; install the package qt6-wayland.";
     }
-    std::string setting;
+    std::string setting = "no DISPLAY";
     if (platform != nullptr) {
         setting = std::string("QT_QPA_PLATFORM=") + platform;
     } else if (wayland != nullptr) {
-        setting = std::string("WAYLAND_DISPLAY=") + wayland;
-        if (const char* x = env("DISPLAY")) {
-            setting += std::string(", DISPLAY=") + x;
-        }
-    } else if (const char* x = env("DISPLAY")) {
-        setting = std::string("DISPLAY=") + x;
-    } else {
-        setting = "no DISPLAY";
+        setting = waylandSetting;
+    } else if (x != nullptr) {
+        setting = xSetting;
     }
     return "tavo: cannot open the display (" + setting +
            "); run it on a desktop, or as 'xvfb-run -a tavo' for a virtual one.";
 }
 
 DisplayStartGuard::DisplayStartGuard() {
-    heldMessages = new QList<HeldMessage>;
     previousHandler = qInstallMessageHandler(holdMessage);
 }
 
 DisplayStartGuard::~DisplayStartGuard() {
     qInstallMessageHandler(previousHandler);
-    for (const HeldMessage& held : *heldMessages) {
+    for (const HeldMessage& held : std::exchange(heldMessages, {})) {
         const QMessageLogContext context(nullptr, 0, nullptr, held.category.constData());
         // Qt 6 hands back its default handler, never null, when none was installed.
         previousHandler(held.type, context, held.text);
     }
-    delete heldMessages;
-    heldMessages = nullptr;
 }

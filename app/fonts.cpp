@@ -5,16 +5,12 @@
 
 namespace fonts {
 
-void installFontSubstitutions() {
+void prepareApplication() {
     QFont::insertSubstitution(kMincho, QStringLiteral("IPAMincho"));
     QFont::insertSubstitution(kGothic, QStringLiteral("IPAGothic"));
     QFont::insertSubstitution(kPGothic, QStringLiteral("IPAPGothic"));
     // The block letters want a bold Western display face; DejaVu Sans is always there.
     QFont::insertSubstitutions(kAngela, {QStringLiteral("DejaVu Sans"), QStringLiteral("Sans")});
-}
-
-void prepareApplication() {
-    installFontSubstitutions();
     // Not the desktop's face: the buttons and options, which have no font of their own, were
     // laid out for ＭＳ Ｐゴシック 9 pt, and their captions fit them only in that face's
     // substitute; the desktop's face may be of any size.

@@ -1,48 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "app/groupframe.h"
 
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QPainter>
-
-namespace {
-
-// Screen readers hear a frame as a grouping named by its caption, as with a style's group box.
-class GroupFrameAccessible : public QAccessibleWidget {
-public:
-    explicit GroupFrameAccessible(GroupFrame* frame)
-        : QAccessibleWidget(frame, QAccessible::Grouping) {}
-    QString text(QAccessible::Text t) const override {
-        QString s = QAccessibleWidget::text(t);
-        if (t == QAccessible::Name && s.isEmpty()) {
-            s = static_cast<GroupFrame*>(widget())->title();
-        }
-        return s;
-    }
-};
-
-QAccessibleInterface* groupFrameAccessible(const QString& key, QObject* object) {
-    if (key == QLatin1String("GroupFrame") && object != nullptr && object->isWidgetType()) {
-        return new GroupFrameAccessible(static_cast<GroupFrame*>(object));
-    }
-    return nullptr;
-}
-
-}  // namespace
-
-GroupFrame::GroupFrame(const QString& title, QWidget* parent) : QWidget(parent), m_title(title) {
-    static const bool installed = [] {
-        QAccessible::installFactory(groupFrameAccessible);
-        return true;
-    }();
-    Q_UNUSED(installed);
-}
 
 int GroupFrame::borderTop() const {
     // As a classic group box: the etched pair straddles the middle of the caption's line.
     int top = fontMetrics().height() / 2 - 1;
-    // A tall caption must not push the border into the controls: it keeps above the highest of
-    // them, and the caption moves up with it.
+    // A tall caption must not push the border into the controls: both move up instead.
     for (const QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         if (!child->isWindow()) {
             top = qMin(top, child->y() - 2);
@@ -63,8 +27,7 @@ void GroupFrame::paintEvent(QPaintEvent*) {
     const QColor background = palette().color(QPalette::Window);
     painter.fillRect(rect(), background);
 
-    // Etched: a dark rectangle with a light one a pixel down and right, so each edge is a dark
-    // and a light line.
+    // Etched: a dark rectangle with a light one a pixel down and right.
     const int top = borderTop();
     const int w = width();
     const int h = height();

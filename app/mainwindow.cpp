@@ -14,7 +14,6 @@
 #include "app/systemplatform.h"
 #include "app/windowframe.h"
 #include "draw/blockdraw.h"
-#include "model/waitms.h"
 #include "print/platform.h"
 #include "print/printcommand.h"
 #include "print/printjob.h"
@@ -42,54 +41,60 @@ QString indexed(const char* name, int i) {
     return QLatin1String(name) + QLatin1Char('_') + QString::number(i);
 }
 
-void setBackground(QWidget* w, const QColor& colour) {
+void setBackground(QWidget* w, const QColor& colour, const QColor& text = QColor()) {
     QPalette p = w->palette();
     p.setColor(QPalette::Window, colour);
+    if (text.isValid()) {
+        p.setColor(QPalette::WindowText, text);
+    }
     w->setPalette(p);
     w->setAutoFillBackground(true);
 }
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, const QRect& geometry,
-                  const QFont& font) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QLatin1String(name));
+// Every control, named and placed as laid out.
+template <class Control>
+Control* place(Control* control, const QString& name, const QRect& geometry) {
+    control->setObjectName(name);
+    control->setGeometry(geometry);
+    return control;
+}
+
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption,
+                  const QRect& geometry, const QFont& font) {
+    auto* label = place(new QLabel(caption, parent), name, geometry);
     label->setFont(font);
-    label->setGeometry(geometry);
     label->setProperty(kDesignSize, geometry.size());
     label->setMargin(0);
     label->setIndent(0);
     label->setTextFormat(Qt::PlainText);
     label->setFocusPolicy(Qt::NoFocus);
+    MainWindow::setAutoSizeCaption(label, caption);
     return label;
 }
 
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
-                        const QString& tip, const QRect& geometry) {
-    auto* button = new CaptionButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setToolTip(tip);
-    button->setGeometry(geometry);
-    button->setCursor(Qt::ArrowCursor);
-    button->setAutoDefault(false);
-    keepFreeOfNotes(button);
-    return button;
+// A command button or a print option: the controls that take the focus.
+template <class Control>
+Control* makeFocusable(QWidget* parent, const QString& name, const QString& caption,
+                       const QString& tip, const QRect& geometry) {
+    auto* control = place(new Control(caption, parent), name, geometry);
+    control->setToolTip(tip);
+    control->setCursor(Qt::ArrowCursor);
+    keepFreeOfNotes(control);
+    return control;
 }
 
 GroupFrame* makeFrame(QWidget* parent, const QString& name, const QString& caption,
-                      const QRect& geometry) {
-    auto* frame = new GroupFrame(caption, parent);
-    frame->setObjectName(name);
-    frame->setGeometry(geometry);
+                      const QRect& geometry, const QColor& colour) {
+    auto* frame = place(new GroupFrame(caption, parent), name, geometry);
     frame->setFocusPolicy(Qt::NoFocus);
     frame->setCursor(Qt::ArrowCursor);
+    setBackground(frame, colour);
     return frame;
 }
 
 // A line control: a one-pixel rule from (x1, y) to (x2, y), ends included.
 void makeLine(QWidget* parent, const QString& name, int x1, int x2, int y, const QColor& colour) {
-    auto* line = new QWidget(parent);
-    line->setObjectName(name);
-    line->setGeometry(px(x1), px(y), px(x2) - px(x1) + 1, 1);
+    auto* line = place(new QWidget(parent), name, QRect(px(x1), px(y), px(x2) - px(x1) + 1, 1));
     setBackground(line, colour);
 }
 
@@ -113,7 +118,7 @@ MainWindow::MainWindow(Platform& platform, QWidget* parent)
     fonts::prepareApplication();
     accessible::install();
     buildControls();
-    connectModel();
+    connectSignals();
     Form_Load();
 }
 
@@ -122,8 +127,7 @@ MainWindow::~MainWindow() {
     if (m_platform.messageParent() == this) {
         m_platform.setMessageParent(nullptr);
     }
-    // A switch that loses the focus as the controls go would call back into this window, which
-    // is no longer one by then.
+    // A switch losing the focus as the controls go would call back into a half-gone window.
     for (PictureControl* sw : m_imageSwitch) {
         disconnect(sw, nullptr, this, nullptr);
     }
@@ -143,51 +147,50 @@ void MainWindow::buildControls() {
     const QFont clockCaptionFont = fonts::face(fonts::kPGothic, 9.75, false);
     const QFont clockFont = fonts::face(fonts::kGothic, 12, true);
     QFont stampFont = fonts::face(fonts::kPGothic, 8.25, false);
-    // The substitute face's digits are wider than the original's; narrowed, the sixteen
-    // characters of the stamp fit inside their frame as laid out, at the same height and weight.
+    // The substitute's digits are wider: narrowed, the stamp fits its frame as laid out.
     stampFont.setStretch(QFont::SemiCondensed);
 
-    m_label1 = makeLabel(m_inside, "Label1", QStringLiteral("システム時刻"),
-                         twipRect(360, 120, 1125, 195), clockCaptionFont);
-    setAutoSizeCaption(m_label1, m_label1->text());
-    m_labelDateTime = makeLabel(m_inside, "LabelDateTime", QStringLiteral("0000/00/00,00:00:00"),
-                                twipRect(1920, 120, 2565, 240), clockFont);
-    setAutoSizeCaption(m_labelDateTime, m_labelDateTime->text());
+    QLabel* label1 = makeLabel(m_inside, QStringLiteral("Label1"), QStringLiteral("システム時刻"),
+                               twipRect(360, 120, 1125, 195), clockCaptionFont);
+    m_labelDateTime =
+        makeLabel(m_inside, QStringLiteral("LabelDateTime"), QStringLiteral("0000/00/00,00:00:00"),
+                  twipRect(1920, 120, 2565, 240), clockFont);
 
-    auto* frameData = makeFrame(m_inside, QStringLiteral("FrameData"),
-                                QStringLiteral("データの処理"), twipRect(120, 480, 1575, 3015));
-    setBackground(frameData, platformWindow);
-    m_labelFileName =
-        makeLabel(frameData, "LabelFileName", QString(), twipRect(120, 240, 45, 165), stampFont);
+    auto* frameData =
+        makeFrame(m_inside, QStringLiteral("FrameData"), QStringLiteral("データの処理"),
+                  twipRect(120, 480, 1575, 3015), platformWindow);
+    m_labelFileName = makeLabel(frameData, QStringLiteral("LabelFileName"), QString(),
+                                twipRect(120, 240, 45, 165), stampFont);
     makeLine(frameData, QStringLiteral("Line1_1"), 120, 1440, 1320, kGrey);
     makeLine(frameData, QStringLiteral("Line1_0"), 120, 1440, 1440, kGrey);
     auto* framePrn = makeFrame(m_inside, QStringLiteral("FramePrn"), QStringLiteral("印刷の設定"),
-                               twipRect(120, 3600, 1575, 2175));
-    setBackground(framePrn, platformWindow);
+                               twipRect(120, 3600, 1575, 2175), platformWindow);
 
     // The commands, as laid out, each with what its click does.
     const struct {
         QWidget* frame;
-        const char* name;
+        QString name;
         QString caption;
         QString tip;
         QRect geometry;
         QPushButton* MainWindow::*control;
         void (MainWindow::*click)();
     } commands[] = {
-        {frameData, "CommandSave", QStringLiteral("　ファイルに   保存"),
+        {frameData, QStringLiteral("CommandSave"), QStringLiteral("　ファイルに   保存"),
          QStringLiteral("TavoLog.csvに保存"), twipRect(120, 600, 1335, 615),
          &MainWindow::m_commandSave, &MainWindow::CommandSave_Click},
-        {frameData, "CommandClr", QStringLiteral("表示をクリア"), QStringLiteral("表示内容をｸﾘｱ"),
-         twipRect(120, 1560, 1335, 615), &MainWindow::m_commandClr, &MainWindow::CommandClr_Click},
-        {frameData, "CommandSort", QStringLiteral("並べ替え"), QStringLiteral("ﾃﾞｰﾀを小→大"),
-         twipRect(120, 2280, 1335, 615), &MainWindow::m_commandSort,
+        {frameData, QStringLiteral("CommandClr"), QStringLiteral("表示をクリア"),
+         QStringLiteral("表示内容をｸﾘｱ"), twipRect(120, 1560, 1335, 615), &MainWindow::m_commandClr,
+         &MainWindow::CommandClr_Click},
+        {frameData, QStringLiteral("CommandSort"), QStringLiteral("並べ替え"),
+         QStringLiteral("ﾃﾞｰﾀを小→大"), twipRect(120, 2280, 1335, 615), &MainWindow::m_commandSort,
          &MainWindow::CommandSort_Click},
-        {framePrn, "CommandPrn", QStringLiteral("印刷"), QStringLiteral("印刷実行"),
+        {framePrn, QStringLiteral("CommandPrn"), QStringLiteral("印刷"), QStringLiteral("印刷実行"),
          twipRect(120, 1440, 1335, 615), &MainWindow::m_commandPrn, &MainWindow::CommandPrn_Click},
     };
     for (const auto& c : commands) {
-        this->*c.control = makeButton(c.frame, c.name, c.caption, c.tip, c.geometry);
+        this->*c.control =
+            makeFocusable<CaptionButton>(c.frame, c.name, c.caption, c.tip, c.geometry);
         connect(this->*c.control, &QPushButton::clicked, this, c.click);
     }
     // A speech synthesizer drops the arrow of the tip: the screen reader gets it in words.
@@ -204,13 +207,9 @@ void MainWindow::buildControls() {
         {QStringLiteral("フレーム"), QStringLiteral("ﾌﾚｰﾑ内部印刷"), twipRect(240, 960, 975, 375)},
     };
     for (int i = 0; i < 3; ++i) {
-        auto* option = new QRadioButton(options[i].caption, framePrn);
-        option->setObjectName(indexed("OptionPrn", i));
-        option->setToolTip(options[i].tip);
-        option->setGeometry(options[i].geometry);
-        option->setCursor(Qt::ArrowCursor);
-        keepFreeOfNotes(option);
-        m_optionPrn.at(idx(i)) = option;
+        m_optionPrn.at(idx(i)) =
+            makeFocusable<QRadioButton>(framePrn, indexed("OptionPrn", i), options[i].caption,
+                                        options[i].tip, options[i].geometry);
     }
     m_optionPrn[0]->setChecked(true);
 
@@ -219,15 +218,13 @@ void MainWindow::buildControls() {
     for (int k = 0; k < Sheet::kBlocks; ++k) {
         const QString letter = TavoModel::blockLetter(k);
         auto* frame = makeFrame(m_inside, indexed("FrameBlock", k), letter,
-                                twipRect(1920, 480 + 1080 * k, 3735, 975));
+                                twipRect(1920, 480 + 1080 * k, 3735, 975), kPaleGreen);
         frame->setFont(letterFont);
-        setBackground(frame, kPaleGreen);
         m_frameBlock.at(idx(k)) = frame;
         for (int j = 0; j < Sheet::kPositions; ++j) {
-            auto* reel = new PictureControl(frame);
             const int i = Sheet::cell(k, j);
-            reel->setObjectName(indexed("ImageWin", i));
-            reel->setGeometry(twipRect(120 + 600 * j, 360, 480, 480));
+            auto* reel = place(new PictureControl(frame), indexed("ImageWin", i),
+                               twipRect(120 + 600 * j, 360, 480, 480));
             reel->setAccessibleLabel(PictureControl::Role::Reel,
                                      QStringLiteral("ブロック%1 リール%2").arg(letter).arg(j + 1));
             reel->setAccessibleDescription(
@@ -236,15 +233,13 @@ void MainWindow::buildControls() {
             showReel(i);
         }
 
-        QLabel* status = makeLabel(m_inside, "LabelStat", QStringLiteral("開始"),
+        QLabel* status = makeLabel(m_inside, indexed("LabelStat", k), QStringLiteral("開始"),
                                    twipRect(6000, 600 + 1080 * k, 450, 225), statusFont);
-        status->setObjectName(indexed("LabelStat", k));
         status->setAlignment(Qt::AlignCenter);
         m_labelStat.at(idx(k)) = status;
 
-        auto* sw = new PictureControl(m_inside);
-        sw->setObjectName(indexed("ImageSwitch", k));
-        sw->setGeometry(twipRect(6000, 840 + 1080 * k, 480, 480));
+        auto* sw = place(new PictureControl(m_inside), indexed("ImageSwitch", k),
+                         twipRect(6000, 840 + 1080 * k, 480, 480));
         sw->setToolTip(QStringLiteral("ｽﾀｰﾄ/ｽﾄｯﾌﾟ"));
         sw->setCursor(Qt::ArrowCursor);
         sw->setAccessibleLabel(PictureControl::Role::Switch,
@@ -262,27 +257,17 @@ void MainWindow::buildControls() {
         connect(sw, &PictureControl::drawFocusLeft, this, [this, k] { drawFocusLeftSwitch(k); });
     }
 
-    for (QLabel* label : {m_label1, m_labelDateTime}) {
+    for (QLabel* label : {label1, m_labelDateTime}) {
         label->setAutoFillBackground(true);
     }
 
     // Only the options and the buttons take the focus; Tab runs through them in this order.
-    setTabOrder(m_optionPrn[0], m_optionPrn[1]);
-    setTabOrder(m_optionPrn[1], m_optionPrn[2]);
-    setTabOrder(m_optionPrn[2], m_commandPrn);
-    setTabOrder(m_commandPrn, m_commandClr);
-    setTabOrder(m_commandClr, m_commandSave);
-    setTabOrder(m_commandSave, m_commandSort);
+    QWidget* const tabOrder[] = {m_optionPrn[0], m_optionPrn[1], m_optionPrn[2], m_commandPrn,
+                                 m_commandClr,   m_commandSave,  m_commandSort};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i) {
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    }
     m_optionPrn[0]->setFocus();
-
-    m_focusSpacing->setSingleShot(true);
-    m_focusSpacing->setInterval(kFocusSpacingMs);
-    connect(m_focusSpacing.get(), &Timer::timeout, this, &MainWindow::moveQueuedDrawFocus);
-    connect(m_draw.get(), &BlockDraw::blockArmed, this, &MainWindow::announceArmed);
-    connect(m_draw.get(), &BlockDraw::numberDrawn, this, &MainWindow::announceNumber);
-    connect(m_draw.get(), &BlockDraw::drawFinished, this, &MainWindow::announceFinished);
-
-    connect(m_timer1.get(), &Timer::timeout, this, &MainWindow::Timer1_Timer);
 }
 
 void MainWindow::setAutoSizeCaption(QLabel* label, const QString& text) {
@@ -292,7 +277,7 @@ void MainWindow::setAutoSizeCaption(QLabel* label, const QString& text) {
     label->resize(size);
 }
 
-void MainWindow::connectModel() {
+void MainWindow::connectSignals() {
     connect(&m_model, &TavoModel::reelPictureChanged, this, &MainWindow::showReel);
     connect(&m_model, &TavoModel::switchPictureChanged, this, &MainWindow::showSwitch);
     connect(&m_model, &TavoModel::phaseChanged, this, &MainWindow::showPhase);
@@ -300,6 +285,17 @@ void MainWindow::connectModel() {
             [this] { setAutoSizeCaption(m_labelFileName, m_model.sheetStamp()); });
     connect(&m_model, &TavoModel::clockChanged, this,
             [this] { setAutoSizeCaption(m_labelDateTime, m_model.clockText()); });
+    connect(m_draw.get(), &BlockDraw::blockArmed, this, &MainWindow::announceArmed);
+    connect(m_draw.get(), &BlockDraw::numberDrawn, this, &MainWindow::announceNumber);
+    connect(m_draw.get(), &BlockDraw::drawFinished, this, &MainWindow::announceFinished);
+    connect(m_timer1.get(), &Timer::timeout, this, [this] { m_model.ShowClock(m_platform.now()); });
+    m_focusSpacing->setSingleShot(true);
+    m_focusSpacing->setInterval(kFocusSpacingMs);
+    connect(m_focusSpacing.get(), &Timer::timeout, this, [this] {
+        if (!m_focusQueue.isEmpty()) {
+            giveDrawFocus(m_focusQueue.takeFirst());
+        }
+    });
 }
 
 void MainWindow::showReel(int i) {
@@ -314,11 +310,7 @@ void MainWindow::showPhase(int k) {
     const TavoModel::Status shown = m_model.status(k);
     const QString& caption = shown.caption;
     QLabel* status = LabelStat(k);
-    QPalette p = status->palette();
-    p.setColor(QPalette::WindowText, QColor(shown.colour));
-    p.setColor(QPalette::Window, kPaleYellow);
-    status->setPalette(p);
-    status->setAutoFillBackground(true);
+    setBackground(status, kPaleYellow, QColor(shown.colour));
     setAutoSizeCaption(status, caption);
     // A screen reader reads the caption with the block; the description says what it means.
     status->setAccessibleName(
@@ -334,12 +326,11 @@ void MainWindow::showPhase(int k) {
 }
 
 void MainWindow::Form_Load() {
-    ShowClock();
+    m_model.ShowClock(m_platform.now());
     m_timer1->start(1000);
     ResultsFolder& AppFolder = m_model.AppFolder;
     if (AppFolder.path.isEmpty()) {
-        // Nothing is made or said here: an installed program's folder in the user's documents
-        // is made by the first save or print that needs it.
+        // Nothing is made here: the first save or print makes the folder it needs.
         AppFolder = chooseResultsFolder(m_platform.programFolder(), m_platform.installFolder(),
                                         m_platform.documentsFolder());
         if (AppFolder.inDocuments) {
@@ -347,14 +338,6 @@ void MainWindow::Form_Load() {
         }
     }
     ClearSheet();
-}
-
-void MainWindow::Timer1_Timer() {
-    ShowClock();
-}
-
-void MainWindow::ShowClock() {
-    m_model.ShowClock(m_platform.now());
 }
 
 void MainWindow::CommandClr_Click() {
@@ -380,46 +363,41 @@ void MainWindow::CommandSort_Click() {
 }
 
 void MainWindow::CommandSave_Click() {
-    if (busy()) {
-        return;
-    }
     SaveReport report;
-    runWaitingCommand([this, &report] { report = SaveSheet(m_model, m_platform); });
-    // A save that went well shows nothing; a screen reader user hears that it did. (A note on
-    // screen, where one was shown, speaks for itself.)
-    if (report.ok() && !report.noteShown) {
+    // A save that went well shows nothing: a screen reader user hears that it did.
+    if (runWaitingCommand([this, &report] { report = SaveSheet(m_model, m_platform); }) &&
+        report.ok() && !report.noteShown) {
         accessible::announce(this, QStringLiteral("保存しました"));
     }
 }
 
 PrintMode MainWindow::selectedPrintMode() const {
     // The first selected option decides.
-    for (int i = 0; i < 3; ++i) {
-        if (OptionPrn(i)->isChecked()) {
-            return static_cast<PrintMode>(i);
-        }
-    }
-    return PrintMode::None;
+    const auto checked = std::find_if(m_optionPrn.begin(), m_optionPrn.end(),
+                                      [](const QRadioButton* o) { return o->isChecked(); });
+    return checked == m_optionPrn.end() ? PrintMode::None
+                                        : static_cast<PrintMode>(checked - m_optionPrn.begin());
 }
 
 void MainWindow::CommandPrn_Click() {
-    if (busy()) {
-        return;
-    }
     runWaitingCommand([this] {
         printSheet(selectedPrintMode(), m_model, *this, *m_inside, m_picture1,
                    PrintTarget{m_platform, m_model.AppFolder});
     });
 }
 
-void MainWindow::runWaitingCommand(const std::function<void()>& command) {
-    // A save waits for another program's lock on the log, a print for the print server, while
-    // the window is served: meanwhile the commands and the switches do nothing, as during a draw.
+bool MainWindow::runWaitingCommand(const std::function<void()>& command) {
+    if (busy()) {
+        return false;
+    }
+    // A save may wait for another program's lock, a print for the print server, the window
+    // served meanwhile.
     m_commandRunning = true;
     setCommandsAvailable(false, -1);
     command();
     setCommandsAvailable(true, -1);
     m_commandRunning = false;
+    return true;
 }
 
 bool MainWindow::busy() const {
@@ -456,47 +434,34 @@ void MainWindow::setCommandsAvailable(bool available, int drawing) {
 }
 
 QString MainWindow::resultText(int k) const {
-    QStringList numbers;
-    for (int p = 0; p < Sheet::kPositions; ++p) {
-        const QString& n = m_model.sheet().LabelData.at(idx(Sheet::cell(k, p)));
-        if (!n.isEmpty()) {
-            numbers << n;
-        }
-    }
+    const auto first = m_model.sheet().LabelData.begin() + Sheet::cell(k, 0);
+    QStringList numbers(first, first + Sheet::kPositions);
+    numbers.removeAll(QString());
     return numbers.isEmpty() ? QString() : QStringLiteral("結果: ") + numbers.join(u", ");
 }
 
-// A draw started without the mouse takes the focus along, because a screen reader speaks
-// a focus move at once (it would not speak a change of name): to the switch when the reels spin,
-// to each reel as its number stands, and back to the switch, whose name then holds the numbers.
-// Each says only what changed (see PictureControl::takeFocusForDraw), so the speech keeps pace
-// with the stops. A draw by the mouse moves no focus.
+// A keyboard draw moves the focus, which a screen reader speaks at once (a change of name it
+// would not): to the switch as the reels spin, to each reel as it stops, back to the switch.
 void MainWindow::announceArmed(int block) {
     const int k = block - 1;
     PictureControl* sw = ImageSwitch(k);
     sw->setAccessibleDetail(QString());
     for (int p = 0; p < Sheet::kPositions; ++p) {
-        ImageWin(Sheet::cell(k, p))->announceSpinning();
+        ImageWin(Sheet::cell(k, p))->announceSpinning(true);
     }
-    if (m_focusFollowsDraw) {
-        moveDrawFocus(sw);
-    }
+    moveDrawFocus(sw);
 }
 
 void MainWindow::moveDrawFocus(PictureControl* control) {
-    // The name takes its short form now, as it did when the focus moved at once; only the
-    // focus move waits its turn.
+    if (!m_focusFollowsDraw) {
+        return;
+    }
+    // The name takes its short form now; only the focus move waits its turn.
     control->beginBriefForDraw();
     if (m_focusSpacing->isActive()) {
         m_focusQueue.append(control);
-        return;
-    }
-    giveDrawFocus(control);
-}
-
-void MainWindow::moveQueuedDrawFocus() {
-    if (!m_focusQueue.isEmpty()) {
-        giveDrawFocus(m_focusQueue.takeFirst());
+    } else {
+        giveDrawFocus(control);
     }
 }
 
@@ -506,9 +471,8 @@ void MainWindow::giveDrawFocus(PictureControl* control) {
 }
 
 void MainWindow::drawFocusLeftSwitch(int k) {
-    // The focus has moved on from the switch after its draw: the block's reels are done with
-    // it, and take back their full names. (Not sooner: a screen reader that has fallen behind
-    // still reads the last reel's name after the focus came back to the switch.)
+    // The reels take back their full names only now: a screen reader that has fallen behind
+    // still reads the last reel's name after the focus came back to the switch.
     if (m_model.ActiveBlock != k + 1) {
         for (int p = 0; p < Sheet::kPositions; ++p) {
             ImageWin(Sheet::cell(k, p))->endFocusForDraw();
@@ -518,29 +482,23 @@ void MainWindow::drawFocusLeftSwitch(int k) {
 
 void MainWindow::announceNumber(int block, int position, int) {
     PictureControl* reel = ImageWin(Sheet::cell(block - 1, position - 1));
-    reel->announceFace();
-    if (m_focusFollowsDraw) {
-        moveDrawFocus(reel);
-    }
+    reel->announceSpinning(false);
+    moveDrawFocus(reel);
 }
 
 void MainWindow::announceFinished(int block) {
     const int k = block - 1;
-    // The commands are said to be back before the end is told, so a screen reader that hears
-    // the numbers finds the save already available. (A draw ends otherwise only as the window
-    // closes.)
+    // Back before the end is told, so a screen reader hearing the numbers finds the save ready.
     setCommandsAvailable(true, -1);
     PictureControl* sw = ImageSwitch(k);
     sw->setAccessibleDetail(resultText(k));
     // After any reel still waiting its turn, so that each number is heard on its own.
-    if (m_focusFollowsDraw) {
-        moveDrawFocus(sw);
-    }
+    moveDrawFocus(sw);
 }
 
 void MainWindow::announceSheet() {
     for (PictureControl* reel : m_imageWin) {
-        reel->announceFace();
+        reel->announceSpinning(false);
     }
     for (int k = 0; k < Sheet::kBlocks; ++k) {
         ImageSwitch(k)->setAccessibleDetail(resultText(k));

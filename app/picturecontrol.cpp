@@ -19,6 +19,9 @@ void PictureControl::setAccessibleLabel(Role role, const QString& label) {
 }
 
 QString PictureControl::state() const {
+    if (m_spinning) {
+        return QStringLiteral("回転中");
+    }
     if (m_role == Role::Reel) {
         const int n = static_cast<int>(m_id);
         return n >= 1 && n <= 43 ? QString::number(n) : QStringLiteral("空白");
@@ -30,10 +33,8 @@ QString PictureControl::state() const {
 }
 
 void PictureControl::setPhase(TavoModel::Phase phase) {
-    if (m_phase != phase) {
-        m_phase = phase;
-        updateAccessibleName();
-    }
+    m_phase = phase;
+    updateAccessibleName();
 }
 
 void PictureControl::setAccessibleDetail(const QString& detail) {
@@ -41,13 +42,8 @@ void PictureControl::setAccessibleDetail(const QString& detail) {
     updateAccessibleName();
 }
 
-void PictureControl::announceSpinning() {
-    m_spinning = true;
-    updateAccessibleName();
-}
-
-void PictureControl::announceFace() {
-    m_spinning = false;
+void PictureControl::announceSpinning(bool spinning) {
+    m_spinning = spinning;
     updateAccessibleName();
 }
 
@@ -55,7 +51,7 @@ void PictureControl::updateAccessibleName() {
     if (m_label.isEmpty()) {
         return;
     }
-    QString said = m_spinning ? QStringLiteral("回転中") : state();
+    QString said = state();
     if (m_role == Role::Switch && m_phase == TavoModel::Phase::Ready && !m_detail.isEmpty()) {
         said += QStringLiteral("、") + m_detail;
     }
@@ -72,7 +68,7 @@ void PictureControl::takeFocusForDraw() {
 
 QString PictureControl::briefName() const {
     if (m_role == Role::Reel) {
-        return m_spinning ? QStringLiteral("回転中") : state();
+        return state();
     }
     // The end of a draw: the block ready again, then the numbers, without the marks that a
     // screen reader reads out as words (コロン, コンマ) between them.
@@ -86,18 +82,13 @@ QString PictureControl::briefName() const {
     return m_label.section(u' ', 0, 0) + u' ' + phase;
 }
 
-// The name that assistive technology reads changes with this: it is told, so that what it
-// keeps of the name is renewed.
+// The name changes with this: assistive technology is told, to renew what it keeps.
 void PictureControl::setFocusedByDraw(bool focused) {
     if (m_focusedByDraw != focused) {
         m_focusedByDraw = focused;
         QAccessibleEvent event(this, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&event);
     }
-}
-
-void PictureControl::endFocusForDraw() {
-    setFocusedByDraw(false);
 }
 
 void PictureControl::focusOutEvent(QFocusEvent* event) {
@@ -109,13 +100,9 @@ void PictureControl::focusOutEvent(QFocusEvent* event) {
 }
 
 void PictureControl::setShortcut(const QKeySequence& key) {
-    if (m_shortcut == nullptr) {
-        m_shortcut = new QShortcut(this);
-        // Holding the key down is one press, as holding the mouse button is.
-        m_shortcut->setAutoRepeat(false);
-        connect(m_shortcut, &QShortcut::activated, this, &PictureControl::trigger);
-    }
-    m_shortcut->setKey(key);
+    m_shortcut = new QShortcut(key, this, this, &PictureControl::trigger);
+    // Holding the key down is one press, as holding the mouse button is.
+    m_shortcut->setAutoRepeat(false);
 }
 
 QKeySequence PictureControl::shortcut() const {
@@ -158,8 +145,7 @@ void PictureControl::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
-// The focus reaches a switch only when a draw started from the keyboard returns it there; then
-// Space or Return presses it, as on a button.
+// A keyboard draw leaves the focus on a switch; Space or Return then presses it, as a button.
 void PictureControl::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
     const bool press = key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter;
@@ -172,8 +158,7 @@ void PictureControl::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-// The second press of a double-click is no click: the double-click has no handler, and the
-// release that ends it must not count either. (QWidget would take it for a second press.)
+// A double-click's second press and its release are no click (QWidget would make it a press).
 void PictureControl::mouseDoubleClickEvent(QMouseEvent* event) {
     m_pressed = false;
     event->accept();

@@ -20,10 +20,8 @@ Picture load(PictureId id, const QString& name, bool hiDpi) {
     }
     // The drawings are opaque; saying so lets painting skip blending.
     QPixmap pixmap = QPixmap::fromImage(image.convertToFormat(QImage::Format_RGB32));
-    if (hiDpi) {
-        // The reader infers this from "@2x" in the name; say it rather than rely on that.
-        pixmap.setDevicePixelRatio(2.0);
-    }
+    // The reader infers this from "@2x" in the name; say it rather than rely on that.
+    pixmap.setDevicePixelRatio(hiDpi ? 2.0 : 1.0);
     return Picture{id, pixmap};
 }
 

@@ -3,7 +3,6 @@
 // background, an etched border through the caption's middle and above every control inside)
 // and the two-line save caption, centred line by line. Run at scale 1 and, as a second test,
 // at QT_SCALE_FACTOR=2.
-#include <QAccessible>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -14,10 +13,6 @@
 #include "support/fakeplatform.h"
 
 namespace {
-
-QList<QWidget*> childrenOf(QWidget* frame) {
-    return frame->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
-}
 
 // Physical pixel rows or columns [from, to) of a logical span at the given scale.
 QRect physical(const QRect& logical, int s) {
@@ -79,8 +74,9 @@ private slots:
             const int W = own.width();
             const int H = own.height();
             auto at = [&own](int x, int y) { return QColor(own.pixel(x, y)); };
+            const auto kids = frame->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
             int childTop = frame->height();
-            for (QWidget* child : childrenOf(frame)) {
+            for (QWidget* child : kids) {
                 childTop = qMin(childTop, child->y());
             }
 
@@ -136,7 +132,6 @@ private slots:
                 for (int x = 0; x < W && stray.isEmpty(); ++x) {
                     const bool border = y >= top && (y < top + 2 * s || y >= H - 2 * s ||
                                                      x < 2 * s || x >= W - 2 * s);
-                    const auto kids = childrenOf(frame);
                     const bool underChild = std::any_of(kids.begin(), kids.end(), [&](QWidget* c) {
                         return physical(c->geometry(), s).contains(x, y);
                     });
@@ -149,16 +144,6 @@ private slots:
             }
             QVERIFY2(stray.isEmpty(), qPrintable(QLatin1String(name) + QLatin1Char(' ') + stray));
         }
-    }
-
-    // A screen reader hears each frame as a group named by its caption.
-    void accessible_data() { styles(); }
-    void accessible() {
-        const auto w = openWindow();
-        QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(w->FrameBlock(1));
-        QVERIFY(frame != nullptr);
-        QCOMPARE(frame->role(), QAccessible::Grouping);
-        QCOMPARE(frame->text(QAccessible::Name), QStringLiteral("B"));
     }
 
     // Each line of "　ファイルに   保存" is centred on its letters, to a pixel.

@@ -102,10 +102,8 @@ private slots:
         for (int k = 0; k < 5; ++k) {
             targets << w.ImageSwitch(k) << w.ImageSwitch(k);  // switches twice as often
         }
-        targets << w.CommandSave() << w.CommandClr() << w.CommandSort() << w.CommandPrn();
-        for (int i = 0; i < 3; ++i) {
-            targets << w.OptionPrn(i);
-        }
+        targets << w.CommandSave() << w.CommandClr() << w.CommandSort() << w.CommandPrn()
+                << w.OptionPrn(0) << w.OptionPrn(1) << w.OptionPrn(2);
         targets << w.ImageWin(3) << w.LabelStat(1);  // no handler: nothing happens
 
         constexpr int kActions = 1500;

@@ -32,6 +32,19 @@ public:
     }
 };
 
+// The sheet as draws leave it: unsorted numbers on the reels, the stamps and the file name.
+void fillSheet(MainWindow& w) {
+    for (int i = 0; i < Sheet::kCells; ++i) {
+        w.sheet().LabelData.at(static_cast<std::size_t>(i)) = QString::number(40 - i);
+        w.model().setReelPicture(i, faceId(40 - i));
+    }
+    w.sheet().LabelFN.fill(QStringLiteral("2010/03/09,14:05:07"));
+    w.sheet().LabelFileName0 = QStringLiteral("100309_1405.csv");
+    w.model().setSheetStamp(QStringLiteral("2010/03/09,14:05"));
+    w.sheet().LabelS.fill(QStringLiteral("7"));
+    w.model().SheetStamped = 1;
+}
+
 }  // namespace
 
 class ShellTest : public QObject {
@@ -42,18 +55,17 @@ private slots:
         QTest::addColumn<QString>("clock");
         QTest::addColumn<QString>("stamp");
         QTest::addColumn<QString>("file");
-        QTest::newRow("afternoon")
-            << QDateTime(QDate(2010, 3, 9), QTime(14, 5, 7))
-            << QStringLiteral("2010/03/09,14:05:07") << QStringLiteral("2010/03/09,14:05")
-            << QStringLiteral("100309_1405.csv");
-        QTest::newRow("midnight") << QDateTime(QDate(2001, 1, 1), QTime(0, 0, 0))
-                                  << QStringLiteral("2001/01/01,00:00:00")
-                                  << QStringLiteral("2001/01/01,00:00")
-                                  << QStringLiteral("010101_0000.csv");
-        QTest::newRow("last second")
-            << QDateTime(QDate(2099, 12, 31), QTime(23, 59, 59))
-            << QStringLiteral("2099/12/31,23:59:59") << QStringLiteral("2099/12/31,23:59")
-            << QStringLiteral("991231_2359.csv");
+        auto row = [](const char* tag, const QDateTime& time, const char* clock, const char* stamp,
+                      const char* file) {
+            QTest::newRow(tag) << time << QString::fromLatin1(clock) << QString::fromLatin1(stamp)
+                               << QString::fromLatin1(file);
+        };
+        row("afternoon", QDateTime(QDate(2010, 3, 9), QTime(14, 5, 7)), "2010/03/09,14:05:07",
+            "2010/03/09,14:05", "100309_1405.csv");
+        row("midnight", QDateTime(QDate(2001, 1, 1), QTime(0, 0, 0)), "2001/01/01,00:00:00",
+            "2001/01/01,00:00", "010101_0000.csv");
+        row("last second", QDateTime(QDate(2099, 12, 31), QTime(23, 59, 59)), "2099/12/31,23:59:59",
+            "2099/12/31,23:59", "991231_2359.csv");
     }
     void timeFormats() {
         QFETCH(QDateTime, time);
@@ -103,19 +115,9 @@ private slots:
         MainWindow w(platform);
         TavoModel& m = w.model();
         Sheet& s = w.sheet();
-        for (int i = 0; i < Sheet::kCells; ++i) {
-            s.LabelData.at(static_cast<std::size_t>(i)) = QString::number(i % 43 + 1);
-            w.model().setReelPicture(i, faceId(i % 43 + 1));
-        }
-        for (QString& stamp : s.LabelFN) {
-            stamp = QStringLiteral("2010/03/09,14:05:07");
-        }
-        w.model().setSheetStamp(QStringLiteral("2010/03/09,14:05"));
-        s.LabelFileName0 = QStringLiteral("100309_1405.csv");
-        s.LabelS.fill(QStringLiteral("7"));
+        fillSheet(w);
         s.NumberLabelS.fill(QStringLiteral("9"));
         s.ImageDummyFace = 17;
-        m.SheetStamped = 1;
         m.ArmedBlock = 3;
         m.StopTarget = 12;
         m.ReelFace = 11;
@@ -184,16 +186,7 @@ private slots:
             return std::unique_ptr<QPrinter>();  // none: a page would go to a PDF file
         };
         MainWindow w(platform);
-        const QStringList numbers{u"31"_qs, u"5"_qs, u"17"_qs, u"2"_qs, u"43"_qs, u"9"_qs};
-        for (int p = 0; p < 6; ++p) {
-            w.sheet().LabelData.at(Sheet::cell(0, p)) = numbers.at(p);
-            w.model().setReelPicture(Sheet::cell(0, p), faceId(numbers.at(p).toInt()));
-        }
-        w.sheet().LabelFN[0] = QStringLiteral("2010/03/09,14:05:07");
-        w.sheet().LabelFileName0 = QStringLiteral("100309_1405.csv");
-        w.model().setSheetStamp(QStringLiteral("2010/03/09,14:05"));
-        w.sheet().LabelS.fill(QStringLiteral("7"));
-        w.model().SheetStamped = 1;
+        fillSheet(w);
         w.OptionPrn(option)->setChecked(true);
         QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
         auto* button = w.findChild<QPushButton*>(command);
@@ -205,7 +198,7 @@ private slots:
                    now.LabelFileName0 == before.LabelFileName0 && now.LabelS == before.LabelS &&
                    now.NumberLabelS == before.NumberLabelS &&
                    w.LabelFileName()->text() == u"2010/03/09,14:05" &&
-                   w.model().reelPicture(0) == faceId(31) && w.model().SheetStamped == 1;
+                   w.model().reelPicture(0) == faceId(40) && w.model().SheetStamped == 1;
         };
 
         w.model().ActiveBlock = activeBlock;
