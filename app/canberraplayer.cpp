@@ -25,15 +25,14 @@ public:
     }
 
     bool open(QString& error) override {
+        const QByteArray theme = desktopSoundTheme(qgetenv("XDG_CURRENT_DESKTOP"));
         int rc = ca_context_create(&m_context);
         if (rc == CA_SUCCESS) {
-            rc = ca_context_change_props(m_context, CA_PROP_APPLICATION_NAME, kAppName,
-                                         CA_PROP_APPLICATION_ID, kAppId, nullptr);
-        }
-        const QByteArray theme = desktopSoundTheme(qgetenv("XDG_CURRENT_DESKTOP"));
-        if (rc == CA_SUCCESS && !theme.isEmpty()) {
-            rc = ca_context_change_props(m_context, CA_PROP_CANBERRA_XDG_THEME_NAME,
-                                         theme.constData(), nullptr);
+            // Where the desktop names no theme the list ends before it: libcanberra's default.
+            rc = ca_context_change_props(
+                m_context, CA_PROP_APPLICATION_NAME, kAppName, CA_PROP_APPLICATION_ID, kAppId,
+                theme.isEmpty() ? nullptr : CA_PROP_CANBERRA_XDG_THEME_NAME, theme.constData(),
+                nullptr);
         }
         if (!succeeded(rc == CA_SUCCESS ? ca_context_open(m_context) : rc, error)) {
             return false;
