@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <utility>
 
 struct Beeper::Shared {
     std::unique_ptr<BeepPlayer> player;
@@ -28,15 +29,13 @@ struct Beeper::Shared {
 
     // Has the fallback sounded on the beeper's own thread. Called with the mutex held.
     void postFallback() {
-        if (fallbackTarget == nullptr) {
-            return;
+        if (fallbackTarget != nullptr) {
+            QMetaObject::invokeMethod(fallbackTarget, fallback, Qt::QueuedConnection);
         }
-        QMetaObject::invokeMethod(fallbackTarget, fallback, Qt::QueuedConnection);
     }
     // Says once why beeps are not the sound server's. Called with the mutex held.
     void warn(const char* what, const QString& error) {
-        if (!warned) {
-            warned = true;
+        if (!std::exchange(warned, true)) {
             qWarning().noquote() << QStringLiteral("tavo: the beep %1 (%2); %3")
                                         .arg(QLatin1String(what), error, fallbackHeard);
         }
@@ -46,6 +45,7 @@ struct Beeper::Shared {
 namespace {
 // A stalled server can leave a pile of requests; far more than a draw makes in a quarter second.
 constexpr std::size_t kMaxQueued = 32;
+constexpr std::chrono::milliseconds kShutdownWait{300};
 }  // namespace
 
 Beeper::Beeper(std::unique_ptr<BeepPlayer> player, std::function<void()> fallback,
@@ -76,13 +76,14 @@ Beeper::~Beeper() {
     if (!m_worker.joinable()) {
         return;
     }
-    if (m_shared->exited.wait_for(lock, kShutdownWait, [this] { return m_shared->done; })) {
-        lock.unlock();
+    // Stuck in the sound server, it keeps its share (the player and its connection) and ends with
+    // the process: joining could wait forever.
+    const bool exited =
+        m_shared->exited.wait_for(lock, kShutdownWait, [this] { return m_shared->done; });
+    lock.unlock();
+    if (exited) {
         m_worker.join();
     } else {
-        // Stuck in the sound server: the thread keeps its share of the state (the player and its
-        // connection) and ends with the process. Joining could wait forever.
-        lock.unlock();
         m_worker.detach();
     }
 }
@@ -109,33 +110,22 @@ void Beeper::run(const std::shared_ptr<Shared>& shared) {
     const sched_param batch{};
     pthread_setschedparam(pthread_self(), SCHED_BATCH, &batch);
     Shared& s = *shared;
-    const auto finish = [&s] {
-        std::lock_guard lock(s.mutex);
-        s.done = true;
-        s.exited.notify_all();
-    };
     QString error;
     const bool opened = s.player->open(error);
-    {
-        std::lock_guard lock(s.mutex);
-        if (!opened) {
-            // From now on beep() sounds the fallback itself; what came meanwhile gets it too.
-            s.failed = true;
-            s.warn("cannot reach the sound server", error);
-            const auto now = Clock::now();
-            for (const auto t : s.requests) {
-                if (now - t <= s.staleAfter) {
-                    s.postFallback();
-                }
+    std::unique_lock lock(s.mutex);
+    if (!opened) {
+        // From now on beep() sounds the fallback itself; what came meanwhile gets it too.
+        s.failed = true;
+        s.warn("cannot reach the sound server", error);
+        const auto now = Clock::now();
+        for (const auto t : s.requests) {
+            if (now - t <= s.staleAfter) {
+                s.postFallback();
             }
-            s.requests.clear();
         }
+        s.requests.clear();
     }
-    for (;;) {
-        if (!opened) {
-            break;
-        }
-        std::unique_lock lock(s.mutex);
+    while (opened) {
         s.wake.wait(lock, [&s] { return s.stop || !s.requests.empty(); });
         if (s.stop) {
             break;
@@ -155,6 +145,9 @@ void Beeper::run(const std::shared_ptr<Shared>& shared) {
     }
     // The connection goes with the thread that used it, so that closing it can never hold up
     // the destructor's bounded wait either.
+    lock.unlock();
     s.player.reset();
-    finish();
+    lock.lock();
+    s.done = true;
+    s.exited.notify_all();
 }

@@ -9,11 +9,7 @@
 
 class QObject;
 
-// The beep of a draw, played by the desktop's sound server without ever making the
-// user-interface thread wait for it. A sound server can stall for seconds in the middle of a
-// play, so the caller only leaves a time-stamped request and a worker thread plays it.
-
-// What really makes the sound. Used by the worker thread only, one call at a time.
+// What really makes the sound. Used by the beeper's worker thread only, one call at a time.
 class BeepPlayer {
 public:
     virtual ~BeepPlayer() = default;
@@ -27,26 +23,24 @@ public:
 // The XDG sound theme's "bell" through libcanberra; null where the build has no libcanberra.
 std::unique_ptr<BeepPlayer> makeSystemBeepPlayer();
 
+// The beep of a draw, played by the desktop's sound server without ever making the
+// user-interface thread wait for it: a server can stall for seconds in the middle of a play, so
+// the caller only leaves a time-stamped request and a worker thread plays it.
 class Beeper {
 public:
     using Clock = std::chrono::steady_clock;
     // A beep played later than this after its call is no longer the draw's rhythm: dropped.
     static constexpr std::chrono::milliseconds kStaleAfter{250};
-    // How long the destructor waits for a worker that is stuck in the sound server.
-    static constexpr std::chrono::milliseconds kShutdownWait{300};
 
     // fallback is the beep of last resort (the X bell), called on the thread that made the
     // beeper: always where player is null or cannot open, and for a beep the player failed.
     Beeper(std::unique_ptr<BeepPlayer> player, std::function<void()> fallback,
            std::chrono::milliseconds staleAfter = kStaleAfter);
-    // Waits at most kShutdownWait for the worker; one stuck in the sound server is left to
-    // the process's exit, with what it uses (deliberately never freed).
+    // Waits at most 300 ms for the worker; one stuck in the sound server is left to the
+    // process's exit, with what it uses (deliberately never freed).
     ~Beeper();
-    Beeper(const Beeper&) = delete;
-    Beeper& operator=(const Beeper&) = delete;
 
-    // Never blocks: queues the beep for the worker (or sounds the fallback once the player is
-    // known not to work).
+    // Never blocks: queues the beep (or sounds the fallback once the player is known not to work).
     void beep();
 
 private:

@@ -14,9 +14,8 @@ namespace {
 constexpr const char* kAppName = "Tavo";
 constexpr const char* kAppId = "io.github.tavo.Tavo";
 
-// The desktop's sound through libcanberra: the sound theme's "bell" event, tagged as an event
-// sound (so the desktop's alert volume applies) of this application. The sample is kept in the
-// server's cache, so that a beep starts within milliseconds of the request.
+// The sound theme's "bell" through libcanberra, as an event sound (the desktop's alert volume
+// applies), kept in the server's cache so that a beep starts within milliseconds.
 class CanberraPlayer : public BeepPlayer {
 public:
     ~CanberraPlayer() override {
@@ -26,21 +25,16 @@ public:
     }
 
     bool open(QString& error) override {
+        const QByteArray theme = desktopSoundTheme(qgetenv("XDG_CURRENT_DESKTOP"));
         int rc = ca_context_create(&m_context);
         if (rc == CA_SUCCESS) {
-            rc = ca_context_change_props(m_context, CA_PROP_APPLICATION_NAME, kAppName,
-                                         CA_PROP_APPLICATION_ID, kAppId, nullptr);
+            // Where the desktop names no theme the list ends before it: libcanberra's default.
+            rc = ca_context_change_props(
+                m_context, CA_PROP_APPLICATION_NAME, kAppName, CA_PROP_APPLICATION_ID, kAppId,
+                theme.isEmpty() ? nullptr : CA_PROP_CANBERRA_XDG_THEME_NAME, theme.constData(),
+                nullptr);
         }
-        const QByteArray theme = desktopSoundTheme(qgetenv("XDG_CURRENT_DESKTOP"));
-        if (rc == CA_SUCCESS && !theme.isEmpty()) {
-            rc = ca_context_change_props(m_context, CA_PROP_CANBERRA_XDG_THEME_NAME,
-                                         theme.constData(), nullptr);
-        }
-        if (rc == CA_SUCCESS) {
-            rc = ca_context_open(m_context);
-        }
-        if (rc != CA_SUCCESS) {
-            error = QString::fromUtf8(ca_strerror(rc));
+        if (!succeeded(rc == CA_SUCCESS ? ca_context_open(m_context) : rc, error)) {
             return false;
         }
         // Not every backend has a cache; then each play reads the file, a little later.
@@ -50,17 +44,21 @@ public:
 
     bool play(QString& error) override {
         // A new id per beep: a play never cancels the one before, so back-to-back beeps are two.
-        const int rc = ca_context_play(
-            m_context, ++m_id, CA_PROP_EVENT_ID, "bell", CA_PROP_EVENT_DESCRIPTION, "Draw beep",
-            CA_PROP_MEDIA_ROLE, "event", CA_PROP_CANBERRA_CACHE_CONTROL, "permanent", nullptr);
-        if (rc != CA_SUCCESS) {
-            error = QString::fromUtf8(ca_strerror(rc));
-            return false;
-        }
-        return true;
+        return succeeded(
+            ca_context_play(m_context, ++m_id, CA_PROP_EVENT_ID, "bell", CA_PROP_EVENT_DESCRIPTION,
+                            "Draw beep", CA_PROP_MEDIA_ROLE, "event",
+                            CA_PROP_CANBERRA_CACHE_CONTROL, "permanent", nullptr),
+            error);
     }
 
 private:
+    static bool succeeded(int rc, QString& error) {
+        if (rc != CA_SUCCESS) {
+            error = QString::fromUtf8(ca_strerror(rc));
+        }
+        return rc == CA_SUCCESS;
+    }
+
     ca_context* m_context = nullptr;
     std::uint32_t m_id = 0;
 };

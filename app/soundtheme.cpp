@@ -18,8 +18,8 @@
 namespace {
 
 // One setting read through the desktop's own tool; empty when the tool is missing, fails or
-// takes over a second. Spawned by hand rather than with QProcess, which wants a Qt thread with an
-// event loop; this runs on the beep's worker. GSettings prints strings quoted ('freedesktop').
+// takes over a second. Not QProcess, which wants a Qt thread with an event loop: this runs on the
+// beep's worker. GSettings prints strings quoted ('freedesktop').
 QByteArray askTool(const char* program, std::vector<const char*> arguments) {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) {
@@ -71,12 +71,10 @@ QByteArray askTool(const char* program, std::vector<const char*> arguments) {
 }
 
 QByteArray fromGtkSettings() {
-    QStringList files;
-    for (const QString& dir :
-         QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation)) {
-        files << dir + QStringLiteral("/gtk-3.0/settings.ini");
-    }
-    files << QStringLiteral("/etc/gtk-3.0/settings.ini");
+    // The user's, then the system's.
+    const QStringList files = QStandardPaths::locateAll(QStandardPaths::GenericConfigLocation,
+                                                        QStringLiteral("gtk-3.0/settings.ini")) +
+                              QStringList{QStringLiteral("/etc/gtk-3.0/settings.ini")};
     for (const QString& file : files) {
         if (!QFileInfo(file).isFile()) {
             continue;

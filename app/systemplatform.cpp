@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QWindow>
 #include <algorithm>
+#include <filesystem>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -56,17 +57,11 @@ float SystemPlatform::nextRandom() {
 QByteArray SystemPlatform::programFolder() {
     // The link's own bytes: a name that is not valid in the locale's encoding would not survive
     // a round trip through text.
-    QByteArray target(256, Qt::Uninitialized);
-    for (;;) {
-        const ssize_t n = ::readlink("/proc/self/exe", target.data(), target.size());
-        if (n < 0) {
-            return QFile::encodeName(QCoreApplication::applicationDirPath());
-        }
-        if (n < target.size()) {
-            target.truncate(n);
-            break;
-        }
-        target.resize(target.size() * 2);
+    std::error_code failed;
+    QByteArray target =
+        QByteArray::fromStdString(std::filesystem::read_symlink("/proc/self/exe", failed).native());
+    if (failed) {
+        return QFile::encodeName(QCoreApplication::applicationDirPath());
     }
     // A program replaced while it runs (an upgrade) still names its folder.
     if (target.endsWith(" (deleted)")) {

@@ -41,9 +41,8 @@ private:
 
 // Marks a control of a window that a note must leave free to click.
 void keepFreeOfNotes(QWidget* control);
-// Where a note whose frame has the given size goes, in screen coordinates: beside the window's
-// frame (to its right, its left, below, above) where the screen has room, so it covers none of
-// the controls to keep free and still stands by its window; else wherever on the screen it
+// Where a note whose frame has the given size goes on the screen: beside the window's frame
+// (right, left, below, above) where it covers none of the controls to keep free; else where it
 // covers the least of them.
 QPoint notePosition(const QSize& note, const QRect& windowFrame, const QList<QRect>& keepFree,
                     const QRect& screen);

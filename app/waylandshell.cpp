@@ -5,9 +5,8 @@
 #include <QWindow>
 #include <cstring>
 
-// Qt 6.4 has no public way to its Wayland connection (QNativeInterface::QWaylandApplication
-// came with 6.5); the platform's native interface is the one it offers, and libwayland-client,
-// which Qt's plugin loads anyway, speaks on it.
+// Qt 6.4 has no public way to its Wayland connection (it came with 6.5): the platform's native
+// interface gives it, and libwayland-client, which Qt's plugin loads anyway, speaks on it.
 #include <qpa/qplatformnativeinterface.h>
 #include <wayland-client.h>
 
@@ -23,47 +22,40 @@ QPlatformNativeInterface* nativeWayland() {
     return QGuiApplication::platformNativeInterface();
 }
 
-wl_display* qtDisplay() {
-    QPlatformNativeInterface* native = nativeWayland();
-    return native == nullptr
-               ? nullptr
-               : static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"));
-}
-
-void onGlobal(void* data, wl_registry*, uint32_t, const char* interface, uint32_t) {
-    if (std::strcmp(interface, "zxdg_decoration_manager_v1") == 0) {
-        *static_cast<bool*>(data) = true;
-    }
-}
-
-void onGlobalRemove(void*, wl_registry*, uint32_t) {}
-
-const wl_registry_listener kRegistryListener = {onGlobal, onGlobalRemove};
-
-bool offersDecorations() {
-    wl_display* display = qtDisplay();
-    if (display == nullptr) {
-        return false;
-    }
-    // A registry of our own, answered on a queue of our own, so nothing of Qt's is dispatched
-    // here. One round trip at start-up, as Qt itself makes while it connects.
-    wl_event_queue* queue = wl_display_create_queue(display);
-    auto* wrapper = static_cast<wl_display*>(wl_proxy_create_wrapper(display));
-    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapper), queue);
-    wl_registry* registry = wl_display_get_registry(wrapper);
-    bool offered = false;
-    wl_registry_add_listener(registry, &kRegistryListener, &offered);
-    const bool answered = wl_display_roundtrip_queue(display, queue) >= 0;
-    wl_registry_destroy(registry);
-    wl_proxy_wrapper_destroy(wrapper);
-    wl_event_queue_destroy(queue);
-    return answered && offered;
-}
+const wl_registry_listener kRegistryListener = {
+    [](void* offered, wl_registry*, uint32_t, const char* interface, uint32_t) {
+        if (std::strcmp(interface, "zxdg_decoration_manager_v1") == 0) {
+            *static_cast<bool*>(offered) = true;
+        }
+    },
+    [](void*, wl_registry*, uint32_t) {}};
 
 }  // namespace
 
 bool compositorDrawsFrames() {
-    static const bool offered = offersDecorations();
+    static const bool offered = [] {
+        QPlatformNativeInterface* native = nativeWayland();
+        auto* display =
+            native == nullptr
+                ? nullptr
+                : static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"));
+        if (display == nullptr) {
+            return false;
+        }
+        // A registry of our own, answered on a queue of our own, so nothing of Qt's is
+        // dispatched here. One round trip at start-up, as Qt itself makes while it connects.
+        wl_event_queue* queue = wl_display_create_queue(display);
+        auto* wrapper = static_cast<wl_display*>(wl_proxy_create_wrapper(display));
+        wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapper), queue);
+        wl_registry* registry = wl_display_get_registry(wrapper);
+        bool found = false;
+        wl_registry_add_listener(registry, &kRegistryListener, &found);
+        const bool answered = wl_display_roundtrip_queue(display, queue) >= 0;
+        wl_registry_destroy(registry);
+        wl_proxy_wrapper_destroy(wrapper);
+        wl_event_queue_destroy(queue);
+        return answered && found;
+    }();
     return offered;
 }
 

@@ -6,12 +6,11 @@
 class QWindow;
 
 // What the window asks of a Wayland compositor beyond what Qt 6.4 says for it, on Qt's own
-// connection. Elsewhere (X11, offscreen) each answers no and does nothing.
+// connection. Elsewhere each answers no and does nothing.
 namespace waylandshell {
 
-// Natively on Wayland: whether the compositor offers to draw window frames (xdg-decoration, as
-// KWin does; GNOME's mutter and weston leave the frame to the program). Known before any window
-// is shown; asked once.
+// Whether the compositor offers to draw window frames (xdg-decoration, as KWin does; mutter and
+// weston do not). Asked once, before any window is shown.
 bool compositorDrawsFrames();
 
 // Asks the compositor for its window menu at a point of the window (in the window's own

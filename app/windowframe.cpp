@@ -32,13 +32,12 @@ struct FrameColours {
 
 FrameColours frameColours(bool active) {
     const QPalette p = QGuiApplication::palette();
-    if (active) {
-        const QColor bar = p.color(QPalette::Active, QPalette::Highlight);
-        return {bar, p.color(QPalette::Active, QPalette::HighlightedText), bar.darker(150)};
-    }
-    return {p.color(QPalette::Inactive, QPalette::Button),
-            p.color(QPalette::Disabled, QPalette::WindowText),
-            p.color(QPalette::Inactive, QPalette::Dark)};
+    const QColor highlight = p.color(QPalette::Active, QPalette::Highlight);
+    return active ? FrameColours{highlight, p.color(QPalette::Active, QPalette::HighlightedText),
+                                 highlight.darker(150)}
+                  : FrameColours{p.color(QPalette::Inactive, QPalette::Button),
+                                 p.color(QPalette::Disabled, QPalette::WindowText),
+                                 p.color(QPalette::Inactive, QPalette::Dark)};
 }
 
 class CloseBox : public QAbstractButton {
@@ -86,24 +85,18 @@ public:
     }
 
 protected:
+    // Qt repaints on activation only where the palette's active and inactive colours differ;
+    // the frame's colours differ anyway.
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::WindowTitleChange ||
-            event->type() == QEvent::WindowIconChange) {
+        const QEvent::Type type = event->type();
+        if (type == QEvent::WindowTitleChange || type == QEvent::WindowIconChange ||
+            type == QEvent::WindowActivate || type == QEvent::WindowDeactivate) {
             update();
-        } else if (event->type() == QEvent::Resize) {
+        } else if (type == QEvent::Resize) {
             // A note takes its size from its text when it shows.
             fit(static_cast<QResizeEvent*>(event)->size());
         }
         return false;
-    }
-
-    // The window passes its activation on to its children, which Qt repaints only where the
-    // palette's active and inactive colours differ; the frame's colours differ anyway.
-    bool event(QEvent* event) override {
-        if (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate) {
-            update();
-        }
-        return QWidget::event(event);
     }
 
     // On the bar, a press moves the window and a right-click opens the compositor's window
@@ -190,44 +183,33 @@ public:
         : QObject(window), m_window(window), m_timeout(std::move(timeout)) {
         m_timeout->setSingleShot(true);
         m_timeout->setInterval(2000);
-        connect(m_timeout.get(), &Timer::timeout, this, &SizeGuard::timedOut);
+        connect(m_timeout.get(), &Timer::timeout, this, &SizeGuard::releaseUnlessMaximised);
         window->installEventFilter(this);
     }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        switch (event->type()) {
-            case QEvent::Show:
-            case QEvent::WinIdChange:
-                if (watched == m_window && m_window->windowHandle() != m_handle) {
-                    m_handle = m_window->windowHandle();
-                    if (m_handle != nullptr) {
-                        m_handle->installEventFilter(this);
-                        // The program's own request may come as this signal alone, with no
-                        // event, from inside the request itself.
-                        connect(m_handle, &QWindow::windowStateChanged, this,
-                                &SizeGuard::stateSignalled);
-                    }
-                }
-                return false;
-            case QEvent::WindowStateChange:
-                // The compositor's or the window manager's word (the program's own request is
-                // met by stateSignalled).
-                if (watched == m_handle && event->spontaneous()) {
-                    stateChanged();
-                }
-                return false;
-            case QEvent::UpdateRequest:
-            case QEvent::UpdateLater:
-            case QEvent::Expose:
-                if (m_held) {
-                    m_missed = true;
-                    return true;
-                }
-                return false;
-            default:
-                return false;
+        const QEvent::Type type = event->type();
+        if ((type == QEvent::Show || type == QEvent::WinIdChange) && watched == m_window &&
+            m_window->windowHandle() != m_handle) {
+            m_handle = m_window->windowHandle();
+            if (m_handle != nullptr) {
+                m_handle->installEventFilter(this);
+                // The program's own request may come as this signal alone, with no event, from
+                // inside the request itself.
+                connect(m_handle, &QWindow::windowStateChanged, this, &SizeGuard::stateSignalled);
+            }
+        } else if (type == QEvent::WindowStateChange && watched == m_handle &&
+                   event->spontaneous()) {
+            // The compositor's or the window manager's word (the program's own request is met by
+            // stateSignalled).
+            stateChanged();
+        } else if (m_held && (type == QEvent::UpdateRequest || type == QEvent::UpdateLater ||
+                              type == QEvent::Expose)) {
+            m_missed = true;
+            return true;
         }
+        return false;
     }
 
 private:
@@ -246,9 +228,7 @@ private:
         } else if (m_turnedBack) {
             // Said again after the return: the state stands.
             m_insisted = true;
-            if (!m_compositorMaximised) {
-                release();
-            }
+            releaseUnlessMaximised();
         } else {
             m_turnedBack = true;
             holdOnWayland();
@@ -256,10 +236,10 @@ private:
         }
     }
 
-    // Any grown state, the program's own request among them: on Wayland drawing is held at
-    // once, before anything is committed, and the compositor's answer is turned back as it
-    // comes. A window manager that allows no maximise does not answer the program's request,
-    // which Qt has taken for done: it is turned back here, once the request has returned.
+    // Any grown state, the program's own too: on Wayland drawing is held at once, before anything
+    // is committed, and the compositor's answer is turned back as it comes. A window manager that
+    // allows no maximise never answers the program's request, which Qt takes for done: it is
+    // turned back here, once the request has returned.
     void stateSignalled() {
         if ((states() & kGrown) && !m_insisted && !holdOnWayland()) {
             QMetaObject::invokeMethod(this, &SizeGuard::turnBack, Qt::QueuedConnection);
@@ -285,7 +265,9 @@ private:
         return true;
     }
 
-    void timedOut() {
+    // While the compositor's last word is maximised, a frame at the window's size would break
+    // the protocol.
+    void releaseUnlessMaximised() {
         if (!m_compositorMaximised) {
             release();
         }

@@ -86,6 +86,17 @@ private:
             staleAfter);
     }
 
+    // A beeper whose first beep is held in the player, with two more behind it.
+    std::unique_ptr<Beeper> threeBeepsOneHeld(std::chrono::milliseconds staleAfter) {
+        m_state->blocking = true;
+        auto beeper = makeBeeper(staleAfter);
+        beeper->beep();
+        const bool held = m_state->waitEntered(1);
+        beeper->beep();
+        beeper->beep();
+        return held ? std::move(beeper) : nullptr;
+    }
+
 private slots:
     void init() {
         m_state = std::make_shared<PlayerState>();
@@ -96,12 +107,8 @@ private slots:
     // The call only queues: it returns while the player is still held in its first play, and
     // two beeps in quick succession are two plays, neither cancelling the other.
     void callNeverWaitsForThePlayer() {
-        m_state->blocking = true;
-        auto beeper = makeBeeper(60s);
-        beeper->beep();
-        QVERIFY(m_state->waitEntered(1));
-        beeper->beep();
-        beeper->beep();
+        auto beeper = threeBeepsOneHeld(60s);
+        QVERIFY(beeper != nullptr);
         QCOMPARE(m_state->played(), 0);  // all three calls returned with the player held
         m_state->release();
         QTRY_COMPARE(m_state->played(), 3);
@@ -111,12 +118,8 @@ private slots:
     // Beeps that waited longer than the stale limit behind a stalled play are dropped, not
     // played late in a burst; the next fresh one plays again.
     void staleBeepsAreDropped() {
-        m_state->blocking = true;
-        auto beeper = makeBeeper(100ms);
-        beeper->beep();
-        QVERIFY(m_state->waitEntered(1));
-        beeper->beep();
-        beeper->beep();
+        auto beeper = threeBeepsOneHeld(100ms);
+        QVERIFY(beeper != nullptr);
         QTest::qWait(300);
         m_state->release();
         beeper->beep();

@@ -39,9 +39,9 @@ for tool in "${tools[@]}"; do
   [ -x "$tool" ] || skip "$tool is not installed"
 done
 scratch=$(mktemp -d /tmp/tavo-desktop.XXXXXX)
-xvfb_pid="" weston_pid="" openbox_pid="" compositor_pid="" bus_pid=""
+xvfb_pid="" openbox_pid="" compositor_pid="" bus_pid=""
 finish() {
-  for pid in $compositor_pid $bus_pid $weston_pid $openbox_pid $xvfb_pid; do
+  for pid in $compositor_pid $bus_pid $openbox_pid $xvfb_pid; do
     kill "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
   done
@@ -49,16 +49,29 @@ finish() {
 }
 trap finish EXIT
 
-# The command, its Wayland traffic logged apart from the rest of what it says.
-run_logged() {
+# The command in the Wayland session, its Wayland traffic logged apart from the rest of what it
+# says; the compositor's log after a failure.
+run_logged_then_exit() {
   export TAVO_WAYLAND_LOG=$scratch/wayland.log
   WAYLAND_DEBUG=client "$@" 2>"$TAVO_WAYLAND_LOG"
   local status=$?
   grep -av '^\[ *[0-9.]*\] ' "$TAVO_WAYLAND_LOG" >&2
-  return $status
+  [ $status -eq 0 ] || { echo "--- $TAVO_DESKTOP's log:"; tail -20 "$scratch/compositor.log"; }
+  exit $status
 }
 
-if [ "$mode" = kwin ] || [ "$mode" = kwin-fullscreen ] || [ "$mode" = mutter ]; then
+# Waits up to 30 s for the compositor to be ready (the command given), or skips.
+await_compositor() {
+  for _ in $(seq 300); do
+    kill -0 "$compositor_pid" 2>/dev/null || break
+    "$@" && return
+    sleep 0.1
+  done
+  tail -5 "$scratch/compositor.log" 2>/dev/null
+  skip "$TAVO_DESKTOP did not start"
+}
+
+if [[ $mode =~ ^(kwin|kwin-fullscreen|mutter)$ ]]; then
   mkdir -m 700 "$scratch/run" "$scratch/home"
   export XDG_RUNTIME_DIR=$scratch/run HOME=$scratch/home XDG_SESSION_TYPE=wayland
   export XDG_CONFIG_HOME=$scratch/home/.config XDG_DATA_HOME=$scratch/home/.local/share
@@ -93,20 +106,9 @@ if [ "$mode" = kwin ] || [ "$mode" = kwin-fullscreen ] || [ "$mode" = mutter ]; 
     compositor_pid=$!
   fi
   export TAVO_DESKTOP
-  for _ in $(seq 300); do
-    kill -0 "$compositor_pid" 2>/dev/null || break
-    [ -S "$scratch/run/wayland-tavo" ] && break
-    sleep 0.1
-  done
-  if ! kill -0 "$compositor_pid" 2>/dev/null || [ ! -S "$scratch/run/wayland-tavo" ]; then
-    tail -5 "$scratch/compositor.log" 2>/dev/null
-    skip "$TAVO_DESKTOP did not start"
-  fi
+  await_compositor test -S "$scratch/run/wayland-tavo"
   export WAYLAND_DISPLAY=wayland-tavo QT_QPA_PLATFORM=wayland
-  run_logged "$@"
-  status=$?
-  [ $status -eq 0 ] || { echo "--- $TAVO_DESKTOP's log:"; tail -20 "$scratch/compositor.log"; }
-  exit $status
+  run_logged_then_exit "$@"
 fi
 
 exec {displayfd}<> <(:)
@@ -136,20 +138,15 @@ fi
 mkdir -m 700 "$scratch/run"
 XDG_RUNTIME_DIR=$scratch/run DISPLAY=:$xvfb_display WAYLAND_DISPLAY= \
   /usr/bin/weston --backend=x11-backend.so --use-pixman --width=1000 --height=740 --xwayland \
-  --socket=wayland-tavo --idle-time=0 --log="$scratch/weston.log" >/dev/null 2>&1 &
-weston_pid=$!
-xwayland_display=""
-for _ in $(seq 300); do
-  kill -0 "$weston_pid" 2>/dev/null || break
+  --socket=wayland-tavo --idle-time=0 --log="$scratch/compositor.log" >/dev/null 2>&1 &
+compositor_pid=$!
+export TAVO_DESKTOP=weston
+weston_ready() {
   xwayland_display=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' \
-    "$scratch/weston.log" 2>/dev/null)
-  [ -n "$xwayland_display" ] && [ -S "$scratch/run/wayland-tavo" ] && break
-  sleep 0.1
-done
-if [ -z "$xwayland_display" ] || [ ! -S "$scratch/run/wayland-tavo" ]; then
-  tail -5 "$scratch/weston.log" 2>/dev/null
-  skip "weston with Xwayland did not start"
-fi
+    "$scratch/compositor.log" 2>/dev/null)
+  [ -n "$xwayland_display" ] && [ -S "$scratch/run/wayland-tavo" ]
+}
+await_compositor weston_ready
 
 export XDG_RUNTIME_DIR=$scratch/run XDG_SESSION_TYPE=wayland WAYLAND_DISPLAY=wayland-tavo
 export DISPLAY=$xwayland_display WESTON_HOST_DISPLAY=:$xvfb_display
@@ -158,8 +155,4 @@ case $mode in
   wayland | xcb) export QT_QPA_PLATFORM=$mode ;;
   auto) unset QT_QPA_PLATFORM ;;
 esac
-export TAVO_DESKTOP=weston
-run_logged "$@"
-status=$?
-[ $status -eq 0 ] || { echo "--- weston's log:"; tail -20 "$scratch/weston.log"; }
-exit $status
+run_logged_then_exit "$@"

@@ -27,6 +27,14 @@ void stop(QProcess& p) {
     p.waitForFinished(5000);
 }
 
+// What pactl says of the server, or nothing where it fails.
+QByteArray pactl(const QProcess& server, const QStringList& arguments) {
+    QProcess p;
+    p.setProcessEnvironment(server.processEnvironment());
+    p.start(QStringLiteral("pactl"), arguments);
+    return p.waitForFinished(5000) && p.exitCode() == 0 ? p.readAllStandardOutput() : QByteArray();
+}
+
 }  // namespace
 
 PulseSandbox::PulseSandbox() {
@@ -91,13 +99,8 @@ bool PulseSandbox::start() {
                 QStringLiteral("pulseaudio exited at start-up (code %1)").arg(m_server.exitCode());
             return false;
         }
-        if (QFileInfo::exists(socket)) {
-            QProcess probe;
-            probe.setProcessEnvironment(m_server.processEnvironment());
-            probe.start(QStringLiteral("pactl"), {QStringLiteral("info")});
-            if (probe.waitForFinished(5000) && probe.exitCode() == 0) {
-                return true;
-            }
+        if (QFileInfo::exists(socket) && !pactl(m_server, {QStringLiteral("info")}).isEmpty()) {
+            return true;
         }
         QThread::msleep(50);
     }
@@ -106,12 +109,8 @@ bool PulseSandbox::start() {
 }
 
 bool PulseSandbox::hasClientOf(qint64 pid) const {
-    QProcess pactl;
-    pactl.setProcessEnvironment(m_server.processEnvironment());
-    pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("clients")});
-    return pactl.waitForFinished(5000) &&
-           pactl.readAllStandardOutput().contains("application.process.id = \"" +
-                                                  QByteArray::number(pid) + '"');
+    return pactl(m_server, {QStringLiteral("list"), QStringLiteral("clients")})
+        .contains("application.process.id = \"" + QByteArray::number(pid) + '"');
 }
 
 bool PulseSandbox::startRecording() {

@@ -19,8 +19,6 @@ public:
 
     PulseSandbox();
     ~PulseSandbox();
-    PulseSandbox(const PulseSandbox&) = delete;
-    PulseSandbox& operator=(const PulseSandbox&) = delete;
 
     // Starts the server; false with the reason in why() where it cannot start.
     bool start();
