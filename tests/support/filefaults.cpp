@@ -9,13 +9,17 @@
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/ptrace.h>
+#include <sys/syscall.h>
+#include <sys/user.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QtTest>
+#include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 
 QByteArray readAll(const QString& path) {
@@ -152,6 +156,24 @@ LockHolder::~LockHolder() {
     }
 }
 
+namespace {
+// Calls the save does not make itself but its memory and locks do, more or fewer from run to run
+// under the sanitizers' allocator: not counted, so each count stops at the same step every run.
+bool countedCall(pid_t pid) {
+#if defined(__x86_64__)
+    const long number =
+        ::ptrace(PTRACE_PEEKUSER, pid, offsetof(struct user_regs_struct, orig_rax), nullptr);
+    static constexpr long kNotCounted[] = {SYS_mmap,    SYS_munmap, SYS_mprotect, SYS_mremap,
+                                           SYS_madvise, SYS_brk,    SYS_futex,    SYS_sched_yield};
+    return std::find(std::begin(kNotCounted), std::end(kNotCounted), number) ==
+           std::end(kNotCounted);
+#else
+    (void)pid;
+    return true;
+#endif
+}
+}  // namespace
+
 KillRun runKilledBeforeCall(int call, const std::function<void()>& body) {
     const pid_t pid = ::fork();
     if (pid < 0) {
@@ -195,7 +217,7 @@ KillRun runKilledBeforeCall(int call, const std::function<void()>& body) {
             continue;
         }
         inCall = !inCall;
-        if (inCall && ++entered == call) {
+        if (inCall && countedCall(pid) && ++entered == call) {
             ::kill(pid, SIGKILL);
             ::waitpid(pid, &status, 0);
             return KillRun::Killed;
