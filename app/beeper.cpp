@@ -5,7 +5,6 @@
 #include <sched.h>
 #include <QDebug>
 #include <QGuiApplication>
-#include <QObject>
 #include <condition_variable>
 #include <deque>
 #include <mutex>

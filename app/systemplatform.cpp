@@ -4,7 +4,6 @@
 #include <pwd.h>
 #include <unistd.h>
 #include <QApplication>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>

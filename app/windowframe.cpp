@@ -2,14 +2,12 @@
 #include "app/windowframe.h"
 
 #include <QAbstractButton>
-#include <QEvent>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QResizeEvent>
-#include <QWidget>
 #include <QWindow>
 #include <algorithm>
 #include <utility>
