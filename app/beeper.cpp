@@ -5,7 +5,6 @@
 #include <sched.h>
 #include <QDebug>
 #include <QGuiApplication>
-#include <QObject>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -42,11 +41,9 @@ struct Beeper::Shared {
     }
 };
 
-namespace {
 // A stalled server can leave a pile of requests; far more than a draw makes in a quarter second.
 constexpr std::size_t kMaxQueued = 32;
 constexpr std::chrono::milliseconds kShutdownWait{300};
-}  // namespace
 
 Beeper::Beeper(std::unique_ptr<BeepPlayer> player, std::function<void()> fallback,
                std::chrono::milliseconds staleAfter)
@@ -76,12 +73,9 @@ Beeper::~Beeper() {
     if (!m_worker.joinable()) {
         return;
     }
-    // Stuck in the sound server, it keeps its share (the player and its connection) and ends with
-    // the process: joining could wait forever.
-    const bool exited =
-        m_shared->exited.wait_for(lock, kShutdownWait, [this] { return m_shared->done; });
-    lock.unlock();
-    if (exited) {
+    // Joining one stuck in the sound server could wait forever.
+    if (m_shared->exited.wait_for(lock, kShutdownWait, [this] { return m_shared->done; })) {
+        lock.unlock();
         m_worker.join();
     } else {
         m_worker.detach();
@@ -118,12 +112,11 @@ void Beeper::run(const std::shared_ptr<Shared>& shared) {
         s.failed = true;
         s.warn("cannot reach the sound server", error);
         const auto now = Clock::now();
-        for (const auto t : s.requests) {
+        for (const auto t : std::exchange(s.requests, {})) {
             if (now - t <= s.staleAfter) {
                 s.postFallback();
             }
         }
-        s.requests.clear();
     }
     while (opened) {
         s.wake.wait(lock, [&s] { return s.stop || !s.requests.empty(); });

@@ -11,9 +11,6 @@
 
 namespace {
 
-constexpr const char* kAppName = "Tavo";
-constexpr const char* kAppId = "io.github.tavo.Tavo";
-
 // The sound theme's "bell" through libcanberra, as an event sound (the desktop's alert volume
 // applies), kept in the server's cache so that a beep starts within milliseconds.
 class CanberraPlayer : public BeepPlayer {
@@ -30,9 +27,9 @@ public:
         if (rc == CA_SUCCESS) {
             // Where the desktop names no theme the list ends before it: libcanberra's default.
             rc = ca_context_change_props(
-                m_context, CA_PROP_APPLICATION_NAME, kAppName, CA_PROP_APPLICATION_ID, kAppId,
-                theme.isEmpty() ? nullptr : CA_PROP_CANBERRA_XDG_THEME_NAME, theme.constData(),
-                nullptr);
+                m_context, CA_PROP_APPLICATION_NAME, "Tavo", CA_PROP_APPLICATION_ID,
+                "io.github.tavo.Tavo", theme.isEmpty() ? nullptr : CA_PROP_CANBERRA_XDG_THEME_NAME,
+                theme.constData(), nullptr);
         }
         if (!succeeded(rc == CA_SUCCESS ? ca_context_open(m_context) : rc, error)) {
             return false;

@@ -20,7 +20,7 @@ namespace {
 // One setting read through the desktop's own tool; empty when the tool is missing, fails or
 // takes over a second. Not QProcess, which wants a Qt thread with an event loop: this runs on the
 // beep's worker. GSettings prints strings quoted ('freedesktop').
-QByteArray askTool(const char* program, std::vector<const char*> arguments) {
+QByteArray askTool(std::vector<const char*> arguments) {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) {
         return {};
@@ -29,10 +29,9 @@ QByteArray askTool(const char* program, std::vector<const char*> arguments) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    arguments.insert(arguments.begin(), program);
     arguments.push_back(nullptr);
     pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, program, &actions, nullptr,
+    const int spawned = posix_spawnp(&pid, arguments[0], &actions, nullptr,
                                      const_cast<char* const*>(arguments.data()), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
@@ -94,13 +93,12 @@ QByteArray desktopSoundTheme(const QByteArray& currentDesktop) {
     QByteArray theme;
     // XDG_CURRENT_DESKTOP is a colon-separated list, most specific first.
     for (const QByteArray& desktop : currentDesktop.toUpper().split(':')) {
-        if (desktop == "GNOME" || desktop == "UNITY" || desktop == "BUDGIE" ||
-            desktop == "PANTHEON") {
-            theme = askTool("gsettings", {"get", "org.gnome.desktop.sound", "theme-name"});
+        if (QByteArrayList{"GNOME", "UNITY", "BUDGIE", "PANTHEON"}.contains(desktop)) {
+            theme = askTool({"gsettings", "get", "org.gnome.desktop.sound", "theme-name"});
         } else if (desktop == "MATE") {
-            theme = askTool("gsettings", {"get", "org.mate.sound", "theme-name"});
+            theme = askTool({"gsettings", "get", "org.mate.sound", "theme-name"});
         } else if (desktop == "XFCE") {
-            theme = askTool("xfconf-query", {"-c", "xsettings", "-p", "/Net/SoundThemeName"});
+            theme = askTool({"xfconf-query", "-c", "xsettings", "-p", "/Net/SoundThemeName"});
         }
         if (!theme.isEmpty()) {
             return theme;

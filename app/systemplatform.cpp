@@ -4,7 +4,6 @@
 #include <pwd.h>
 #include <unistd.h>
 #include <QApplication>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
@@ -22,14 +21,73 @@
 #include "model/tavomodel.h"
 #include "results/resultsfolder.h"
 
-QDateTime SystemPlatform::now() {
-    return QDateTime::currentDateTime();
+namespace {
+
+// The account's home as the password database records it; empty where it has none.
+QString accountHome() {
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(static_cast<std::size_t>(size > 0 ? size : 16384));
+    passwd entry{};
+    passwd* found = nullptr;
+    while (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == ERANGE &&
+           buffer.size() < (1u << 20)) {
+        buffer.resize(buffer.size() * 2);
+    }
+    return found != nullptr && found->pw_dir != nullptr ? QFile::decodeName(found->pw_dir)
+                                                        : QString();
 }
 
-qint32 SystemPlatform::tickCount() {
-    // The low 32 bits, reinterpreted as signed, as a 32-bit tick counter reads.
-    return static_cast<qint32>(static_cast<quint32>(bootTimeMs()));
+// The documents folder, and the ones passed over on the way.
+std::pair<QString, QList<UnusableFolder>> chosenDocumentsFolder() {
+    const QString home = qEnvironmentVariable("HOME");
+    // Qt reads the desktop's own name for the folder, under HOME (and takes "/" without it).
+    const QString homeDocuments =
+        QDir::isAbsolutePath(home)
+            ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+            : home + QStringLiteral("/Documents");
+    QList<UnusableFolder> passedOver;
+    return {chooseDocumentsFolder(home, homeDocuments, accountHome(), &passedOver), passedOver};
 }
+
+const char* const kKeepFree = "tavoKeepFreeOfNotes";
+
+// A message box that takes its place beside its window when its size is known (a message box
+// sizes itself to its text as it is shown) and before it is on screen, where the platform lets
+// the program place windows (natively on Wayland the compositor places a note by its window).
+class Note : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);
+        QWidget* window = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+        if (window == nullptr || !window->isVisible() || window->screen() == nullptr ||
+            QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+            return;
+        }
+        const QRect frame = window->frameGeometry();
+        const QRect inside = window->geometry();
+        // The note's frame will be as wide as its window's: the same window manager draws both.
+        const QMargins margins(inside.left() - frame.left(), inside.top() - frame.top(),
+                               frame.right() - inside.right(), frame.bottom() - inside.bottom());
+        QList<QRect> keepFree;
+        for (const QWidget* control : window->findChildren<QWidget*>()) {
+            if (control->property(kKeepFree).toBool() && control->isVisible()) {
+                keepFree.append(QRect(control->mapToGlobal(QPoint(0, 0)), control->size()));
+            }
+        }
+        const QPoint at = notePosition(size().grownBy(margins), frame, keepFree,
+                                       window->screen()->availableGeometry());
+        // A move places the frame's corner, but a window not yet framed by the window manager is
+        // placed by its inside's.
+        const QMargins known =
+            windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+        move(known.isNull() ? at + QPoint(margins.left(), margins.top()) : at);
+    }
+};
+
+}  // namespace
 
 SystemPlatform::SystemPlatform() = default;
 SystemPlatform::~SystemPlatform() = default;
@@ -50,10 +108,6 @@ void SystemPlatform::reseedRandom() {
     m_random.seed(static_cast<std::uint32_t>(ms ^ (ms >> 32)));
 }
 
-float SystemPlatform::nextRandom() {
-    return m_random.next();
-}
-
 QByteArray SystemPlatform::programFolder() {
     // The link's own bytes: a name that is not valid in the locale's encoding would not survive
     // a round trip through text.
@@ -64,106 +118,22 @@ QByteArray SystemPlatform::programFolder() {
         return QFile::encodeName(QCoreApplication::applicationDirPath());
     }
     // A program replaced while it runs (an upgrade) still names its folder.
-    if (target.endsWith(" (deleted)")) {
-        target.chop(10);
-    }
+    target.chop(target.endsWith(" (deleted)") ? 10 : 0);
     const qsizetype slash = target.lastIndexOf('/');
     return slash <= 0 ? QByteArray("/") : target.left(slash);
 }
 
-namespace {
-
-// The account's home as the password database records it; empty where it has none.
-QString accountHome() {
-    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(static_cast<std::size_t>(size > 0 ? size : 16384));
-    passwd entry{};
-    passwd* found = nullptr;
-    while (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == ERANGE &&
-           buffer.size() < (1u << 20)) {
-        buffer.resize(buffer.size() * 2);
-    }
-    return found != nullptr && found->pw_dir != nullptr ? QFile::decodeName(found->pw_dir)
-                                                        : QString();
-}
-
-QString chosenDocumentsFolder(QList<UnusableFolder>* passedOver) {
-    const QString home = qEnvironmentVariable("HOME");
-    // Qt reads the desktop's own name for the folder, under HOME (and takes "/" without it).
-    const QString homeDocuments =
-        QDir::isAbsolutePath(home)
-            ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
-            : home + QStringLiteral("/Documents");
-    return chooseDocumentsFolder(home, homeDocuments, accountHome(), passedOver);
-}
-
-}  // namespace
-
 QString SystemPlatform::documentsFolder() {
-    QList<UnusableFolder> passedOver;
-    return chosenDocumentsFolder(&passedOver);
+    return chosenDocumentsFolder().first;
 }
 
 QList<UnusableFolder> SystemPlatform::documentsPassedOver() {
-    QList<UnusableFolder> passedOver;
-    chosenDocumentsFolder(&passedOver);
-    return passedOver;
+    return chosenDocumentsFolder().second;
 }
 
 QString SystemPlatform::installFolder() {
     return QStringLiteral(TAVO_INSTALL_BINDIR);
 }
-
-printqueue::DefaultPrinter SystemPlatform::defaultPrinter() {
-    return printqueue::defaultPrinter(*this);
-}
-
-namespace {
-
-const char* const kKeepFree = "tavoKeepFreeOfNotes";
-
-// Beside its window, where the platform lets the program place windows (natively on Wayland the
-// compositor places a note by its window itself).
-void placeNote(QWidget* note) {
-    QWidget* window = note->parentWidget() != nullptr ? note->parentWidget()->window() : nullptr;
-    if (window == nullptr || !window->isVisible() || window->screen() == nullptr ||
-        QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-        return;
-    }
-    const QRect frame = window->frameGeometry();
-    const QRect inside = window->geometry();
-    // The note's frame will be as wide as its window's: the same window manager draws both.
-    const QMargins margins(inside.left() - frame.left(), inside.top() - frame.top(),
-                           frame.right() - inside.right(), frame.bottom() - inside.bottom());
-    QList<QRect> keepFree;
-    for (const QWidget* control : window->findChildren<QWidget*>()) {
-        if (control->property(kKeepFree).toBool() && control->isVisible()) {
-            keepFree.append(QRect(control->mapToGlobal(QPoint(0, 0)), control->size()));
-        }
-    }
-    const QPoint at = notePosition(note->size().grownBy(margins), frame, keepFree,
-                                   window->screen()->availableGeometry());
-    // A move places the frame's corner, but a window not yet framed by the window manager is
-    // placed by its inside's.
-    const QMargins known =
-        note->windowHandle() != nullptr ? note->windowHandle()->frameMargins() : QMargins();
-    note->move(known.isNull() ? at + QPoint(margins.left(), margins.top()) : at);
-}
-
-// A message box that takes its place when its size is known (a message box sizes itself to its
-// text as it is shown) and before it is on screen.
-class Note : public QMessageBox {
-public:
-    using QMessageBox::QMessageBox;
-
-protected:
-    void showEvent(QShowEvent* event) override {
-        QMessageBox::showEvent(event);
-        placeNote(this);
-    }
-};
-
-}  // namespace
 
 void keepFreeOfNotes(QWidget* control) {
     control->setProperty(kKeepFree, true);

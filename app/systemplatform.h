@@ -21,15 +21,18 @@ public:
     // Connects to the sound server ahead of the first beep (on a worker: never blocks).
     void prepareBeep();
 
-    QDateTime now() override;
-    qint32 tickCount() override;
+    QDateTime now() override { return QDateTime::currentDateTime(); }
+    // The low 32 bits, reinterpreted as signed, as a 32-bit tick counter reads.
+    qint32 tickCount() override { return static_cast<qint32>(static_cast<quint32>(bootTimeMs())); }
     void beep() override;
     void reseedRandom() override;
-    float nextRandom() override;
+    float nextRandom() override { return m_random.next(); }
     QByteArray programFolder() override;
     QString documentsFolder() override;
     QString installFolder() override;
-    printqueue::DefaultPrinter defaultPrinter() override;
+    printqueue::DefaultPrinter defaultPrinter() override {
+        return printqueue::defaultPrinter(*this);
+    }
     QList<UnusableFolder> documentsPassedOver() override;
     void showMessage(QWidget* parent, NoteKind kind, const QString& text) override;
 

@@ -14,12 +14,16 @@ namespace waylandshell {
 
 namespace {
 
-QPlatformNativeInterface* nativeWayland() {
-    if (QGuiApplication::platformName() != QLatin1String("wayland") &&
-        QGuiApplication::platformName() != QLatin1String("wayland-egl")) {
+// Qt's Wayland object of that name, the window's or else the connection's; null elsewhere.
+void* waylandResource(const char* name, QWindow* window = nullptr) {
+    const QString platform = QGuiApplication::platformName();
+    QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
+    if (native == nullptr ||
+        (platform != QLatin1String("wayland") && platform != QLatin1String("wayland-egl"))) {
         return nullptr;
     }
-    return QGuiApplication::platformNativeInterface();
+    return window != nullptr ? native->nativeResourceForWindow(name, window)
+                             : native->nativeResourceForIntegration(name);
 }
 
 const wl_registry_listener kRegistryListener = {
@@ -34,11 +38,7 @@ const wl_registry_listener kRegistryListener = {
 
 bool compositorDrawsFrames() {
     static const bool offered = [] {
-        QPlatformNativeInterface* native = nativeWayland();
-        auto* display =
-            native == nullptr
-                ? nullptr
-                : static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"));
+        auto* display = static_cast<wl_display*>(waylandResource("wl_display"));
         if (display == nullptr) {
             return false;
         }
@@ -60,17 +60,15 @@ bool compositorDrawsFrames() {
 }
 
 bool showWindowMenu(QWindow* window, const QPoint& at) {
-    QPlatformNativeInterface* native = nativeWayland();
-    if (native == nullptr || window == nullptr || window->handle() == nullptr) {
+    if (window == nullptr || window->handle() == nullptr) {
         return false;
     }
-    auto* toplevel =
-        static_cast<wl_proxy*>(native->nativeResourceForWindow("xdg_toplevel", window));
-    auto* seat = static_cast<wl_proxy*>(native->nativeResourceForIntegration("wl_seat"));
+    auto* toplevel = static_cast<wl_proxy*>(waylandResource("xdg_toplevel", window));
+    auto* seat = static_cast<wl_proxy*>(waylandResource("wl_seat"));
     // The serial of the latest input, the press being handled: the compositor shows the menu
     // only for a press it has just delivered.
-    const auto serial = static_cast<uint32_t>(
-        reinterpret_cast<quintptr>(native->nativeResourceForIntegration("serial")));
+    const auto serial =
+        static_cast<uint32_t>(reinterpret_cast<quintptr>(waylandResource("serial")));
     if (toplevel == nullptr || seat == nullptr) {
         return false;
     }

@@ -2,16 +2,15 @@
 #include "app/windowframe.h"
 
 #include <QAbstractButton>
-#include <QEvent>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QResizeEvent>
-#include <QWidget>
 #include <QWindow>
 #include <algorithm>
+#include <utility>
 
 #include "app/waylandshell.h"
 #include "model/timer.h"
@@ -22,12 +21,9 @@ constexpr int kBorder = 1;
 constexpr int kIconSize = 16;
 constexpr int kPadding = 4;
 
-// The platform's colours, not the window's yellow: the highlight while the window is active,
-// greys while it is not.
+// The platform's colours, not the window's yellow.
 struct FrameColours {
-    QColor bar;
-    QColor text;
-    QColor border;
+    QColor bar, text, border;
 };
 
 FrameColours frameColours(bool active) {
@@ -77,7 +73,6 @@ public:
         : QWidget(window), m_barHeight(barHeight), m_titleFont(titleFont) {
         setObjectName(QStringLiteral("WindowFrame"));
         setCursor(Qt::ArrowCursor);
-        m_close = new CloseBox(this);
         // The same path as any close: the window's own close handling decides.
         connect(m_close, &QAbstractButton::clicked, window, &QWidget::close);
         fit(window->size());
@@ -99,8 +94,6 @@ protected:
         return false;
     }
 
-    // On the bar, a press moves the window and a right-click opens the compositor's window
-    // menu, as on any other bar of the desktop.
     void mousePressEvent(QMouseEvent* event) override {
         QWindow* handle = window()->windowHandle();
         const QPoint at = event->position().toPoint();
@@ -144,7 +137,6 @@ private:
     void fit(const QSize& whole) {
         setGeometry(QRect(QPoint(), whole));
         m_bar = QRect(kBorder, kBorder, whole.width() - 2 * kBorder, m_barHeight);
-        // A square at the bar's right end, a little in from its edges.
         const int inset = kPadding / 2;
         const int side = m_barHeight - 2 * inset;
         m_close->setGeometry(m_bar.right() + 1 - inset - side, m_bar.top() + inset, side, side);
@@ -153,12 +145,11 @@ private:
     int m_barHeight;
     QRect m_bar;
     QFont m_titleFont;
-    CloseBox* m_close = nullptr;
+    CloseBox* m_close = new CloseBox(this);
 };
 
-// Natively on Wayland where the compositor leaves the frame to the program, asks Qt for no
-// decoration on the window and puts the frame of its own under its contents; returns the bar's
-// height, or 0 elsewhere (where the window manager or the compositor frames the window).
+// Where the compositor leaves the frame to the program, puts the window's own under its contents
+// and returns the bar's height; 0 where the window manager or the compositor frames the window.
 int frameOnWayland(QWidget* window, Qt::WindowType type) {
     if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ||
         waylandshell::compositorDrawsFrames()) {
@@ -182,8 +173,7 @@ public:
     SizeGuard(QWidget* window, std::unique_ptr<Timer> timeout)
         : QObject(window), m_window(window), m_timeout(std::move(timeout)) {
         m_timeout->setSingleShot(true);
-        m_timeout->setInterval(2000);
-        connect(m_timeout.get(), &Timer::timeout, this, &SizeGuard::releaseUnlessMaximised);
+        connect(m_timeout.get(), &Timer::timeout, this, &SizeGuard::release);
         window->installEventFilter(this);
     }
 
@@ -201,8 +191,7 @@ protected:
             }
         } else if (type == QEvent::WindowStateChange && watched == m_handle &&
                    event->spontaneous()) {
-            // The compositor's or the window manager's word (the program's own request is met by
-            // stateSignalled).
+            // The compositor's or the window manager's word.
             stateChanged();
         } else if (m_held && (type == QEvent::UpdateRequest || type == QEvent::UpdateLater ||
                               type == QEvent::Expose)) {
@@ -221,25 +210,21 @@ private:
 
     void stateChanged() {
         m_compositorMaximised = states() & Qt::WindowMaximized;
-        if (!(states() & kGrown)) {
-            // Given up (or never insisted on): the next request is turned back again.
-            m_turnedBack = m_insisted = false;
-            release();
-        } else if (m_turnedBack) {
-            // Said again after the return: the state stands.
-            m_insisted = true;
-            releaseUnlessMaximised();
-        } else {
+        if ((states() & kGrown) && !m_turnedBack) {
             m_turnedBack = true;
             holdOnWayland();
             turnBack();
+        } else {
+            // Said again after the return, the state stands; given up (or never insisted on), the
+            // next request is turned back again.
+            m_turnedBack = m_insisted = states() & kGrown;
+            release();
         }
     }
 
-    // Any grown state, the program's own too: on Wayland drawing is held at once, before anything
-    // is committed, and the compositor's answer is turned back as it comes. A window manager that
-    // allows no maximise never answers the program's request, which Qt takes for done: it is
-    // turned back here, once the request has returned.
+    // Any grown state, the program's own too: on Wayland drawing is held before anything is
+    // committed, and the compositor's answer turned back as it comes. A window manager that allows
+    // no maximise never answers, and Qt takes the request for done: turned back once it returns.
     void stateSignalled() {
         if ((states() & kGrown) && !m_insisted && !holdOnWayland()) {
             QMetaObject::invokeMethod(this, &SizeGuard::turnBack, Qt::QueuedConnection);
@@ -252,32 +237,26 @@ private:
         }
     }
 
-    // True where drawing is held: on Wayland, for a maximised state. A hold under way keeps its
-    // deadline.
+    // True on Wayland, where a maximised state holds drawing (a hold under way keeps its deadline).
     bool holdOnWayland() {
         if (QGuiApplication::platformName() != QLatin1String("wayland")) {
             return false;
         }
         if ((states() & Qt::WindowMaximized) && !m_held) {
             m_held = true;
-            m_timeout->start();
+            m_timeout->start(2000);
         }
         return true;
     }
 
-    // While the compositor's last word is maximised, a frame at the window's size would break
-    // the protocol.
-    void releaseUnlessMaximised() {
-        if (!m_compositorMaximised) {
-            release();
-        }
-    }
-
+    // Not while the compositor's last word is maximised (see keepOneSize()).
     void release() {
+        if (m_compositorMaximised) {
+            return;
+        }
         m_timeout->stop();
         m_held = false;
-        if (m_missed) {
-            m_missed = false;
+        if (std::exchange(m_missed, false)) {
             m_window->repaint();
         }
     }

@@ -4,9 +4,8 @@
 #include <QSize>
 #include <memory>
 
-class Timer;
-
 class QWidget;
+class Timer;
 
 // The frame round a fixed-size window. On X11 the window manager draws it, and natively on
 // Wayland the compositor where it offers to (KWin, through xdg-decoration). Where it leaves the
