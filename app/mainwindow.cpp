@@ -166,7 +166,29 @@ void MainWindow::buildControls() {
     auto* framePrn = makeFrame(m_inside, QStringLiteral("FramePrn"), QStringLiteral("印刷の設定"),
                                twipRect(120, 3600, 1575, 2175), platformWindow);
 
-    // The commands, as laid out, each with what its click does.
+    buildCommands(frameData, framePrn);
+
+    const QFont statusFont = fonts::face(fonts::kPGothic, 11.25, false);
+    const QFont letterFont = fonts::face(fonts::kAngela, 14.25, true);
+    for (int k = 0; k < Sheet::kBlocks; ++k) {
+        buildBlock(k, statusFont, letterFont);
+    }
+
+    for (QLabel* label : {label1, m_labelDateTime}) {
+        label->setAutoFillBackground(true);
+    }
+
+    // Only the options and the buttons take the focus; Tab runs through them in this order.
+    QWidget* const tabOrder[] = {m_optionPrn[0], m_optionPrn[1], m_optionPrn[2], m_commandPrn,
+                                 m_commandClr,   m_commandSave,  m_commandSort};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i) {
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    }
+    m_optionPrn[0]->setFocus();
+}
+
+// The commands, as laid out, each with what its click does; the print options below them.
+void MainWindow::buildCommands(QWidget* frameData, QWidget* framePrn) {
     const struct {
         QWidget* frame;
         QString name;
@@ -212,62 +234,49 @@ void MainWindow::buildControls() {
                                         options[i].tip, options[i].geometry);
     }
     m_optionPrn[0]->setChecked(true);
+}
 
-    const QFont statusFont = fonts::face(fonts::kPGothic, 11.25, false);
-    const QFont letterFont = fonts::face(fonts::kAngela, 14.25, true);
-    for (int k = 0; k < Sheet::kBlocks; ++k) {
-        const QString letter = TavoModel::blockLetter(k);
-        auto* frame = makeFrame(m_inside, indexed("FrameBlock", k), letter,
-                                twipRect(1920, 480 + 1080 * k, 3735, 975), kPaleGreen);
-        frame->setFont(letterFont);
-        m_frameBlock.at(idx(k)) = frame;
-        for (int j = 0; j < Sheet::kPositions; ++j) {
-            const int i = Sheet::cell(k, j);
-            auto* reel = place(new PictureControl(frame), indexed("ImageWin", i),
-                               twipRect(120 + 600 * j, 360, 480, 480));
-            reel->setAccessibleLabel(PictureControl::Role::Reel,
-                                     QStringLiteral("ブロック%1 リール%2").arg(letter).arg(j + 1));
-            reel->setAccessibleDescription(
-                QStringLiteral("ブロック%1の%2番目に抽選された数字").arg(letter).arg(j + 1));
-            m_imageWin.at(idx(i)) = reel;
-            showReel(i);
-        }
-
-        QLabel* status = makeLabel(m_inside, indexed("LabelStat", k), QStringLiteral("開始"),
-                                   twipRect(6000, 600 + 1080 * k, 450, 225), statusFont);
-        status->setAlignment(Qt::AlignCenter);
-        m_labelStat.at(idx(k)) = status;
-
-        auto* sw = place(new PictureControl(m_inside), indexed("ImageSwitch", k),
-                         twipRect(6000, 840 + 1080 * k, 480, 480));
-        sw->setToolTip(QStringLiteral("ｽﾀｰﾄ/ｽﾄｯﾌﾟ"));
-        sw->setCursor(Qt::ArrowCursor);
-        sw->setAccessibleLabel(PictureControl::Role::Switch,
-                               QStringLiteral("ブロック%1 スイッチ").arg(letter));
-        sw->setAccessibleDescription(
-            QStringLiteral("1回押すとブロック%1のリールが回り、もう1回押すと6つの数字を抽選します")
-                .arg(letter));
-        sw->setShortcut(QKeySequence(Qt::ALT | static_cast<Qt::Key>(Qt::Key_A + k)));
-        keepFreeOfNotes(sw);
-        m_imageSwitch.at(idx(k)) = sw;
-        showSwitch(k);
-        showPhase(k);
-        connect(sw, &PictureControl::clicked, this, [this, k] { pressSwitch(k, false); });
-        connect(sw, &PictureControl::triggered, this, [this, k] { pressSwitch(k, true); });
-        connect(sw, &PictureControl::drawFocusLeft, this, [this, k] { drawFocusLeftSwitch(k); });
+// Block k: its frame with the six reels, its status label and its switch.
+void MainWindow::buildBlock(int k, const QFont& statusFont, const QFont& letterFont) {
+    const QString letter = TavoModel::blockLetter(k);
+    auto* frame = makeFrame(m_inside, indexed("FrameBlock", k), letter,
+                            twipRect(1920, 480 + 1080 * k, 3735, 975), kPaleGreen);
+    frame->setFont(letterFont);
+    m_frameBlock.at(idx(k)) = frame;
+    for (int j = 0; j < Sheet::kPositions; ++j) {
+        const int i = Sheet::cell(k, j);
+        auto* reel = place(new PictureControl(frame), indexed("ImageWin", i),
+                           twipRect(120 + 600 * j, 360, 480, 480));
+        reel->setAccessibleLabel(PictureControl::Role::Reel,
+                                 QStringLiteral("ブロック%1 リール%2").arg(letter).arg(j + 1));
+        reel->setAccessibleDescription(
+            QStringLiteral("ブロック%1の%2番目に抽選された数字").arg(letter).arg(j + 1));
+        m_imageWin.at(idx(i)) = reel;
+        showReel(i);
     }
 
-    for (QLabel* label : {label1, m_labelDateTime}) {
-        label->setAutoFillBackground(true);
-    }
+    QLabel* status = makeLabel(m_inside, indexed("LabelStat", k), QStringLiteral("開始"),
+                               twipRect(6000, 600 + 1080 * k, 450, 225), statusFont);
+    status->setAlignment(Qt::AlignCenter);
+    m_labelStat.at(idx(k)) = status;
 
-    // Only the options and the buttons take the focus; Tab runs through them in this order.
-    QWidget* const tabOrder[] = {m_optionPrn[0], m_optionPrn[1], m_optionPrn[2], m_commandPrn,
-                                 m_commandClr,   m_commandSave,  m_commandSort};
-    for (std::size_t i = 1; i < std::size(tabOrder); ++i) {
-        setTabOrder(tabOrder[i - 1], tabOrder[i]);
-    }
-    m_optionPrn[0]->setFocus();
+    auto* sw = place(new PictureControl(m_inside), indexed("ImageSwitch", k),
+                     twipRect(6000, 840 + 1080 * k, 480, 480));
+    sw->setToolTip(QStringLiteral("ｽﾀｰﾄ/ｽﾄｯﾌﾟ"));
+    sw->setCursor(Qt::ArrowCursor);
+    sw->setAccessibleLabel(PictureControl::Role::Switch,
+                           QStringLiteral("ブロック%1 スイッチ").arg(letter));
+    sw->setAccessibleDescription(
+        QStringLiteral("1回押すとブロック%1のリールが回り、もう1回押すと6つの数字を抽選します")
+            .arg(letter));
+    sw->setShortcut(QKeySequence(Qt::ALT | static_cast<Qt::Key>(Qt::Key_A + k)));
+    keepFreeOfNotes(sw);
+    m_imageSwitch.at(idx(k)) = sw;
+    showSwitch(k);
+    showPhase(k);
+    connect(sw, &PictureControl::clicked, this, [this, k] { pressSwitch(k, false); });
+    connect(sw, &PictureControl::triggered, this, [this, k] { pressSwitch(k, true); });
+    connect(sw, &PictureControl::drawFocusLeft, this, [this, k] { drawFocusLeftSwitch(k); });
 }
 
 void MainWindow::setAutoSizeCaption(QLabel* label, const QString& text) {

@@ -84,6 +84,8 @@ protected:
 private:
     static std::size_t idx(int i) { return static_cast<std::size_t>(i); }
     void buildControls();
+    void buildCommands(QWidget* frameData, QWidget* framePrn);
+    void buildBlock(int k, const QFont& statusFont, const QFont& letterFont);
     // A draw, a save or a print is in progress.
     bool busy() const;
     // A save or a print, unless busy; whether it ran.
