@@ -30,6 +30,32 @@ QString headline(const SaveReport& r, bool logFailed, bool sheetFailed) {
         .arg(r.sheetFile, kLogName);
 }
 
+// After a failed save: what the user still has and what to do, then each file's reasons.
+QStringList whatIsLeftAndWhy(const SaveReport& r) {
+    QStringList paragraphs;
+    if (r.logHoldsSave) {
+        // Saving again would add the same lines to the log a second time.
+        paragraphs << QStringLiteral(
+                          "%1 にはこの保存の結果がすでに記録されています。もう一度保存すると、%1 "
+                          "に同じ行がもう一度加わります。")
+                          .arg(kLogName);
+    } else if (r.hadLines) {
+        paragraphs << QStringLiteral(
+            "結果はまだ画面に残っています。原因を取り除いてから、もう一度保存してください。");
+    } else {
+        paragraphs << QStringLiteral("保存する結果はなかったので、失われたものはありません。");
+    }
+    QStringList reasons;
+    for (const SaveReport::Failure& failure : r.failures) {
+        const QString why = failure.reasons.join(QStringLiteral("。"));
+        reasons << (r.folderFailed ? QStringLiteral("理由: %1。").arg(why)
+                                   : QStringLiteral("%1 の理由: %2。")
+                                         .arg(QFileInfo(failure.path).fileName(), why));
+    }
+    paragraphs << reasons.join(QLatin1Char('\n'));
+    return paragraphs;
+}
+
 }  // namespace
 
 QString saveMessage(const SaveReport& r, const QString& folderNote) {
@@ -63,27 +89,7 @@ QString saveMessage(const SaveReport& r, const QString& folderNote) {
                           .arg(r.sheetFile, r.sheetTakenName);
     }
     if (!r.ok()) {
-        if (r.logHoldsSave) {
-            // Saving again would add the same lines to the log a second time.
-            paragraphs
-                << QStringLiteral(
-                       "%1 にはこの保存の結果がすでに記録されています。もう一度保存すると、%1 "
-                       "に同じ行がもう一度加わります。")
-                       .arg(kLogName);
-        } else if (r.hadLines) {
-            paragraphs << QStringLiteral(
-                "結果はまだ画面に残っています。原因を取り除いてから、もう一度保存してください。");
-        } else {
-            paragraphs << QStringLiteral("保存する結果はなかったので、失われたものはありません。");
-        }
-        QStringList reasons;
-        for (const SaveReport::Failure& failure : r.failures) {
-            const QString why = failure.reasons.join(QStringLiteral("。"));
-            reasons << (r.folderFailed ? QStringLiteral("理由: %1。").arg(why)
-                                       : QStringLiteral("%1 の理由: %2。")
-                                             .arg(QFileInfo(failure.path).fileName(), why));
-        }
-        paragraphs << reasons.join(QLatin1Char('\n'));
+        paragraphs << whatIsLeftAndWhy(r);
     }
     if (paragraphs.isEmpty()) {
         return QString();
