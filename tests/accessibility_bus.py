@@ -14,6 +14,8 @@ Usage: accessibility_bus.py PATH_TO_TAVO        (the test)
 Exit code 77 means skipped: the display or the buses could not start.
 """
 
+import contextlib
+import fcntl
 import json
 import os
 import shutil
@@ -205,6 +207,15 @@ def descendants(pids):
     return found
 
 
+@contextlib.contextmanager
+def x_server_lock():
+    """One X server starts or ends at a time (with_desktop.sh takes the same lock): one that picks
+    its display while another ends can lose that display's socket files to the other's clean-up."""
+    with open("/tmp/.tavo-xvfb-start.lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        yield
+
+
 def stop(procs):
     """Stops what was started, each by its own pid: the program first, then the buses' children
     (which their parents reap), then the buses and the display."""
@@ -218,14 +229,15 @@ def stop(procs):
         except ProcessLookupError:
             pass
     time.sleep(0.3)
-    for p in reversed(procs):
-        if p.poll() is None:
-            p.terminate()
-            try:
-                p.wait(3)
-            except subprocess.TimeoutExpired:
-                p.kill()
-                p.wait()
+    with x_server_lock():
+        for p in reversed(procs):
+            if p.poll() is None:
+                p.terminate()
+                try:
+                    p.wait(3)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+                    p.wait()
 
 
 def skip(reason):
@@ -250,13 +262,14 @@ def start_desktop(tmp, procs):
     env.update({"XDG_RUNTIME_DIR": runtime, "LC_ALL": "C.UTF-8", "HOME": tmp})
 
     read_fd, write_fd = os.pipe()
-    xvfb = subprocess.Popen(["/usr/bin/Xvfb", "-displayfd", str(write_fd), "-nolisten", "tcp",
-                             "-screen", "0", "800x600x24"], pass_fds=(write_fd,),
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    procs.append(xvfb)
-    os.close(write_fd)
-    with os.fdopen(read_fd) as f:
-        display = f.readline().strip()
+    with x_server_lock():
+        xvfb = subprocess.Popen(["/usr/bin/Xvfb", "-displayfd", str(write_fd), "-nolisten",
+                                 "tcp", "-screen", "0", "800x600x24"], pass_fds=(write_fd,),
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        procs.append(xvfb)
+        os.close(write_fd)
+        with os.fdopen(read_fd) as f:
+            display = f.readline().strip()
     if not display:
         return None, "Xvfb did not start"
     env["DISPLAY"] = ":" + display

@@ -41,10 +41,19 @@ done
 scratch=$(mktemp -d /tmp/tavo-desktop.XXXXXX)
 xvfb_pid="" openbox_pid="" compositor_pid="" bus_pid=""
 finish() {
-  for pid in $compositor_pid $bus_pid $openbox_pid $xvfb_pid; do
+  for pid in $compositor_pid $bus_pid $openbox_pid; do
     kill "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
   done
+  if [ -n "$xvfb_pid" ]; then
+    # Ended under the start lock: an X server ending removes its display's socket files, which
+    # one starting meanwhile may have taken for its own.
+    exec {stoplock}>/tmp/.tavo-xvfb-start.lock
+    flock -w 60 "$stoplock"
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+    exec {stoplock}>&-
+  fi
   rm -rf "$scratch"
 }
 trap finish EXIT
@@ -111,11 +120,15 @@ if [[ $mode =~ ^(kwin|kwin-fullscreen|mutter)$ ]]; then
   run_logged_then_exit "$@"
 fi
 
-exec {displayfd}<> <(:)
+# One X server starts or ends at a time: one that picks its display while another ends can take
+# that display's number and lose its socket files to the other's clean-up; nothing then opens it.
+exec {displayfd}<> <(:) {startlock}>/tmp/.tavo-xvfb-start.lock
+flock -w 60 "$startlock" || skip "another X server's start held the lock for 60 s"
 /usr/bin/Xvfb -displayfd "$displayfd" -nolisten tcp -screen 0 1024x768x24 \
-  >"$scratch/xvfb.log" 2>&1 &
+  >"$scratch/xvfb.log" 2>&1 {startlock}>&- &
 xvfb_pid=$!
 read -r -t 30 -u "$displayfd" xvfb_display || skip "Xvfb did not start"
+exec {startlock}>&-
 
 if [ "$mode" = x11 ]; then
   mkdir -m 700 "$scratch/run"
