@@ -264,7 +264,7 @@ def start_desktop(tmp, procs):
     read_fd, write_fd = os.pipe()
     with x_server_lock():
         xvfb = subprocess.Popen(["/usr/bin/Xvfb", "-displayfd", str(write_fd), "-nolisten",
-                                 "tcp", "-screen", "0", "800x600x24"], pass_fds=(write_fd,),
+                                 "tcp", "-noreset", "-screen", "0", "800x600x24"], pass_fds=(write_fd,),
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         procs.append(xvfb)
         os.close(write_fd)

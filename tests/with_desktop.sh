@@ -29,10 +29,10 @@ skip() {
   exit 77
 }
 case $mode in
-  x11) tools=(/usr/bin/Xvfb /usr/bin/openbox /usr/bin/xdotool) ;;
+  x11) tools=(/usr/bin/Xvfb /usr/bin/xprop /usr/bin/openbox /usr/bin/xdotool) ;;
   kwin | kwin-fullscreen) tools=(/usr/bin/kwin_wayland /usr/bin/dbus-daemon) ;;
   mutter) tools=(/usr/bin/mutter /usr/bin/dbus-daemon) ;;
-  wayland | xcb | auto) tools=(/usr/bin/Xvfb /usr/bin/weston /usr/bin/Xwayland) ;;
+  wayland | xcb | auto) tools=(/usr/bin/Xvfb /usr/bin/xprop /usr/bin/weston /usr/bin/Xwayland) ;;
   *) echo "unknown mode $mode" >&2; exit 2 ;;
 esac
 for tool in "${tools[@]}"; do
@@ -121,14 +121,28 @@ if [[ $mode =~ ^(kwin|kwin-fullscreen|mutter)$ ]]; then
 fi
 
 # One X server starts or ends at a time: one that picks its display while another ends can take
-# that display's number and lose its socket files to the other's clean-up; nothing then opens it.
-exec {displayfd}<> <(:) {startlock}>/tmp/.tavo-xvfb-start.lock
+# that display's number and lose its socket files to the other's clean-up. A display that does
+# not answer all the same is given up for another; none is reset between its clients.
+exec {startlock}>/tmp/.tavo-xvfb-start.lock
 flock -w 60 "$startlock" || skip "another X server's start held the lock for 60 s"
-/usr/bin/Xvfb -displayfd "$displayfd" -nolisten tcp -screen 0 1024x768x24 \
-  >"$scratch/xvfb.log" 2>&1 {startlock}>&- &
-xvfb_pid=$!
-read -r -t 30 -u "$displayfd" xvfb_display || skip "Xvfb did not start"
+for attempt in 1 2 3; do
+  exec {displayfd}<> <(:)
+  /usr/bin/Xvfb -displayfd "$displayfd" -nolisten tcp -noreset -screen 0 1024x768x24 \
+    >"$scratch/xvfb.log" 2>&1 {startlock}>&- &
+  xvfb_pid=$!
+  read -r -t 30 -u "$displayfd" xvfb_display || skip "Xvfb did not start"
+  exec {displayfd}>&-
+  for _ in $(seq 20); do
+    /usr/bin/xprop -display ":$xvfb_display" -root >/dev/null 2>&1 && break 2
+    sleep 0.1
+  done
+  echo "Xvfb's display :$xvfb_display does not answer (attempt $attempt)" >&2
+  kill "$xvfb_pid" 2>/dev/null
+  wait "$xvfb_pid" 2>/dev/null
+  xvfb_pid="" xvfb_display=""
+done
 exec {startlock}>&-
+[ -n "$xvfb_display" ] || skip "no display of Xvfb answered"
 
 if [ "$mode" = x11 ]; then
   mkdir -m 700 "$scratch/run"
